@@ -1,0 +1,163 @@
+#include "engine/MidiDispatcher.h"
+
+#include <algorithm>
+
+MidiDispatcher::MidiDispatcher(int mapCapacity)
+{
+  mQueue.reserve(kQueueStep);
+  // Learning appends on the audio thread; with room for every parameter in
+  // every list those appends never allocate.
+  for (auto& list : mMap) list.reserve(static_cast<size_t>(mapCapacity));
+  mPendingLearn.reserve(static_cast<size_t>(mapCapacity));
+  std::fill(std::begin(mNoteIsOff), std::end(mNoteIsOff), true);
+}
+
+static bool IsNoteOff(int type, int velocity)
+{
+  return type == IMidiMsg::kNoteOff || (type == IMidiMsg::kNoteOn && velocity == 0);
+}
+
+void MidiDispatcher::Intake(const IMidiMsg& msg)
+{
+  const int type = msg.StatusMsg();
+  if (type < IMidiMsg::kNoteOff || type == IMidiMsg::kSystem) return;
+  if (type == IMidiMsg::kProgramChange || type == IMidiMsg::kChannelAftertouch) return;
+  if (IsNoteOff(type, msg.mData2))
+  {
+    bool& off = mNoteIsOff[FoldNote(msg.mData1)];
+    if (off) return;
+    off = true;
+  }
+  else if (type == IMidiMsg::kNoteOn)
+  {
+    if (mNoteOnCount >= mNoteOnLimit) return;
+    ++mNoteOnCount;
+    mNoteIsOff[FoldNote(msg.mData1)] = false;
+  }
+  Enqueue(msg);
+}
+
+void MidiDispatcher::Enqueue(const IMidiMsg& msg)
+{
+  if (mQueue.size() == mQueue.capacity()) mQueue.reserve(mQueue.capacity() + kQueueStep);
+  const QueuedEvent event{msg.mOffset, msg.mStatus, msg.mData1, msg.mData2};
+  auto at = std::upper_bound(mQueue.begin() + mReadIndex, mQueue.end(), event.offset,
+                             [](int offset, const QueuedEvent& e) { return offset < e.offset; });
+  mQueue.insert(at, event);
+}
+
+void MidiDispatcher::Tick()
+{
+  while (mReadIndex < static_cast<int>(mQueue.size()) && mQueue[static_cast<size_t>(mReadIndex)].offset <= mSampleCounter)
+  {
+    const QueuedEvent event = mQueue[static_cast<size_t>(mReadIndex)];
+    ++mReadIndex;
+    Dispatch(event);
+  }
+  ++mSampleCounter;
+}
+
+void MidiDispatcher::Dispatch(const QueuedEvent& event)
+{
+  const int type = event.status >> 4;
+  if (IsNoteOff(type, event.data2))
+    NoteOff(FoldNote(event.data1));
+  else if (type == IMidiMsg::kNoteOn)
+    NoteOn(FoldNote(event.data1), static_cast<double>(event.data2), mSampleCounter);
+  else if (type == IMidiMsg::kPitchWheel)
+    PitchBend(((event.data2 - 64) * 128 + event.data1) / 8192.0);
+  else if (type == IMidiMsg::kControlChange)
+    ControlChange(event.data1, event.data2);
+}
+
+void MidiDispatcher::ControlChange(int controller, int value)
+{
+  const bool down = value > mPedalThreshold;
+  switch (controller)
+  {
+    case 64: Pedal(kSustain, down); return;
+    case 66: Pedal(kSostenuto, down); return;
+    case 65: Pedal(kPortamento, down); return;
+    case 68: Pedal(kLegato, down); return;
+    case 123:
+      AllNotesOff();
+      std::fill(std::begin(mNoteIsOff), std::end(mNoteIsOff), true);
+      return;
+    default: break;
+  }
+  if (controller >= kNumControllers) return;
+  if (mLearnArmed)
+  {
+    for (int paramIdx : mPendingLearn) AppendToMap(controller, paramIdx);
+    for (int paramIdx : mPendingLearn) LearnAssigned(paramIdx, controller);
+    mPendingLearn.clear();
+    mLearnArmed = false;
+    return;
+  }
+  for (int paramIdx : mMap[controller]) LearnedCC(paramIdx, value);
+}
+
+void MidiDispatcher::RemoveDispatched()
+{
+  mQueue.erase(mQueue.begin(), mQueue.begin() + mReadIndex);
+  mReadIndex = 0;
+}
+
+void MidiDispatcher::EndBlock(int frames)
+{
+  RemoveDispatched();
+  for (QueuedEvent& event : mQueue) event.offset -= frames;
+  mSampleCounter = 0;
+}
+
+void MidiDispatcher::SizeQueue(int blockSize)
+{
+  RemoveDispatched();
+  auto roundUp = [](int n) { return (std::max(n, 0) + kSizingStep - 1) / kSizingStep * kSizingStep; };
+  const int capacity = std::max(roundUp(blockSize), roundUp(static_cast<int>(mQueue.size())));
+  if (capacity == static_cast<int>(mQueue.capacity())) return;
+  std::vector<QueuedEvent> resized;
+  resized.reserve(static_cast<size_t>(capacity));
+  resized.assign(mQueue.begin(), mQueue.end());
+  mQueue.swap(resized);
+}
+
+void MidiDispatcher::Forget(int paramIdx)
+{
+  for (auto& list : mMap)
+  {
+    auto found = std::find(list.begin(), list.end(), paramIdx);
+    if (found != list.end())
+    {
+      list.erase(found);
+      return;
+    }
+  }
+}
+
+void MidiDispatcher::ArmLearn(int paramIdx)
+{
+  Forget(paramIdx);
+  // Arming the same control twice still learns it once.
+  if (std::find(mPendingLearn.begin(), mPendingLearn.end(), paramIdx) == mPendingLearn.end() &&
+      mPendingLearn.size() < mPendingLearn.capacity())
+    mPendingLearn.push_back(paramIdx);
+  mLearnArmed = true;
+}
+
+void MidiDispatcher::EraseMap()
+{
+  for (auto& list : mMap) list.clear();
+}
+
+void MidiDispatcher::AppendToMap(int controller, int paramIdx)
+{
+  if (controller >= 0 && controller < kNumControllers) mMap[controller].push_back(paramIdx);
+}
+
+int MidiDispatcher::ControllerOf(int paramIdx) const
+{
+  for (int c = 0; c < kNumControllers; ++c)
+    if (std::find(mMap[c].begin(), mMap[c].end(), paramIdx) != mMap[c].end()) return c;
+  return -1;
+}

@@ -1,0 +1,83 @@
+#pragma once
+// All MIDI input passes here: filtered and limited at intake, queued by
+// sample offset, dispatched at its exact sample as one of seven events, and
+// routed through the MIDI map of learned controllers.
+#include <cstdint>
+#include <vector>
+
+#include "engine/Event.h"
+#include "frame/IPlugStructs.h"
+
+class MidiDispatcher
+{
+public:
+  static constexpr int kNumControllers = 128;
+  static constexpr int kQueueStep = 1024;
+  static constexpr int kSizingStep = 512;
+
+  enum EPedal { kSustain = 0, kSostenuto = 1, kPortamento = 2, kLegato = 3 };
+
+  struct QueuedEvent
+  {
+    int32_t offset;
+    uint8_t status;
+    uint8_t data1;
+    uint8_t data2;
+  };
+
+  explicit MidiDispatcher(int mapCapacity);
+
+  void Intake(const IMidiMsg& msg);
+  void Tick();
+  void EndBlock(int frames);
+  void SizeQueue(int blockSize);
+  void StartBlock() { mNoteOnCount = 0; }
+
+  void SetNoteOnLimit(int limit) { mNoteOnLimit = limit; }
+  int NoteOnLimit() const { return mNoteOnLimit; }
+  int SampleCounter() const { return mSampleCounter; }
+  int QueuedCount() const { return static_cast<int>(mQueue.size()) - mReadIndex; }
+  int QueueCapacity() const { return static_cast<int>(mQueue.capacity()); }
+  bool NoteIsOff(int note) const { return mNoteIsOff[FoldNote(note)]; }
+
+  // MIDI learn and the map.
+  void Forget(int paramIdx);
+  void ArmLearn(int paramIdx);
+  bool LearnArmed() const { return mLearnArmed; }
+  void EraseMap();
+  const std::vector<int>& MapFor(int controller) const { return mMap[controller]; }
+  void AppendToMap(int controller, int paramIdx);
+  // Controller a parameter is learned on, or -1.
+  int ControllerOf(int paramIdx) const;
+
+  static int FoldNote(int note)
+  {
+    while (note > 127) note -= 12;
+    return note;
+  }
+
+  Event<int, double, int> NoteOn;
+  Event<int> NoteOff;
+  Event<> AllNotesOff;
+  Event<double> PitchBend;
+  Event<int, bool> Pedal;
+  Event<int, int> LearnAssigned;
+  Event<int, int> LearnedCC;
+
+private:
+  void Enqueue(const IMidiMsg& msg);
+  void Dispatch(const QueuedEvent& event);
+  void ControlChange(int controller, int value);
+  void RemoveDispatched();
+
+  std::vector<QueuedEvent> mQueue;
+  int mReadIndex = 0;
+  std::vector<int> mMap[kNumControllers];
+  std::vector<int> mPendingLearn;
+  int mSampleCounter = 0;
+  int mNoteOnLimit = 32;
+  int mNoteOnCount = 0;
+  bool mNoteIsOff[128];
+  int mPedalThreshold = 64;
+  bool mLearnArmed = false;
+};

@@ -1,0 +1,451 @@
+#include "engine/Vesk.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "engine/EngineRates.h"
+
+#if defined(__SSE__) || defined(_M_X64)
+#include <pmmintrin.h>
+#include <xmmintrin.h>
+#define VESK_HAVE_SSE 1
+#endif
+
+namespace {
+
+const char kMakerName[] = "Vesk Audio";
+
+// Flush-to-zero and denormals-are-zero for one process call; the host's
+// mode comes back afterwards.
+class DenormalGuard
+{
+public:
+  DenormalGuard()
+  {
+#ifdef VESK_HAVE_SSE
+    mSaved = _mm_getcsr();
+    _MM_SET_FLUSH_ZERO_MODE(_MM_FLUSH_ZERO_ON);
+    _MM_SET_DENORMALS_ZERO_MODE(_MM_DENORMALS_ZERO_ON);
+#endif
+  }
+  ~DenormalGuard()
+  {
+#ifdef VESK_HAVE_SSE
+    _mm_setcsr(mSaved);
+#endif
+  }
+  DenormalGuard(const DenormalGuard&) = delete;
+  DenormalGuard& operator=(const DenormalGuard&) = delete;
+
+private:
+  unsigned mSaved = 0;
+};
+
+bool IsMomentaryOn(double v) { return v >= 0.5; }
+
+}  // namespace
+
+void* Vesk::operator new(size_t size) noexcept
+{
+  return std::calloc(1, size);
+}
+
+void Vesk::operator delete(void* p)
+{
+  std::free(p);
+}
+
+Vesk::Vesk(vst2::HostCallback hostCallback)
+  : IPlugVST(hostCallback, kNumParams, "1-1 64-2", 1, "Vesk", "", kMakerName, PackVersion(1, 0, 0),
+             vst2::FourCC('V', 'e', 's', 'k'), 0, true, true, false),
+    mDispatcher(kNumParams)
+{
+  DefineVeskParams(*this);
+  for (int idx : {kShowTooltips, kBufMinVisible, kBufMaxVisible}) mExcludedFromLearn[idx] = true;
+
+  for (int i = 0; i < kNumParams; ++i)
+  {
+    mAppliedValue[i] = mTargetValue[i] = GetParam(i)->Default();
+    mRampStep[i] = 0.0;
+    mRamping[i] = 0;
+  }
+
+  mDispatcher.NoteOn.Subscribe(&BindMember<&Vesk::noteOn, Vesk, int, double, int>, this);
+  mDispatcher.NoteOff.Subscribe(&BindMember<&EngineCore::noteOff, EngineCore, int>, &mCore);
+  mDispatcher.AllNotesOff.Subscribe(&BindMember<&EngineCore::clearAll, EngineCore>, &mCore);
+  mDispatcher.Pedal.Subscribe(&BindMember<&EngineCore::pedal, EngineCore, int, bool>, &mCore);
+  mDispatcher.PitchBend.Subscribe(&BindMember<&EngineCore::pitchBend, EngineCore, double>, &mCore);
+  mDispatcher.LearnAssigned.Subscribe(&BindMember<&Vesk::LearnAssigned, Vesk, int, int>, this);
+  mDispatcher.LearnedCC.Subscribe(&BindMember<&Vesk::LearnedCC, Vesk, int, int>, this);
+
+  MakeDefaultPreset("default preset", 1);
+  RestorePreset(0);
+}
+
+Vesk::~Vesk() = default;
+
+void Vesk::updateTempo()
+{
+  if (gRates.SetTempo(GetTempo())) mCore.updateRefillPeriod();
+}
+
+void Vesk::updateTempoTracking()
+{
+  mTempoWanted = GetParam(kPerfMode)->Int() == 1 || GetParam(kRefillMode)->Int() == 3;
+}
+
+void Vesk::Reset()
+{
+  IMutexLock lock(mMutex);
+  updateTempo();
+  gRates.SetSampleRate(GetSampleRate());
+  mCore.updateRates();
+  mCore.setBufferSeconds(GetParam(kBufferSeconds)->Value());
+  mDispatcher.SizeQueue(GetBlockSize());
+}
+
+void Vesk::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames)
+{
+  DenormalGuard denormals;
+  mRampLength = std::min(nFrames, kMaxRampLength);
+  mDispatcher.StartBlock();
+  if (mTempoWanted) updateTempo();
+  mCore.startBlock(inputs, nFrames);
+  for (int s = 0; s < nFrames; ++s)
+  {
+    mCurrentSample = s;
+    if (mAnyRamping) stepRamps();
+    mDispatcher.Tick();
+    mCore.renderFrame(s, &outputs[0][s], &outputs[1][s]);
+  }
+  mDispatcher.EndBlock(nFrames);
+}
+
+void Vesk::ProcessMidiMsg(IMidiMsg* msg)
+{
+  if (msg) mDispatcher.Intake(*msg);
+}
+
+// "request picked buf" is consumed by the next note, voice limit or mode
+// change: its switch goes back to off and the picked voice is reserved.
+void Vesk::consumeVoiceRequest()
+{
+  IParam* request = GetParam(kRequestPicked);
+  if (!request->Bool()) return;
+  setParamFromPlug(kRequestPicked, 0.0);
+  mCore.requestVoice(mCore.tabs().pickedTab);
+}
+
+void Vesk::noteOn(int note, double velocity, int offset)
+{
+  consumeVoiceRequest();
+  mCore.noteOn(note, velocity, offset);
+}
+
+// Sets a parameter from the plug-in side: the value, its smoothing entries
+// and the host's view of it, without running its effect again.
+void Vesk::setParamFromPlug(int idx, double v)
+{
+  IParam* param = GetParam(idx);
+  param->Set(v);
+  mTargetValue[idx] = mAppliedValue[idx] = param->Value();
+  InformHostOfParamChange(idx, param->GetNormalized());
+}
+
+void Vesk::syncUseForParams()
+{
+  const int picked = mCore.tabs().pickedTab;
+  for (int k = 0; k < kNumKeys; ++k) setParamFromPlug(UseForParam(k), mCore.isUsedFor(k, picked) ? 1.0 : 0.0);
+}
+
+void Vesk::pickBuffer(int tab)
+{
+  if (tab == mCore.tabs().pickedTab) return;
+  mCore.pickBuffer(tab);
+  syncUseForParams();
+}
+
+void Vesk::OnParamChange(int idx)
+{
+  IMutexLock lock(mMutex);
+  IParam* param = GetParam(idx);
+  if (!param) return;
+  const double v = param->Value();
+  if (mParamsLoaded && mTargetValue[idx] == v) return;
+  mTargetValue[idx] = v;
+
+  if (!IsSmoothedParam(idx) && idx != kRequestPicked)
+  {
+    applyImmediate(idx, v);
+    mAppliedValue[idx] = v;
+    return;
+  }
+  if (!mParamsLoaded)
+  {
+    mTargetValue[idx] = mAppliedValue[idx] = v;
+    applySmoothed(idx);
+    return;
+  }
+  if (mAppliedValue[idx] == v) return;
+  const double d = (v - mAppliedValue[idx]) / mRampLength;
+  if (std::fabs(d) > 1e-10)
+  {
+    mRamping[idx] = 1;
+    mAnyRamping = 1;
+    mRampStep[idx] = d;
+    return;
+  }
+  mAppliedValue[idx] = v;
+  applySmoothed(idx);
+}
+
+void Vesk::stepRamps()
+{
+  for (int i = 0; i < kNumParams; ++i)
+  {
+    if (!mRamping[i]) continue;
+    mAppliedValue[i] += mRampStep[i];
+    if ((mTargetValue[i] - mAppliedValue[i]) * mRampStep[i] <= 1e-10)
+    {
+      mAppliedValue[i] = mTargetValue[i];
+      mRampStep[i] = 0.0;
+      mRamping[i] = 0;
+      mAnyRamping = std::any_of(std::begin(mRamping), std::end(mRamping), [](uint8_t r) { return r != 0; });
+    }
+    applySmoothed(i);
+  }
+}
+
+static double LimitPlayRate(double rate)
+{
+  if (rate >= 0.0 && rate < 0.01) return 0.01;
+  if (rate < 0.0 && rate > -0.01) return -0.01;
+  return rate;
+}
+
+void Vesk::applySmoothed(int idx)
+{
+  const double v = mAppliedValue[idx];
+  switch (idx)
+  {
+    case kPlayRate: forEachVoice([r = LimitPlayRate(v)](Voice& voice) { voice.playRate = r; }); break;
+    case kWobbleAmount: mCore.setWobbleAmount(v); break;
+    case kErrorInt: forEachVoice([v](Voice& voice) { voice.errorInt = v; }); break;
+    case kErrorExt: forEachVoice([v](Voice& voice) { voice.errorExt = v; }); break;
+    case kOverlap: forEachVoice([v](Voice& voice) { voice.overlap = v; }); break;
+    case kEnvS: forEachVoice([v](Voice& voice) { voice.ampEnv.stageValues[Envelope::kSustain] = v; }); break;
+    case kFltEnvS: forEachVoice([v](Voice& voice) { voice.filter.stageTimes[Envelope::kSustain] = v; }); break;
+    case kFltFreq: forEachVoice([v](Voice& voice) { voice.filter.baseFreq = v; }); break;
+    case kFltQ: forEachVoice([v](Voice& voice) { voice.filter.resonance = v; }); break;
+    case kFltEnvDepth: forEachVoice([v](Voice& voice) { voice.filter.envDepth = v; }); break;
+    case kAgcAmount: mCore.setAgcAmount(v); break;
+    case kAgcHardness: mCore.setAgcHardness(v); break;
+    case kAgcSpeed: mCore.setAgcSpeed(v); break;
+    case kMix: mCore.setMix(v); break;
+    case kAmp: mCore.setAmp(v); break;
+    default: break;
+  }
+}
+
+void Vesk::applyImmediate(int idx, double v)
+{
+  const bool on = v != 0.0;
+  const int n = static_cast<int>(v);
+  const int offset = mCurrentSample;
+  if (idx >= kBeatNumC && idx < kExtrudeInput)
+  {
+    const int key = (idx - kBeatNumC) / 2;
+    mCore.setKeyMeter(key, GetParam(BeatNumParam(key))->Int(), GetParam(BeatDenParam(key))->Int());
+    return;
+  }
+  if (idx >= kUseForC && idx < kUseForC + kNumKeys)
+  {
+    mCore.setUseFor(idx - kUseForC, mCore.tabs().pickedTab, on);
+    return;
+  }
+  switch (idx)
+  {
+    case kPerfMode:
+      forEachVoice([n](Voice& voice) { voice.grainMode = n; });
+      updateTempoTracking();
+      break;
+    case kRefillMode:
+      forEachVoice([n](Voice& voice) { voice.refillMode = n; });
+      mCore.reapplySelections();
+      updateTempoTracking();
+      break;
+    case kRefillDenum:
+    case kRefillNom: mCore.setRefillRatio(GetParam(kRefillNom)->Int(), GetParam(kRefillDenum)->Int()); break;
+    case kRefillAll:
+      if (IsMomentaryOn(v)) mCore.refillAll(offset);
+      break;
+    case kRefillThis:
+      if (IsMomentaryOn(v)) mCore.refillThis(offset, mCore.tabs().pickedTab);
+      break;
+    case kBaseLenDenum:
+    case kBaseLenNom:
+    {
+      const int nom = GetParam(kBaseLenNom)->Int(), den = GetParam(kBaseLenDenum)->Int();
+      forEachVoice([nom, den](Voice& voice) {
+        voice.baseLenNom = nom;
+        voice.baseLenDenum = den;
+        voice.baseLenRatio = static_cast<double>(den) / nom;
+      });
+      break;
+    }
+    case kWobbleFreq: mCore.setWobbleFreq(v); break;
+    case kWobbleInternal: forEachVoice([on](Voice& voice) { voice.wobbleInternal = on; }); break;
+    case kWobbleExternal: forEachVoice([on](Voice& voice) { voice.wobbleExternal = on; }); break;
+    case kWobbleSync: mCore.setWobbleSync(on); break;
+    case kStep: forEachVoice([v](Voice& voice) { voice.step = v; }); break;
+    case kStepByLen: forEachVoice([on](Voice& voice) { voice.stepByLen = on; }); break;
+    case kStepByRepeat: forEachVoice([on](Voice& voice) { voice.stepByRepeat = on; }); break;
+    case kStepByRate: forEachVoice([on](Voice& voice) { voice.stepByRate = on; }); break;
+    case kRepeat: forEachVoice([n](Voice& voice) { voice.repeat = n; }); break;
+    case kPreservePos: forEachVoice([on](Voice& voice) { voice.preservePos = on; }); break;
+    case kReturnPlayhead: forEachVoice([on](Voice& voice) { voice.returnPlayhead = on; }); break;
+    case kWrapMirror: forEachVoice([on](Voice& voice) { voice.mirror = on; }); break;
+    case kPlayheadPos: mCore.aimPlayhead(v); break;
+    case kPlayheadGlide:
+    {
+      const int samples = std::max(1, static_cast<int>(gRates.sampleRate * v));
+      forEachVoice([samples](Voice& voice) { voice.phGlideSamples = samples; });
+      break;
+    }
+    case kSelStart: mCore.setSelectionStart(v); break;
+    case kSelEnd: mCore.setSelectionEnd(v); break;
+    case kClearSel:
+      if (IsMomentaryOn(v))
+      {
+        mCore.clearSelection();
+        for (auto [param, value] : {std::pair{kSelStart, 0.0}, std::pair{kSelEnd, 1.0}})
+        {
+          GetParam(param)->Set(value);
+          InformHostOfParamChange(param, GetParam(param)->GetNormalized());
+          OnParamChange(param);
+        }
+      }
+      break;
+    case kSelectAll: mCore.tabs().commonSelection = on; break;
+    case kBufferSeconds: mCore.setBufferSeconds(v); break;
+    case kCommonBuf: mCore.setCommonMode(on, offset); break;
+    case kPickedBuf: pickBuffer(n - 1); break;
+    case kWindowType: forEachVoice([n](Voice& voice) { voice.windowType = n; }); break;
+    case kGapProb: forEachVoice([n](Voice& voice) { voice.gapProbability = n; }); break;
+    case kGapStereo: forEachVoice([on](Voice& voice) { voice.gapStereo = on; }); break;
+    case kGapFill: forEachVoice([on](Voice& voice) { voice.gapFill = on; }); break;
+    case kEnvA:
+    case kEnvD:
+    case kEnvR:
+    {
+      const int stage = idx == kEnvA ? Envelope::kAttack : idx == kEnvD ? Envelope::kDecay : Envelope::kRelease;
+      forEachVoice([stage, v](Voice& voice) { voice.ampEnv.stageValues[stage] = v; });
+      break;
+    }
+    case kRearticulateFwd: mCore.setRearticulateFwd(on); break;
+    case kRearticulateBack: mCore.setRearticulateBack(on); break;
+    case kFltEnvA:
+    case kFltEnvD:
+    case kFltEnvR:
+    {
+      const int stage =
+        idx == kFltEnvA ? Envelope::kAttack : idx == kFltEnvD ? Envelope::kDecay : Envelope::kRelease;
+      forEachVoice([stage, v](Voice& voice) { voice.filter.stageTimes[stage] = v; });
+      break;
+    }
+    case kFltOn: forEachVoice([on](Voice& voice) { voice.filter.enabled = on; }); break;
+    case kFltType: forEachVoice([n](Voice& voice) { voice.filter.passType = n; }); break;
+    case kFltFollowNote: forEachVoice([on](Voice& voice) { voice.filter.followNote = on; }); break;
+    case kFltShift: forEachVoice([n](Voice& voice) { voice.filter.harmonic = n + 1; }); break;
+    case kFltPropRate: forEachVoice([n](Voice& voice) { voice.filter.trackPlayRate = n == 1; }); break;
+    case kAgcPerVoice: mCore.setAgcPerVoice(on); break;
+    case kDcRemoval: mCore.setDcRemoval(on); break;
+    case kActiveVoices:
+      consumeVoiceRequest();
+      mCore.setMaxActive(n);
+      mDispatcher.SetNoteOnLimit(n);
+      break;
+    case kPolyMono:
+      consumeVoiceRequest();
+      mCore.setMode(n);
+      break;
+    case kGlide: mCore.setGlideSeconds(v); break;
+    case kGlideHead: mCore.setGlideHead(on); break;
+    case kGlideInRelease: mCore.setGlideInRelease(on); break;
+    case kExtrudeInput: mCore.setExtrudeInput(on); break;
+    case kMidiPanic:
+      if (IsMomentaryOn(v)) mCore.clearAll();
+      break;
+    case kShowTooltips: mCore.tabs().showTooltips = on; break;
+    case kBufMinVisible: mCore.tabs().minVisible = v; break;
+    case kBufMaxVisible: mCore.tabs().maxVisible = v; break;
+    case kPerBufInput: mCore.setPerBufInput(on); break;
+    default: break;  // "flt model" and " " have no effect
+  }
+}
+
+double Vesk::valueForVoice(int idx, int voiceIdx) const
+{
+  if (voiceIdx < 0 || voiceIdx >= kNumVoices) return 0.0;
+  const Voice& v = mCore.voice(voiceIdx);
+  switch (idx)
+  {
+    case kPerfMode: return v.grainMode;
+    case kRefillMode: return v.refillMode;
+    case kBaseLenNom: return v.baseLenNom;
+    case kBaseLenDenum: return v.baseLenDenum;
+    case kPlayRate: return v.playRate;
+    case kWobbleInternal: return v.wobbleInternal;
+    case kWobbleExternal: return v.wobbleExternal;
+    case kStep: return v.step;
+    case kStepByLen: return v.stepByLen;
+    case kStepByRepeat: return v.stepByRepeat;
+    case kStepByRate: return v.stepByRate;
+    case kRepeat: return v.repeat;
+    case kErrorInt: return v.errorInt;
+    case kErrorExt: return v.errorExt;
+    case kPreservePos: return v.preservePos;
+    case kReturnPlayhead: return v.returnPlayhead;
+    case kWrapMirror: return v.mirror;
+    case kPlayheadGlide: return v.phGlideSamples * gRates.invSampleRate;
+    case kOverlap: return v.overlap;
+    case kWindowType: return v.windowType;
+    case kGapProb: return v.gapProbability;
+    case kGapStereo: return v.gapStereo;
+    case kGapFill: return v.gapFill;
+    case kEnvA: return v.ampEnv.stageValues[Envelope::kAttack];
+    case kEnvD: return v.ampEnv.stageValues[Envelope::kDecay];
+    case kEnvS: return v.ampEnv.stageValues[Envelope::kSustain];
+    case kEnvR: return v.ampEnv.stageValues[Envelope::kRelease];
+    case kFltEnvA: return v.filter.stageTimes[Envelope::kAttack];
+    case kFltEnvD: return v.filter.stageTimes[Envelope::kDecay];
+    case kFltEnvS: return v.filter.stageTimes[Envelope::kSustain];
+    case kFltEnvR: return v.filter.stageTimes[Envelope::kRelease];
+    case kFltOn: return v.filter.enabled;
+    case kFltType: return v.filter.passType;
+    case kFltFreq: return v.filter.baseFreq;
+    case kFltQ: return v.filter.resonance;
+    case kFltFollowNote: return v.filter.followNote;
+    case kFltShift: return v.filter.harmonic - 1.0;
+    case kFltEnvDepth: return v.filter.envDepth;
+    case kFltPropRate: return v.filter.trackPlayRate;
+    case kAgcAmount: return v.agc.amount;
+    case kAgcHardness: return v.agc.hardness;
+    case kAgcSpeed: return v.agcSpeed;
+    case kDcRemoval: return v.dcOn;
+    default: return 0.0;
+  }
+}
+
+bool Vesk::IsExcludedFromLearn(int idx) const
+{
+  return idx < 0 || idx >= kNumParams || mExcludedFromLearn[idx];
+}
+
+void Vesk::LearnAssigned(int, int) {}
+
+void Vesk::LearnedCC(int paramIdx, int value)
+{
+  SetParameterFromGUI(paramIdx, value / 127.0);
+}

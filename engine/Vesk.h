@@ -1,0 +1,109 @@
+#pragma once
+// The instrument: the engine spine on the VST 2.4 plug-in frame. One object
+// per instance, holding everything the audio path needs by value.
+#include <cstddef>
+#include <string>
+
+#include "engine/EngineCore.h"
+#include "engine/MidiDispatcher.h"
+#include "engine/VeskParams.h"
+#include "frame/IPlugVST.h"
+
+class Vesk final : public IPlugVST
+{
+public:
+  static constexpr int kMaxRampLength = 3000;
+  static constexpr int kStateVersion = 0x00010000;
+
+  explicit Vesk(vst2::HostCallback hostCallback);
+  ~Vesk() override;
+
+  // The object is large (it holds the voices and buffers); it is allocated
+  // zeroed in one piece so untouched pages cost nothing; a failed allocation
+  // gives a null object instead of an exception.
+  static void* operator new(size_t size) noexcept;
+  static void operator delete(void* p);
+
+  void Reset() override;
+  void OnParamChange(int paramIdx) override;
+  void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override;
+  void ProcessMidiMsg(IMidiMsg* msg) override;
+  bool SerializeState(ByteChunk* chunk) override;
+  int UnserializeState(ByteChunk* chunk, int startPos) override;
+
+  // Reads count parameter values at pos and applies all of them at once.
+  int UnserializeParams(ByteChunk* chunk, int pos, int count);
+
+  // The value a voice holds for a per-voice parameter; 0 for the others.
+  double valueForVoice(int paramIdx, int voice) const;
+
+  // MIDI learn, from the editor's menus.
+  void LearnAssigned(int paramIdx, int controller);
+  void LearnedCC(int paramIdx, int value);
+  bool IsExcludedFromLearn(int paramIdx) const;
+
+  MidiDispatcher& Dispatcher() { return mDispatcher; }
+  EngineCore& Core() { return mCore; }
+  const EngineCore& Core() const { return mCore; }
+
+  // Smoothing state, for the editor and for inspection.
+  double TargetValue(int idx) const { return mTargetValue[idx]; }
+  double AppliedValue(int idx) const { return mAppliedValue[idx]; }
+  bool Ramping(int idx) const { return mRamping[idx] != 0; }
+  bool AnyRamping() const { return mAnyRamping != 0; }
+  int RampLength() const { return mRampLength; }
+  bool ParamsLoaded() const { return mParamsLoaded != 0; }
+  bool PickedVoiceOnly() const { return mPickedVoiceOnly != 0; }
+  bool TempoTrackingWanted() const { return mTempoWanted; }
+  int CurrentSample() const { return mCurrentSample; }
+  bool ShowLabels() const { return mShowLabels; }
+  const std::string& BufferLabel(int b) const { return mBufferLabels[b]; }
+
+private:
+  void stepRamps();
+  void applySmoothed(int idx);
+  void applyImmediate(int idx, double v);
+  void updateTempo();
+  void updateTempoTracking();
+  void consumeVoiceRequest();
+  void pickBuffer(int tab);
+  void syncUseForParams();
+  void setParamFromPlug(int idx, double v);
+
+  template <typename F>
+  void forEachVoice(F&& setter)
+  {
+    if (mPickedVoiceOnly && mParamsLoaded)
+      setter(mCore.voice(mCore.tabs().pickedTab));
+    else
+      for (int i = 0; i < kNumVoices; ++i) setter(mCore.voice(i));
+  }
+
+  void noteOn(int note, double velocity, int offset);
+
+  // Serialised pieces of the state, in chunk order.
+  int readSelections(ByteChunk* chunk, int pos);
+  int readMidiMap(ByteChunk* chunk, int pos);
+  int readOptions(ByteChunk* chunk, int pos);
+  int readKeyFlags(ByteChunk* chunk, int pos);
+  int readLabels(ByteChunk* chunk, int pos);
+  int readFileBlock(ByteChunk* chunk, int pos);
+  int readPerBufferBlock(ByteChunk* chunk, int pos);
+
+  int mCurrentSample = 0;
+  MidiDispatcher mDispatcher;
+  EngineCore mCore;
+  bool mExcludedFromLearn[kNumParams] = {};
+  bool mShowLabels = true;
+  std::string mBufferLabels[kNumVoices];
+
+  double mTargetValue[kNumParams];
+  double mAppliedValue[kNumParams];
+  double mRampStep[kNumParams];
+  uint8_t mRamping[kNumParams];
+  uint8_t mAnyRamping = 0;
+  int mRampLength = 10;
+  uint8_t mParamsLoaded = 0;
+  uint8_t mPickedVoiceOnly = 0;
+  bool mTempoWanted = false;
+};

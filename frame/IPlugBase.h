@@ -1,0 +1,163 @@
+#pragma once
+// The host-independent plug-in object: parameters, presets, channels, the one
+// recursive lock, and the operations that host adapters and the engine fill in.
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "frame/ByteChunk.h"
+#include "frame/IParam.h"
+#include "frame/IPlugStructs.h"
+
+class IGraphics;
+
+using IMutex = std::recursive_mutex;
+using IMutexLock = std::lock_guard<std::recursive_mutex>;
+
+enum EAPI { kAPIVST2 = 0, kAPIVST3 = 1, kAPIAU = 2, kAPIRTAS = 3, kAPIAAX = 4, kAPISA = 5 };
+
+// Packed version 0xMMMMRRPP.
+constexpr int PackVersion(int major, int minor, int patch) { return (major << 16) | (minor << 8) | patch; }
+constexpr int VersionToDecimal(int packed)
+{
+  return ((packed >> 16) * 100 + ((packed >> 8) & 0xFF)) * 100 + (packed & 0xFF);
+}
+
+class IPlugBase
+{
+public:
+  static constexpr int kChunkMagic = 0x70666674;  // "tffp"
+  static constexpr int kChunkVersion = 0x00010000;
+
+  IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
+            const char* productName, const char* mfrName, int vendorVersion, int uniqueID,
+            int latency, bool plugDoesMidi, bool plugDoesChunks, bool plugIsInst);
+
+  // Virtual operations, in their fixed slot order.
+  virtual ~IPlugBase();
+  virtual void Reset();
+  virtual void OnParamChange(int paramIdx);
+  virtual void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames);
+  virtual void OnGUIOpen() {}
+  virtual void OnGUIClose() {}
+  virtual void OnIdle() {}
+  virtual void OnActivate(bool active);
+  virtual void ProcessMidiMsg(IMidiMsg* msg);
+  virtual void ProcessSysEx(ISysEx* /*msg*/) {}
+  virtual bool MidiNoteName(int noteNumber, char* name);
+  virtual bool SerializeState(ByteChunk* chunk) { return SerializeParams(chunk); }
+  virtual int UnserializeState(ByteChunk* chunk, int startPos) { return UnserializeParams(chunk, startPos); }
+  virtual bool CompareState(const unsigned char* incomingState, int startPos);
+  virtual void OnWindowResize() {}
+  virtual bool HostRequestingAboutBox() { return false; }
+  virtual void OnHostIdentified() {}
+  virtual void OnAfterHostIdentified() {}
+  virtual void SetParameterFromGUI(int paramIdx, double normalizedValue);
+  virtual void BeginInformHostOfParamChange(int paramIdx) = 0;
+  virtual void InformHostOfParamChange(int paramIdx, double normalizedValue) = 0;
+  virtual void EndInformHostOfParamChange(int paramIdx) = 0;
+  virtual void InformHostOfProgramChange() = 0;
+  virtual bool IsRenderingOffline() = 0;
+  virtual int GetSamplePos() = 0;
+  virtual double GetTempo() = 0;
+  virtual void GetTimeSig(int* numerator, int* denominator) = 0;
+  virtual void GetTime(ITimeInfo* timeInfo) = 0;
+  virtual int GetHost() { return mHost; }
+  virtual EAPI GetAPI() { return mAPI; }
+  virtual void ResizeGraphics(int /*w*/, int /*h*/) {}
+  virtual void HostSpecificInit() {}
+  virtual void AttachGraphics(IGraphics* graphics);
+  virtual void SetLatency(int samples);
+  virtual bool SendMidiMsg(IMidiMsg* msg) = 0;
+  virtual bool SendSysEx(ISysEx* /*msg*/) { return false; }
+  virtual void RedrawParamControls();
+  virtual void OnPresetsChangedHook() {}
+  virtual void PresetsChangedByHost() {}
+  virtual void SetBlockSize(int blockSize);
+
+  // Parameters and channels.
+  IParam* GetParam(int idx) { return idx >= 0 && idx < NParams() ? mParams[idx].get() : nullptr; }
+  const IParam* GetParam(int idx) const
+  {
+    return idx >= 0 && idx < NParams() ? mParams[idx].get() : nullptr;
+  }
+  int NParams() const { return static_cast<int>(mParams.size()); }
+  int NInChannels() const { return static_cast<int>(mInChannels.size()); }
+  int NOutChannels() const { return static_cast<int>(mOutChannels.size()); }
+  int NChannelIO() const { return static_cast<int>(mChannelIO.size()); }
+  ChannelIO GetChannelIO(int i) const { return mChannelIO[static_cast<size_t>(i)]; }
+  double GetSampleRate() const { return mSampleRate; }
+  int GetBlockSize() const { return mBlockSize; }
+  int GetLatency() const { return mLatency; }
+  int GetTailSize() const { return mTailSize; }
+  int GetUniqueID() const { return mUniqueID; }
+  int GetEffectVersion(bool decimal) const { return decimal ? VersionToDecimal(mVersion) : mVersion; }
+  const char* GetEffectName() const { return mEffectName; }
+  const char* GetMfrName() const { return mMfrName; }
+  const char* GetProductName() const { return mProductName; }
+  bool DoesMIDI() const { return mDoesMIDI; }
+  bool DoesStateChunks() const { return mStateChunks; }
+  bool IsInstrument() const { return mIsInst; }
+  IGraphics* GetGUI() const { return mGraphics; }
+  IMutex& Mutex() { return mMutex; }
+
+  bool IsInChannelConnected(int idx) const;
+  bool IsOutChannelConnected(int idx) const;
+  void SetInputChannelConnections(int idx, int n, bool connected);
+  void SetOutputChannelConnections(int idx, int n, bool connected);
+  void LimitToStereoIO();
+  bool LegalIO(int nIn, int nOut) const;
+  const char* GetAPIString();
+
+  // Presets.
+  int NPresets() const { return static_cast<int>(mPresets.size()); }
+  int GetCurrentPresetIdx() const { return mCurrentPresetIdx; }
+  const IPreset* GetPreset(int idx) const
+  {
+    return idx >= 0 && idx < NPresets() ? mPresets[idx].get() : nullptr;
+  }
+  void MakeDefaultPreset(const char* name, int nPresets);
+  bool RestorePreset(int idx);
+  const char* GetPresetName(int idx) const;
+  void ModifyCurrentPreset(const char* name = nullptr);
+  bool SerializePresets(ByteChunk* chunk);
+  int UnserializePresets(ByteChunk* chunk, int startPos);
+
+  bool SerializeParams(ByteChunk* chunk);
+  int UnserializeParams(ByteChunk* chunk, int startPos);
+  void OnParamReset();
+
+  static void InitChunkWithIPlugVer(ByteChunk* chunk);
+  static int GetIPlugVerFromChunk(ByteChunk* chunk, int* pos);
+
+protected:
+  // Points a disconnected input at zeros and a disconnected output at its scratch.
+  void AttachScratchBuffers();
+
+  IMutex mMutex;
+  char mEffectName[128] = {};
+  char mProductName[128] = {};
+  char mMfrName[128] = {};
+  int mUniqueID;
+  int mVersion;
+  EAPI mAPI = kAPIVST2;
+  int mHost = -1;
+  int mHostVersion = 0;
+  bool mStateChunks;
+  bool mIsInst;
+  bool mDoesMIDI;
+  double mSampleRate = 44100.0;
+  int mBlockSize = 0;
+  int mLatency;
+  int mTailSize = 0;
+  int mCurrentPresetIdx = 0;
+  IGraphics* mGraphics = nullptr;
+
+  std::vector<ChannelIO> mChannelIO;
+  std::vector<std::unique_ptr<IParam>> mParams;
+  std::vector<std::unique_ptr<IPreset>> mPresets;
+  std::vector<double*> mInData;
+  std::vector<double*> mOutData;
+  std::vector<std::unique_ptr<InChannel>> mInChannels;
+  std::vector<std::unique_ptr<OutChannel>> mOutChannels;
+};

@@ -1,0 +1,32 @@
+#include "tools/ParamTable.h"
+
+#include <cstdio>
+
+#include "frame/IPlugBase.h"
+
+static const char* KindName(IParam::EParamType type)
+{
+  switch (type)
+  {
+    case IParam::kTypeBool: return "bool";
+    case IParam::kTypeInt: return "int";
+    case IParam::kTypeEnum: return "enum";
+    case IParam::kTypeDouble: return "double";
+    default: return "none";
+  }
+}
+
+std::string FormatParamTable(IPlugBase& plug)
+{
+  std::string table = "idx\tname\tkind\tmin\tmax\tdefault\tstep\tshape\tdisplay\n";
+  for (int i = 0; i < plug.NParams(); ++i)
+  {
+    const IParam* p = plug.GetParam(i);
+    char display[64], line[256];
+    p->GetDisplayForHost(p->Default(), false, display, sizeof display);
+    std::snprintf(line, sizeof line, "%d\t\"%s\"\t%s\t%.9g\t%.9g\t%.9g\t%.9g\t%g\t%s\n", i, p->GetNameForHost(),
+                  KindName(p->Type()), p->Min(), p->Max(), p->Default(), p->Step(), p->Shape(), display);
+    table += line;
+  }
+  return table;
+}
