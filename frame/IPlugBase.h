@@ -87,6 +87,7 @@ public:
   int NChannelIO() const { return static_cast<int>(mChannelIO.size()); }
   ChannelIO GetChannelIO(int i) const { return mChannelIO[static_cast<size_t>(i)]; }
   double GetSampleRate() const { return mSampleRate; }
+  void SetSampleRate(double sampleRate) { mSampleRate = sampleRate; }
   int GetBlockSize() const { return mBlockSize; }
   int GetLatency() const { return mLatency; }
   int GetTailSize() const { return mTailSize; }
