@@ -6,97 +6,287 @@
 #include "engine/EngineRates.h"
 
 namespace {
-constexpr int kMinBufferFrames = 6000;
-constexpr int kMaxBufferFrames = 480000;
-const double kBendUpDepth = std::pow(2.0, 2.0 / 12.0) - 1.0;
-const double kBendDownDepth = 1.0 - std::pow(2.0, -2.0 / 12.0);
+void SetWobbleFactor(Voice& voice, double factor) { voice.wobbleFactor = factor; }
 }  // namespace
 
-double SoftClipper::Process(double s)
+EngineCore::EngineCore() : mTables(mVoices, &mPitch.bendRatio, *this), mShiver(mVoices, &SetWobbleFactor)
 {
-  if (s > threshold)
+  std::copy(std::begin(mTuning.noteTable), std::end(mTuning.noteTable), std::begin(mPitch.noteTable));
+  std::fill(std::begin(mPitch.keyMeter), std::end(mPitch.keyMeter), 1.0);
+  for (int i = 0; i < kNumVoices; ++i)
   {
-    const double e = s - threshold;
-    lastExcess = e;
-    return e / (e * k + 1.0) + threshold;
+    mBuffers[i].index = i;
+    Voice& v = mVoices[i];
+    v.id = i;
+    v.buffer = &mBuffers[i];
+    v.pitch = &mPitch;
+    v.deactivationObservers.Subscribe(&BindMember<&VoiceTables::voiceDeactivated, VoiceTables, int>, &mTables);
+    v.deactivationObservers.Subscribe(&BindMember<&EngineCore::voiceDeactivated, EngineCore, int>, this);
   }
-  if (s < -threshold)
-  {
-    const double e = threshold + s;
-    lastExcess = e;
-    return e / (1.0 - e * k) - threshold;
-  }
-  return s;
+  mTables.activationObservers.Subscribe(&BindMember<&MonoShiver::voiceActivated, MonoShiver, int>, &mShiver);
+  mTables.peakObservers.Subscribe(&BindMember<&EngineCore::voiceTookNote, EngineCore, int>, this);
+  updateRates();
 }
 
-EngineCore::EngineCore()
+// ---- Process loop -----------------------------------------------------------
+
+const double* EngineCore::inputChannel(int pair, int channel) const
 {
-  for (int i = 0; i < kNumVoices; ++i) mVoices[i].id = i;
-  for (auto& row : mUseFor) std::fill(std::begin(row), std::end(row), true);
-  std::fill(std::begin(mKeyMeter), std::end(mKeyMeter), 1.0);
-  updateRates();
+  if (!mInputs) return nullptr;
+  return mInputs[2 * (mPerBufInput ? pair : 0) + channel];
+}
+
+void EngineCore::handInput(double** inputs, int frames)
+{
+  mInputs = inputs;
+  mBlockFrames = frames;
+  if (mCommonMode)
+    for (int i = 0; i < kNumVoices; ++i)
+      mBuffers[i].takeInput(inputChannel(i, 0), inputChannel(i, 1), frames, mBlockCounter);
+  for (int i = 0; i < kNumVoices; ++i)
+  {
+    Voice& v = mVoices[i];
+    v.input[0] = inputChannel(i, 0);
+    v.input[1] = inputChannel(i, 1);
+    v.blockFrames = frames;
+    v.blockPos = 0;
+    if (!mCommonMode) v.buffer->takeInput(v.input[0], v.input[1], frames, mBlockCounter);
+  }
+  // A common buffer records its owner's input pair.
+  if (mCommonMode)
+  {
+    Buffer& common = mBuffers[mCommonIndex];
+    const int owner = common.owner >= 0 ? common.owner : 0;
+    common.takeInput(inputChannel(owner, 0), inputChannel(owner, 1), frames, mBlockCounter);
+  }
 }
 
 void EngineCore::startBlock(double** inputs, int frames)
 {
-  mInputs = inputs;
-  mBlockFrames = frames;
+  handInput(inputs, frames);
+  for (Voice& v : mVoices)
+    if (v.started && v.buffer->owner == v.id && !v.buffer->full()) v.buffer->fillStep();
   ++mBlockCounter;
+}
+
+void EngineCore::tempoRefill(int s)
+{
+  ++mSampleCounter;
+  if (mSampleCounter % mRefillPeriod != 0) return;
+  for (int i = 0; i < kNumVoices; ++i)
+    if (mVoices[i].refillMode == 3) refillThis(s, i);
+}
+
+void EngineCore::endVoice(Voice& voice)
+{
+  voice.stopPhGlide();
+  voice.started = false;
+  voice.note = -1;
+  voice.gain = 0.0;
+  voice.deactivationObservers(voice.id);
+  voice.active = false;
+}
+
+bool EngineCore::renderVoice(Voice& voice, double* wetL, double* wetR)
+{
+  voice.stepFrequencyGlide();
+  voice.stepVelocityGlide();
+  double l, r;
+  bool update;
+  if (voice.grainMode == Voice::kSimpleMode)
+  {
+    voice.renderSimple(&l, &r);
+    update = true;
+  }
+  else
+  {
+    update = voice.renderGrains(&l, &r);
+    const bool silentGap = voice.gapMark[voice.currentSlot] == 'b' && !voice.gapFill;
+    if (silentGap) update = false;
+  }
+  if (voice.filter.enabled) voice.filter.process(&l, &r);
+  if (voice.dcOn) voice.dc.process(&l, &r);
+  if (voice.agcOn != 0.0) voice.agc.process(&l, &r, update);
+  l = voice.clipper.process(l);
+  r = voice.clipper.process(r);
+  voice.ampEnv.step(gRates.sampleRate);
+  voice.envLevel = voice.ampEnv.level;
+  ++voice.blockPos;
+  if (voice.ampEnv.stage == Envelope::kIdle)
+  {
+    endVoice(voice);
+    return update;
+  }
+  voice.gain = voice.velocityGain * voice.envLevel;
+  *wetL += l * voice.gain;
+  *wetR += r * voice.gain;
+  return update;
 }
 
 void EngineCore::renderFrame(int s, double* left, double* right)
 {
-  double wetL = 0.0, wetR = 0.0;
-  const double summedEnvelopes = 0.0;
-  const bool quiet = true;
+  mShiver.frameStep();
+  tempoRefill(s);
+
+  double wetL = 0.0, wetR = 0.0, gains = 0.0, levels = 0.0;
+  bool quiet = true, anyUpdate = false;
+  for (Voice& v : mVoices)
+  {
+    if (!v.active) continue;
+    anyUpdate |= renderVoice(v, &wetL, &wetR);
+    gains += v.gain;
+    const bool scaledRelease =
+      v.ampEnv.stage == Envelope::kRelease && (v.releaseFromDecay || v.releaseFromSustain);
+    levels += v.envLevel * (scaledRelease ? v.releaseScale : 1.0);
+    const int stage = v.ampEnv.stage;
+    quiet = quiet && (stage == Envelope::kIdle || stage == Envelope::kAttack || stage == Envelope::kRelease);
+  }
+  if (mGlobalDcOn) mGlobalDc.process(&wetL, &wetR);
+  if (mGlobalAgcOn)
+  {
+    mGlobalAgc.process(&wetL, &wetR, anyUpdate);
+    wetL *= gains;
+    wetR *= gains;
+  }
+  if (!mRoomOpen && mTables.heldNotes.size() == 1 && mVoices[mTables.top()].ampEnv.stage == Envelope::kAttack)
+    quiet = false;
 
   double room = 0.0;
   if (mExtrudeInput && quiet)
   {
-    double x = summedEnvelopes;
-    if (x > 1.0) x = std::log(x) + 1.0;
-    room = 1.0 - x;
+    if (levels > 1.0) levels = std::log(levels) + 1.0;
+    room = 1.0 - levels;
   }
-  const double inL = mInputs[0][s], inR = mInputs[1][s];
   if (!mPerBufInput)
   {
+    const double inL = mInputs[0][s], inR = mInputs[1][s];
     if (room > 0.0)
     {
       wetL += room * inL;
       wetR += room * inR;
     }
-    *left = mMixAmount * mGlobalClipper.Process(mAmpGain * wetL) + (1.0 - mMixAmount) * inL;
-    *right = mMixAmount * mGlobalClipper.Process(mAmpGain * wetR) + (1.0 - mMixAmount) * inR;
+    *left = mMixAmount * mGlobalClipper.process(mAmpGain * wetL) + (1.0 - mMixAmount) * inL;
+    *right = mMixAmount * mGlobalClipper.process(mAmpGain * wetR) + (1.0 - mMixAmount) * inR;
   }
   else
   {
-    *left = mMixAmount * mGlobalClipper.Process(mAmpGain * wetL);
-    *right = mMixAmount * mGlobalClipper.Process(mAmpGain * wetR);
+    double dryL = 0.0, dryR = 0.0;
+    for (const Voice& v : mVoices)
+      if (v.active)
+      {
+        dryL += v.input[0][s];
+        dryR += v.input[1][s];
+      }
+    if (room > 0.0)
+    {
+      wetL += room * dryL;
+      wetR += room * dryR;
+    }
+    *left = mMixAmount * mGlobalClipper.process(mAmpGain * wetL) + (1.0 - mMixAmount) * dryL;
+    *right = mMixAmount * mGlobalClipper.process(mAmpGain * wetR) + (1.0 - mMixAmount) * dryR;
   }
   mRoomOpen = quiet;
 }
 
-void EngineCore::noteOn(int, double, int) {}
-void EngineCore::noteOff(int) {}
-void EngineCore::pedal(int, bool) {}
-void EngineCore::clearAll() {}
+// ---- Voices and buffers -----------------------------------------------------
 
-void EngineCore::pitchBend(double bend)
+void EngineCore::startVoice(int v, int offset, bool glided)
 {
-  mBendRatio = bend < 0.0 ? 1.0 + bend * kBendDownDepth : bend > 0.0 ? 1.0 + bend * kBendUpDepth : 1.0;
-  for (Voice& v : mVoices) v.bendFactor = mBendRatio;
+  Voice& voice = mVoices[v];
+  if (!voice.started)
+  {
+    voice.started = true;
+    voice.resetGrains(false);
+  }
+  voice.applyGrainLength(voice.grainLength());
+  voice.buffer->owner = voice.id;
+  voice.blockPos = offset;
+  voice.inUse[voice.currentSlot] = true;
+
+  const bool refill = voice.buffer->filled == 0 || voice.refillMode == 0 || (voice.refillMode == 1 && !glided) ||
+                      voice.refillPending;
+  if (refill) refillVoice(v, offset);
+  if (voice.returnPlayhead) voice.playPos = voice.truePos = voice.selStart;
+  if (voice.grainMode == Voice::kSimpleMode)
+  {
+    if (voice.agcAuto) voice.agc.setFrequency(50.0);
+    for (FilterSection& section : voice.filter.sections) section.clear();
+  }
 }
 
-void EngineCore::setGlideSeconds(double seconds)
+void EngineCore::voiceDeactivated(int v)
 {
-  mGlideSamples = static_cast<int>(gRates.sampleRate * seconds);
+  if (!mCommonMode) return;
+  Buffer& common = mBuffers[mCommonIndex];
+  if (common.owner != v || mTables.heldNotes.empty()) return;
+  for (int i = 0; i < kNumVoices; ++i)
+    if (i != v && mVoices[i].active)
+    {
+      common.owner = mTables.top();
+      return;
+    }
+}
+
+void EngineCore::refillVoice(int v, int offset)
+{
+  Voice& voice = mVoices[v];
+  if (voice.started)
+  {
+    voice.stopPhGlide();
+    voice.refillPending = false;
+    voice.buffer->startRefill(offset, voice.id, true);
+    voice.wrapReadPositions();
+    return;
+  }
+  voice.refillPending = true;
+  if (voice.buffer->owner == voice.id) voice.buffer->filled = 0;
+}
+
+void EngineCore::refillThis(int offset, int tab)
+{
+  if (tab < 0 || tab >= kNumVoices) return;
+  if (!mCommonMode)
+  {
+    mVoices[tab].stopPhGlide();
+    refillVoice(tab, offset);
+    return;
+  }
+  if (tab != mCommonIndex) return;
+  for (Voice& v : mVoices) v.stopPhGlide();
+  Buffer& common = mBuffers[mCommonIndex];
+  common.startRefill(offset, common.owner, true);
+}
+
+void EngineCore::refillAll(int offset)
+{
+  if (!mCommonMode)
+  {
+    for (int i = 0; i < kNumVoices; ++i)
+    {
+      if (mVoices[i].started) mVoices[i].stopPhGlide();
+      refillVoice(i, offset);
+    }
+    return;
+  }
+  for (Voice& v : mVoices)
+    if (v.started) v.stopPhGlide();
+  Buffer& common = mBuffers[mCommonIndex];
+  common.startRefill(offset, common.owner, mTables.activeCount != 0);
+}
+
+void EngineCore::setBufferSeconds(double seconds)
+{
+  mBufferSeconds = seconds;
+  const int frames = std::clamp(static_cast<int>(gRates.sampleRate * seconds), kMinBufferFrames, kBufferFrames);
+  for (Buffer& b : mBuffers) b.setLength(frames);
+  recomputeSelections();
 }
 
 void EngineCore::setRefillRatio(int nom, int denum)
 {
   mRefillRatio = static_cast<double>(nom) / denum;
   updateRefillPeriod();
-  reapplySelections();
+  recomputeSelections();
 }
 
 void EngineCore::updateRefillPeriod()
@@ -104,73 +294,146 @@ void EngineCore::updateRefillPeriod()
   mRefillPeriod = std::max(1, static_cast<int>(std::ceil(2.0 * gRates.samplesPerBeat * mRefillRatio)));
 }
 
-void EngineCore::refillAll(int) {}
-void EngineCore::refillThis(int, int) {}
-
-void EngineCore::setBufferSeconds(double seconds)
+void EngineCore::setCommonMode(bool on, int offset)
 {
-  mBufferSeconds = seconds;
-  const int frames = static_cast<int>(gRates.sampleRate * seconds);
-  mBufferLength = std::clamp(frames, kMinBufferFrames, kMaxBufferFrames);
-  reapplySelections();
-}
-
-void EngineCore::setCommonMode(bool on, int)
-{
+  if (on)
+    for (Voice& v : mVoices)
+      if (!v.started) v.refillPending = false;
   mCommonMode = on;
   if (on) mCommonIndex = mTabs.pickedTab;
+  if (!on)
+  {
+    for (int i = 0; i < kNumVoices; ++i)
+    {
+      Voice& v = mVoices[i];
+      v.buffer = &mBuffers[i];
+      mBuffers[i].owner = i;
+      if (v.started && mBuffers[i].filled == 0) mBuffers[i].startRefill(offset, i, true);
+    }
+    return;
+  }
+  Buffer& common = mBuffers[mCommonIndex];
+  if (mTables.activeCount > 0)
+  {
+    common.owner = mTables.top();
+    if (common.filled == 0) common.startRefill(offset, common.owner, true);
+  }
+  for (Voice& v : mVoices) v.buffer = &common;
 }
 
-void EngineCore::aimPlayhead(double) {}
+// ---- Selection and playhead -------------------------------------------------
 
-// Selection edits act on the picked voice, or on every voice while the
-// common selection switch is on.
 template <typename F>
-static void ForSelectedVoices(BufferTabsModel& tabs, F&& f)
+void EngineCore::forSelectedVoices(F&& f)
 {
-  if (tabs.commonSelection)
+  if (mTabs.commonSelection)
     for (int i = 0; i < kNumVoices; ++i) f(i);
   else
-    f(tabs.pickedTab);
+    f(mTabs.pickedTab);
+}
+
+void EngineCore::aimPlayhead(double fraction)
+{
+  if (fraction <= 0.0) return;
+  forSelectedVoices([&](int i) { mVoices[i].aimPlayhead(fraction); });
 }
 
 void EngineCore::setSelectionStart(double fraction)
 {
   fraction = std::clamp(fraction, 0.0, 1.0);
-  ForSelectedVoices(mTabs, [&](int i) { mTabs.selStartFraction[i] = fraction; });
+  forSelectedVoices([&](int i) {
+    Voice& v = mVoices[i];
+    v.setSelStart(v.bufferLength() * fraction);
+    mTabs.selStartFraction[i] = v.selStart / v.bufferLength();
+    mTabs.selEndFraction[i] = v.selEnd / v.bufferLength();
+  });
 }
 
 void EngineCore::setSelectionEnd(double fraction)
 {
   fraction = std::clamp(fraction, 0.0, 1.0);
-  ForSelectedVoices(mTabs, [&](int i) { mTabs.selEndFraction[i] = fraction; });
+  forSelectedVoices([&](int i) {
+    Voice& v = mVoices[i];
+    v.setSelEnd(v.bufferLength() * fraction);
+    mTabs.selStartFraction[i] = v.selStart / v.bufferLength();
+    mTabs.selEndFraction[i] = v.selEnd / v.bufferLength();
+  });
 }
 
 void EngineCore::clearSelection()
 {
-  ForSelectedVoices(mTabs, [&](int i) {
+  forSelectedVoices([&](int i) {
     mTabs.selStartFraction[i] = 0.0;
     mTabs.selEndFraction[i] = 1.0;
   });
 }
 
-void EngineCore::reapplySelections() {}
+void EngineCore::recomputeSelections()
+{
+  for (int i = 0; i < kNumVoices; ++i)
+  {
+    Voice& v = mVoices[i];
+    const double length = v.bufferLength();
+    v.setSelStart(length * mTabs.selStartFraction[i]);
+    v.setSelEnd(length * mTabs.selEndFraction[i]);
+  }
+}
 
 void EngineCore::pickBuffer(int tab)
 {
   mTabs.pickedTab = std::clamp(tab, 0, kNumVoices - 1);
 }
 
+// ---- Pitch --------------------------------------------------------------------
+
+void EngineCore::pitchBend(double bend)
+{
+  mPitch.bendRatio = mTuning.BendRatio(bend);
+  mTables.newBendRatio();
+}
+
 void EngineCore::setKeyMeter(int key, int num, int den)
 {
-  mKeyMeter[key % kNumKeys] = static_cast<double>(num) / den;
+  mPitch.keyMeter[key % 12] = static_cast<double>(num) / den;
+  for (Voice& v : mVoices) v.setKeyMeterChanged();
+  if (mAgcAuto && !mTables.heldNotes.empty()) setGlobalAutoFreq();
+}
+
+// ---- Gain control and DC removal ----------------------------------------------
+
+void EngineCore::setGlobalAutoFreq()
+{
+  const Voice& v = mVoices[mTables.top()];
+  double hz = 50.0;
+  if (v.note >= 0 && v.grainMode == Voice::kNoteMode)
+    hz = FoldAgcFrequency(v.glideTarget * v.baseLenRatio * v.bendFactor, true, 50.0, 500.0);
+  else if (v.note >= 0 && v.grainMode == Voice::kBeatMode)
+    hz = FoldAgcFrequency(mPitch.keyMeter[PitchClass(v.note)] * v.baseLenRatio * gRates.tempo / 60.0, false, 4.0,
+                          500.0);
+  mGlobalAgc.setFrequency(hz);
+}
+
+void EngineCore::voiceTookNote(int)
+{
+  if (mAgcAuto) setGlobalAutoFreq();
 }
 
 void EngineCore::setAgcAmount(double amount)
 {
-  for (Voice& v : mVoices) v.agc.amount = mAgcPerVoice ? amount : 0.0;
-  mGlobalAgc.amount = mAgcPerVoice ? 0.0 : amount;
-  mGlobalAgcOn = !mAgcPerVoice;
+  if (mAgcPerVoice)
+  {
+    for (Voice& v : mVoices) v.setAgcAmount(amount);
+    mGlobalAgc.amount = 0.0;
+    mGlobalAgc.reset();
+    mGlobalAgcOn = false;
+    return;
+  }
+  for (Voice& v : mVoices) v.setAgcAmount(0.0);
+  const double old = mGlobalAgc.amount;
+  mGlobalAgc.amount = amount;
+  if (amount == 0.0) mGlobalAgc.reset();
+  mGlobalAgcOn = true;
+  if (old == 0.0 && !mTables.heldNotes.empty()) setGlobalAutoFreq();
 }
 
 void EngineCore::setAgcHardness(double hardness)
@@ -179,22 +442,41 @@ void EngineCore::setAgcHardness(double hardness)
   for (Voice& v : mVoices) v.agc.hardness = hardness;
 }
 
+void EngineCore::setAgcAuto(bool on)
+{
+  mAgcAuto = on;
+  for (Voice& v : mVoices)
+  {
+    v.agcAuto = on;
+    if (on) v.updateAutoFreq();
+  }
+  if (!on || mTables.heldNotes.empty())
+  {
+    mGlobalAgc.setFrequency(mAgcSpeedValue);
+    for (Voice& v : mVoices) v.agc.setFrequency(mAgcSpeedValue);
+  }
+  else
+    setGlobalAutoFreq();
+}
+
 void EngineCore::setAgcSpeed(double speed)
 {
   const bool automatic = speed < 1.0;
-  mGlobalAgc.frequency = speed;
+  if (automatic != mAgcAuto) setAgcAuto(automatic);
+  mAgcSpeedValue = speed;
+  mGlobalAgc.setFrequency(speed);
   for (Voice& v : mVoices)
   {
-    v.agcAuto = automatic;
     v.agcSpeed = speed;
-    v.agc.frequency = speed;
+    v.agc.setFrequency(speed);
   }
 }
 
 void EngineCore::setDcRemoval(bool on)
 {
-  for (Voice& v : mVoices) v.dcOn = mAgcPerVoice && on;
+  for (Voice& v : mVoices) v.setDcRemoval(mAgcPerVoice && on);
   mGlobalDcOn = !mAgcPerVoice && on;
+  mGlobalDc.clear();
 }
 
 void EngineCore::setAgcPerVoice(bool perVoice)
@@ -204,9 +486,24 @@ void EngineCore::setAgcPerVoice(bool perVoice)
   setAgcAmount(std::max(mVoices[0].agc.amount, mGlobalAgc.amount));
 }
 
+// ---- Rates ----------------------------------------------------------------------
+
+void EngineCore::resetVoiceStates()
+{
+  for (Voice& v : mVoices) v.resetEnvelopes();
+}
+
 void EngineCore::updateRates()
 {
-  mBufferLength = std::clamp(static_cast<int>(gRates.sampleRate * mBufferSeconds), kMinBufferFrames,
-                             kMaxBufferFrames);
+  for (Voice& v : mVoices)
+  {
+    v.dc.updatePole();
+    v.agc.setFrequency(v.agc.frequency);
+    v.filter.updateRate();
+  }
+  mGlobalDc.updatePole();
+  mGlobalAgc.setFrequency(mGlobalAgc.frequency);
+  mShiver.updateRate();
+  setBufferSeconds(mBufferSeconds);
   updateRefillPeriod();
 }

@@ -1,25 +1,16 @@
 #pragma once
-// The instrument's core: the 32 voices, the note state, the buffers and the
-// master output stage. The process loop calls startBlock once per block and
-// renderFrame once per sample; parameter changes reach it through the setters.
-#include "engine/Voice.h"
+// The instrument's core: the 32 buffers, the 32 voices, the note state, the
+// wobble source and the master output stage. The process loop calls
+// startBlock once per block and renderFrame once per sample; parameter
+// changes reach it through the setters.
+#include "engine/Buffer.h"
+#include "engine/MonoShiver.h"
+#include "engine/Pitch.h"
 #include "engine/VeskParams.h"
+#include "engine/Voice.h"
+#include "engine/VoiceTables.h"
 
-constexpr int kNumVoices = 32;
 constexpr int kNumInputs = 64;
-
-// Soft clipper: above the threshold the excess is bent toward the ceiling.
-struct SoftClipper
-{
-  double knee = 0.5;
-  double k = 2.0;
-  double ceiling;
-  double threshold;
-  double lastExcess = 0.0;
-
-  explicit SoftClipper(double ceil) : ceiling(ceil), threshold(ceil - 0.5) {}
-  double Process(double s);
-};
 
 // What the buffer tabs show and edit: the picked tab, every voice's
 // selection as fractions of its buffer, and the view's own switches.
@@ -48,67 +39,64 @@ class EngineCore
 {
 public:
   EngineCore();
+  EngineCore(const EngineCore&) = delete;
+  EngineCore& operator=(const EngineCore&) = delete;
 
   // Process loop.
   void startBlock(double** inputs, int frames);
   void renderFrame(int s, double* left, double* right);
   long blockCounter() const { return mBlockCounter; }
 
-  // Settings broadcast to voices; the caller decides which voices get them.
   Voice& voice(int i) { return mVoices[i]; }
   const Voice& voice(int i) const { return mVoices[i]; }
+  Buffer& buffer(int i) { return mBuffers[i]; }
+  const Buffer& buffer(int i) const { return mBuffers[i]; }
+  VoiceTables& tables() { return mTables; }
+  const VoiceTables& tables() const { return mTables; }
+  MonoShiver& shiver() { return mShiver; }
+  const PitchBlock& pitch() const { return mPitch; }
+  const Tuning& tuning() const { return mTuning; }
+  BufferTabsModel& tabs() { return mTabs; }
+  const BufferTabsModel& tabs() const { return mTabs; }
 
-  // Notes and pedals.
-  void noteOn(int note, double velocity, int offset);
-  void noteOff(int note);
-  void pedal(int kind, bool down);
-  void clearAll();
+  // Notes and pedals, from the MIDI dispatch.
+  void noteOn(int note, double velocity, int offset) { mTables.noteOn(note, velocity, offset); }
+  void noteOff(int note) { mTables.noteOff(note); }
+  void pedal(int kind, bool down) { mTables.pedal(kind, down); }
+  void clearAll() { mTables.clearAll(); }
   void pitchBend(double bend);
-  double bendRatio() const { return mBendRatio; }
-  void setMode(int mode) { mPolyMode = mode; }
-  int mode() const { return mPolyMode; }
-  void setGlideSeconds(double seconds);
-  int glideSamples() const { return mGlideSamples; }
-  void setGlideHead(bool on) { mGlideHead = on; }
-  void setGlideInRelease(bool on) { mGlideInRelease = on; }
-  void setRearticulateFwd(bool on) { mRearticulateFwd = on; }
-  void setRearticulateBack(bool on) { mRearticulateBack = on; }
-  void setMaxActive(int n) { mMaxActive = n; }
-  int maxActive() const { return mMaxActive; }
-  void requestVoice(int v) { mRequestedVoice = v; }
-  void setUseFor(int key, int voice, bool on) { mUseFor[key][voice] = on; }
-  bool isUsedFor(int key, int voice) const { return mUseFor[key][voice]; }
+  double bendRatio() const { return mPitch.bendRatio; }
+
+  // A voice takes its note: grains restart, the buffer may refill.
+  void startVoice(int v, int offset, bool glided);
 
   // Buffers and refill.
   void setRefillRatio(int nom, int denum);
   double refillRatio() const { return mRefillRatio; }
   int refillPeriod() const { return mRefillPeriod; }
   void updateRefillPeriod();
+  void refillVoice(int v, int offset);
   void refillAll(int offset);
   void refillThis(int offset, int tab);
   void setBufferSeconds(double seconds);
-  int bufferLength() const { return mBufferLength; }
+  int bufferLength() const { return mBuffers[0].length; }
   void setCommonMode(bool on, int offset);
   bool commonMode() const { return mCommonMode; }
+  int commonIndex() const { return mCommonIndex; }
   void setPerBufInput(bool on) { mPerBufInput = on; }
   bool perBufInput() const { return mPerBufInput; }
 
-  // Selection and playhead.
+  // Selection and playhead, for the picked voice or all voices.
   void aimPlayhead(double fraction);
   void setSelectionStart(double fraction);
   void setSelectionEnd(double fraction);
   void clearSelection();
-  void reapplySelections();
+  void recomputeSelections();
   void pickBuffer(int tab);
-  BufferTabsModel& tabs() { return mTabs; }
-  const BufferTabsModel& tabs() const { return mTabs; }
 
-  // Pitch and wobble.
+  // Pitch.
   void setKeyMeter(int key, int num, int den);
-  double keyMeter(int key) const { return mKeyMeter[key]; }
-  void setWobbleAmount(double amount) { mWobbleAmount = amount; }
-  void setWobbleFreq(double hz) { mWobbleFreq = hz; }
-  void setWobbleSync(bool on) { mWobbleSync = on; }
+  double keyMeter(int key) const { return mPitch.keyMeter[key]; }
 
   // Gain control and DC removal.
   void setAgcAmount(double amount);
@@ -117,6 +105,7 @@ public:
   void setAgcPerVoice(bool perVoice);
   void setDcRemoval(bool on);
   bool agcPerVoice() const { return mAgcPerVoice; }
+  bool agcAuto() const { return mAgcAuto; }
   bool globalDcOn() const { return mGlobalDcOn; }
   bool globalAgcOn() const { return mGlobalAgcOn; }
   const GainControl& globalAgc() const { return mGlobalAgc; }
@@ -128,47 +117,50 @@ public:
   double mix() const { return mMixAmount; }
   double amp() const { return mAmpGain; }
 
-  // Sample-rate dependent coefficients, after a reset.
+  // After a sample-rate change or when processing stops.
+  void resetVoiceStates();
   void updateRates();
 
 private:
+  bool renderVoice(Voice& voice, double* wetL, double* wetR);
+  void endVoice(Voice& voice);
+  void voiceDeactivated(int v);
+  void tempoRefill(int s);
+  void handInput(double** inputs, int frames);
+  const double* inputChannel(int pair, int channel) const;
+  void setAgcAuto(bool on);
+  void setGlobalAutoFreq();
+  void voiceTookNote(int v);
+  template <typename F>
+  void forSelectedVoices(F&& f);
+
+  Tuning mTuning;
+  PitchBlock mPitch;
+  Buffer mBuffers[kNumVoices];
   Voice mVoices[kNumVoices];
+  VoiceTables mTables;
+  MonoShiver mShiver;
   BufferTabsModel mTabs;
 
   double** mInputs = nullptr;
   int mBlockFrames = 0;
   long mBlockCounter = 0;
 
-  // Note state.
-  int mPolyMode = 1;
-  int mGlideSamples = 1000;
-  bool mGlideHead = false;
-  bool mGlideInRelease = false;
-  bool mRearticulateFwd = false;
-  bool mRearticulateBack = false;
-  int mMaxActive = 32;
-  int mRequestedVoice = -1;
-  bool mUseFor[kNumKeys][kNumVoices];
-  double mBendRatio = 1.0;
-
-  // Buffers.
   double mBufferSeconds = 2.0;
-  int mBufferLength = 96000;
   double mRefillRatio = 1.0;
   int mRefillPeriod = 48000;
+  long mSampleCounter = 0;
   bool mCommonMode = false;
   int mCommonIndex = 0;
   bool mPerBufInput = false;
 
-  double mKeyMeter[kNumKeys];
-  double mWobbleAmount = 0.0;
-  double mWobbleFreq = 2.0;
-  bool mWobbleSync = false;
-
   bool mAgcPerVoice = true;
+  bool mAgcAuto = false;
+  double mAgcSpeedValue = 0.999;
   bool mGlobalAgcOn = false;
-  bool mGlobalDcOn = false;
   GainControl mGlobalAgc;
+  bool mGlobalDcOn = false;
+  DcBlocker mGlobalDc;
 
   double mAmpGain = 1.0;
   double mMixAmount = 1.0;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/Event.h"
+#include "engine/Pitch.h"
 #include "frame/IPlugStructs.h"
 
 class MidiDispatcher
@@ -49,12 +50,6 @@ public:
   void AppendToMap(int controller, int paramIdx);
   // Controller a parameter is learned on, or -1.
   int ControllerOf(int paramIdx) const;
-
-  static int FoldNote(int note)
-  {
-    while (note > 127) note -= 12;
-    return note;
-  }
 
   Event<int, double, int> NoteOn;
   Event<int> NoteOff;

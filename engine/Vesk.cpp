@@ -99,9 +99,10 @@ void Vesk::Reset()
 {
   IMutexLock lock(mMutex);
   updateTempo();
+  mCore.resetVoiceStates();
   gRates.SetSampleRate(GetSampleRate());
-  mCore.updateRates();
   mCore.setBufferSeconds(GetParam(kBufferSeconds)->Value());
+  mCore.updateRates();
   mDispatcher.SizeQueue(GetBlockSize());
 }
 
@@ -134,7 +135,9 @@ void Vesk::consumeVoiceRequest()
   IParam* request = GetParam(kRequestPicked);
   if (!request->Bool()) return;
   setParamFromPlug(kRequestPicked, 0.0);
-  mCore.requestVoice(mCore.tabs().pickedTab);
+  VoiceTables& tables = mCore.tables();
+  tables.requestedVoice = mCore.tabs().pickedTab;
+  tables.requestVoice(tables.requestedVoice);
 }
 
 void Vesk::noteOn(int note, double velocity, int offset)
@@ -156,7 +159,8 @@ void Vesk::setParamFromPlug(int idx, double v)
 void Vesk::syncUseForParams()
 {
   const int picked = mCore.tabs().pickedTab;
-  for (int k = 0; k < kNumKeys; ++k) setParamFromPlug(UseForParam(k), mCore.isUsedFor(k, picked) ? 1.0 : 0.0);
+  for (int k = 0; k < kNumKeys; ++k)
+    setParamFromPlug(UseForParam(k), mCore.tables().isUsedFor(k, picked) ? 1.0 : 0.0);
 }
 
 void Vesk::pickBuffer(int tab)
@@ -227,18 +231,21 @@ static double LimitPlayRate(double rate)
 void Vesk::applySmoothed(int idx)
 {
   const double v = mAppliedValue[idx];
+  const double sr = gRates.sampleRate;
   switch (idx)
   {
-    case kPlayRate: forEachVoice([r = LimitPlayRate(v)](Voice& voice) { voice.playRate = r; }); break;
-    case kWobbleAmount: mCore.setWobbleAmount(v); break;
+    case kPlayRate: forEachVoice([r = LimitPlayRate(v)](Voice& voice) { voice.setPlayRate(r); }); break;
+    case kWobbleAmount: mCore.shiver().setAmount(v); break;
     case kErrorInt: forEachVoice([v](Voice& voice) { voice.errorInt = v; }); break;
     case kErrorExt: forEachVoice([v](Voice& voice) { voice.errorExt = v; }); break;
-    case kOverlap: forEachVoice([v](Voice& voice) { voice.overlap = v; }); break;
-    case kEnvS: forEachVoice([v](Voice& voice) { voice.ampEnv.stageValues[Envelope::kSustain] = v; }); break;
-    case kFltEnvS: forEachVoice([v](Voice& voice) { voice.filter.stageTimes[Envelope::kSustain] = v; }); break;
-    case kFltFreq: forEachVoice([v](Voice& voice) { voice.filter.baseFreq = v; }); break;
-    case kFltQ: forEachVoice([v](Voice& voice) { voice.filter.resonance = v; }); break;
-    case kFltEnvDepth: forEachVoice([v](Voice& voice) { voice.filter.envDepth = v; }); break;
+    case kOverlap: forEachVoice([v](Voice& voice) { voice.setOverlap(v); }); break;
+    case kEnvS: forEachVoice([v, sr](Voice& voice) { voice.ampEnv.setStageValue(Envelope::kSustain, v, sr); }); break;
+    case kFltEnvS:
+      forEachVoice([v](Voice& voice) { voice.filter.setStageValue(Envelope::kSustain, v, voice.active); });
+      break;
+    case kFltFreq: forEachVoice([v](Voice& voice) { voice.filter.setBaseFreq(v, voice.active); }); break;
+    case kFltQ: forEachVoice([v](Voice& voice) { voice.filter.setResonance(v, voice.active); }); break;
+    case kFltEnvDepth: forEachVoice([v](Voice& voice) { voice.filter.setEnvDepth(v); }); break;
     case kAgcAmount: mCore.setAgcAmount(v); break;
     case kAgcHardness: mCore.setAgcHardness(v); break;
     case kAgcSpeed: mCore.setAgcSpeed(v); break;
@@ -248,11 +255,25 @@ void Vesk::applySmoothed(int idx)
   }
 }
 
+static int EnvelopeStageOf(int idx)
+{
+  switch (idx)
+  {
+    case kEnvA:
+    case kFltEnvA: return Envelope::kAttack;
+    case kEnvD:
+    case kFltEnvD: return Envelope::kDecay;
+    default: return Envelope::kRelease;
+  }
+}
+
 void Vesk::applyImmediate(int idx, double v)
 {
   const bool on = v != 0.0;
   const int n = static_cast<int>(v);
   const int offset = mCurrentSample;
+  const double sr = gRates.sampleRate;
+  VoiceTables& tables = mCore.tables();
   if (idx >= kBeatNumC && idx < kExtrudeInput)
   {
     const int key = (idx - kBeatNumC) / 2;
@@ -261,18 +282,18 @@ void Vesk::applyImmediate(int idx, double v)
   }
   if (idx >= kUseForC && idx < kUseForC + kNumKeys)
   {
-    mCore.setUseFor(idx - kUseForC, mCore.tabs().pickedTab, on);
+    tables.useFor[idx - kUseForC][mCore.tabs().pickedTab] = on;
     return;
   }
   switch (idx)
   {
     case kPerfMode:
-      forEachVoice([n](Voice& voice) { voice.grainMode = n; });
+      forEachVoice([n](Voice& voice) { voice.setGrainMode(n); });
       updateTempoTracking();
       break;
     case kRefillMode:
       forEachVoice([n](Voice& voice) { voice.refillMode = n; });
-      mCore.reapplySelections();
+      mCore.recomputeSelections();
       updateTempoTracking();
       break;
     case kRefillDenum:
@@ -287,45 +308,32 @@ void Vesk::applyImmediate(int idx, double v)
     case kBaseLenNom:
     {
       const int nom = GetParam(kBaseLenNom)->Int(), den = GetParam(kBaseLenDenum)->Int();
-      forEachVoice([nom, den](Voice& voice) {
-        voice.baseLenNom = nom;
-        voice.baseLenDenum = den;
-        voice.baseLenRatio = static_cast<double>(den) / nom;
-      });
+      forEachVoice([nom, den](Voice& voice) { voice.setBaseLen(nom, den); });
       break;
     }
-    case kWobbleFreq: mCore.setWobbleFreq(v); break;
+    case kWobbleFreq: mCore.shiver().setFrequency(v); break;
     case kWobbleInternal: forEachVoice([on](Voice& voice) { voice.wobbleInternal = on; }); break;
     case kWobbleExternal: forEachVoice([on](Voice& voice) { voice.wobbleExternal = on; }); break;
-    case kWobbleSync: mCore.setWobbleSync(on); break;
+    case kWobbleSync: mCore.shiver().setSync(on); break;
     case kStep: forEachVoice([v](Voice& voice) { voice.step = v; }); break;
     case kStepByLen: forEachVoice([on](Voice& voice) { voice.stepByLen = on; }); break;
     case kStepByRepeat: forEachVoice([on](Voice& voice) { voice.stepByRepeat = on; }); break;
     case kStepByRate: forEachVoice([on](Voice& voice) { voice.stepByRate = on; }); break;
-    case kRepeat: forEachVoice([n](Voice& voice) { voice.repeat = n; }); break;
+    case kRepeat: forEachVoice([n](Voice& voice) { voice.setRepeat(n); }); break;
     case kPreservePos: forEachVoice([on](Voice& voice) { voice.preservePos = on; }); break;
     case kReturnPlayhead: forEachVoice([on](Voice& voice) { voice.returnPlayhead = on; }); break;
-    case kWrapMirror: forEachVoice([on](Voice& voice) { voice.mirror = on; }); break;
+    case kWrapMirror: forEachVoice([on](Voice& voice) { voice.setMirror(on); }); break;
     case kPlayheadPos: mCore.aimPlayhead(v); break;
     case kPlayheadGlide:
     {
-      const int samples = std::max(1, static_cast<int>(gRates.sampleRate * v));
-      forEachVoice([samples](Voice& voice) { voice.phGlideSamples = samples; });
+      const int samples = std::max(1, static_cast<int>(sr * v));
+      forEachVoice([samples](Voice& voice) { voice.setPhGlideSamples(samples); });
       break;
     }
     case kSelStart: mCore.setSelectionStart(v); break;
     case kSelEnd: mCore.setSelectionEnd(v); break;
     case kClearSel:
-      if (IsMomentaryOn(v))
-      {
-        mCore.clearSelection();
-        for (auto [param, value] : {std::pair{kSelStart, 0.0}, std::pair{kSelEnd, 1.0}})
-        {
-          GetParam(param)->Set(value);
-          InformHostOfParamChange(param, GetParam(param)->GetNormalized());
-          OnParamChange(param);
-        }
-      }
+      if (IsMomentaryOn(v)) clearSelection();
       break;
     case kSelectAll: mCore.tabs().commonSelection = on; break;
     case kBufferSeconds: mCore.setBufferSeconds(v); break;
@@ -338,41 +346,38 @@ void Vesk::applyImmediate(int idx, double v)
     case kEnvA:
     case kEnvD:
     case kEnvR:
-    {
-      const int stage = idx == kEnvA ? Envelope::kAttack : idx == kEnvD ? Envelope::kDecay : Envelope::kRelease;
-      forEachVoice([stage, v](Voice& voice) { voice.ampEnv.stageValues[stage] = v; });
+      forEachVoice([stage = EnvelopeStageOf(idx), v, sr](Voice& voice) { voice.ampEnv.setStageValue(stage, v, sr); });
       break;
-    }
-    case kRearticulateFwd: mCore.setRearticulateFwd(on); break;
-    case kRearticulateBack: mCore.setRearticulateBack(on); break;
+    case kRearticulateFwd: tables.rearticulateFwd = on; break;
+    case kRearticulateBack: tables.rearticulateBack = on; break;
     case kFltEnvA:
     case kFltEnvD:
     case kFltEnvR:
-    {
-      const int stage =
-        idx == kFltEnvA ? Envelope::kAttack : idx == kFltEnvD ? Envelope::kDecay : Envelope::kRelease;
-      forEachVoice([stage, v](Voice& voice) { voice.filter.stageTimes[stage] = v; });
+      forEachVoice([stage = EnvelopeStageOf(idx), v](Voice& voice) {
+        voice.filter.setStageValue(stage, v, voice.active);
+      });
       break;
-    }
-    case kFltOn: forEachVoice([on](Voice& voice) { voice.filter.enabled = on; }); break;
-    case kFltType: forEachVoice([n](Voice& voice) { voice.filter.passType = n; }); break;
-    case kFltFollowNote: forEachVoice([on](Voice& voice) { voice.filter.followNote = on; }); break;
-    case kFltShift: forEachVoice([n](Voice& voice) { voice.filter.harmonic = n + 1; }); break;
-    case kFltPropRate: forEachVoice([n](Voice& voice) { voice.filter.trackPlayRate = n == 1; }); break;
+    case kFltOn: forEachVoice([on](Voice& voice) { voice.filter.setEnabled(on, voice.ampEnv); }); break;
+    case kFltType: forEachVoice([n](Voice& voice) { voice.filter.setPassType(n); }); break;
+    case kFltFollowNote: forEachVoice([on](Voice& voice) { voice.filter.setFollowNote(on, voice.active); }); break;
+    case kFltShift: forEachVoice([n](Voice& voice) { voice.filter.setHarmonic(n + 1, voice.active); }); break;
+    case kFltPropRate:
+      forEachVoice([n](Voice& voice) { voice.filter.setTrackPlayRate(n == 1, voice.active); });
+      break;
     case kAgcPerVoice: mCore.setAgcPerVoice(on); break;
     case kDcRemoval: mCore.setDcRemoval(on); break;
     case kActiveVoices:
       consumeVoiceRequest();
-      mCore.setMaxActive(n);
+      tables.setMaxActive(n);
       mDispatcher.SetNoteOnLimit(n);
       break;
     case kPolyMono:
       consumeVoiceRequest();
-      mCore.setMode(n);
+      tables.setMode(n);
       break;
-    case kGlide: mCore.setGlideSeconds(v); break;
-    case kGlideHead: mCore.setGlideHead(on); break;
-    case kGlideInRelease: mCore.setGlideInRelease(on); break;
+    case kGlide: tables.setGlideSeconds(v); break;
+    case kGlideHead: tables.glideHead = on; break;
+    case kGlideInRelease: tables.glideInRelease = on; break;
     case kExtrudeInput: mCore.setExtrudeInput(on); break;
     case kMidiPanic:
       if (IsMomentaryOn(v)) mCore.clearAll();
@@ -382,6 +387,19 @@ void Vesk::applyImmediate(int idx, double v)
     case kBufMaxVisible: mCore.tabs().maxVisible = v; break;
     case kPerBufInput: mCore.setPerBufInput(on); break;
     default: break;  // "flt model" and " " have no effect
+  }
+}
+
+// The tab view resets the selection and sets both selection parameters,
+// which apply the new range to the voices.
+void Vesk::clearSelection()
+{
+  mCore.clearSelection();
+  for (auto [param, value] : {std::pair{kSelStart, 0.0}, std::pair{kSelEnd, 1.0}})
+  {
+    GetParam(param)->Set(value);
+    InformHostOfParamChange(param, GetParam(param)->GetNormalized());
+    OnParamChange(param);
   }
 }
 
@@ -423,7 +441,7 @@ double Vesk::valueForVoice(int idx, int voiceIdx) const
     case kFltEnvS: return v.filter.stageTimes[Envelope::kSustain];
     case kFltEnvR: return v.filter.stageTimes[Envelope::kRelease];
     case kFltOn: return v.filter.enabled;
-    case kFltType: return v.filter.passType;
+    case kFltType: return v.filter.sections[0].passType;
     case kFltFreq: return v.filter.baseFreq;
     case kFltQ: return v.filter.resonance;
     case kFltFollowNote: return v.filter.followNote;

@@ -57,7 +57,7 @@ public:
   bool TempoTrackingWanted() const { return mTempoWanted; }
   int CurrentSample() const { return mCurrentSample; }
   bool ShowLabels() const { return mShowLabels; }
-  const std::string& BufferLabel(int b) const { return mBufferLabels[b]; }
+  const std::string& BufferLabel(int b) const { return mCore.buffer(b).label; }
 
 private:
   void stepRamps();
@@ -67,6 +67,7 @@ private:
   void updateTempoTracking();
   void consumeVoiceRequest();
   void pickBuffer(int tab);
+  void clearSelection();
   void syncUseForParams();
   void setParamFromPlug(int idx, double v);
 
@@ -95,7 +96,6 @@ private:
   EngineCore mCore;
   bool mExcludedFromLearn[kNumParams] = {};
   bool mShowLabels = true;
-  std::string mBufferLabels[kNumVoices];
 
   double mTargetValue[kNumParams];
   double mAppliedValue[kNumParams];

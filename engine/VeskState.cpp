@@ -51,9 +51,9 @@ bool Vesk::SerializeState(ByteChunk* chunk)
 
   PutValue<int32_t>(chunk, kNumVoices);
   for (int k = 0; k < kNumKeys; ++k)
-    for (int b = 0; b < kNumVoices; ++b) PutValue<uint8_t>(chunk, mCore.isUsedFor(k, b) ? 1 : 0);
+    for (int b = 0; b < kNumVoices; ++b) PutValue<uint8_t>(chunk, mCore.tables().isUsedFor(k, b) ? 1 : 0);
   PutValue<int32_t>(chunk, kNumVoices);
-  for (const std::string& label : mBufferLabels) chunk->PutStr(label);
+  for (int b = 0; b < kNumVoices; ++b) chunk->PutStr(mCore.buffer(b).label);
   PutValue<uint8_t>(chunk, 0);  // no file block
   PutValue<uint8_t>(chunk, 0);  // no per-buffer values block
   return ok && chunk->Size() > 0;
@@ -107,7 +107,7 @@ int Vesk::readSelections(ByteChunk* chunk, int pos)
     mCore.tabs().selStartFraction[b] = start;
     mCore.tabs().selEndFraction[b] = end;
   }
-  mCore.reapplySelections();
+  mCore.recomputeSelections();
   return pos;
 }
 
@@ -158,14 +158,14 @@ int Vesk::readKeyFlags(ByteChunk* chunk, int pos)
       pos = chunk->Get(&flag, pos);
       if (pos < 0) flag = last;
       last = flag;
-      mCore.setUseFor(k, b, flag != 0);
+      mCore.tables().useFor[k][b] = flag != 0;
     }
     if (width > kNumVoices) pos = Skip(*chunk, pos, width - kNumVoices, 1);
   }
   const int picked = mCore.tabs().pickedTab;
   for (int k = 0; k < kNumKeys; ++k)
   {
-    GetParam(UseForParam(k))->Set(mCore.isUsedFor(k, picked) ? 1.0 : 0.0);
+    GetParam(UseForParam(k))->Set(mCore.tables().isUsedFor(k, picked) ? 1.0 : 0.0);
     mTargetValue[UseForParam(k)] = mAppliedValue[UseForParam(k)] = GetParam(UseForParam(k))->Value();
   }
   return pos;
@@ -181,7 +181,7 @@ int Vesk::readLabels(ByteChunk* chunk, int pos)
     std::string text;
     pos = chunk->GetStr(&text, pos);
     if (pos >= 0 && !text.empty()) last = text;
-    if (b < kNumVoices) mBufferLabels[b] = last;
+    if (b < kNumVoices) mCore.buffer(b).label = last;
   }
   return pos;
 }

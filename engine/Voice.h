@@ -1,102 +1,203 @@
 #pragma once
-// One of the 32 voice records. The settings each voice keeps of its own live
-// in the records below; the per-sample behaviour is in the engine core.
+// One of the 32 voices: note and velocity with their glides, eight grain
+// slots reading the voice's buffer inside its selection, a glidable
+// playhead, and the output chain of filter, DC blocker, gain control,
+// soft clipper and amplitude envelope.
 #include <cstdint>
 
-// Exponential ADSR envelope (amplitude, and the filter's own).
-struct Envelope
+#include "engine/Buffer.h"
+#include "engine/Envelope.h"
+#include "engine/Event.h"
+#include "engine/GainControl.h"
+#include "engine/Pitch.h"
+#include "engine/VoiceFilter.h"
+
+// Soft clipper: above the threshold the excess bends toward the ceiling.
+struct SoftClipper
 {
-  enum EStage { kIdle = 0, kAttack = 1, kDecay = 2, kSustain = 3, kRelease = 4 };
-  int stage = kIdle;
-  double floor = 1e-6;
-  double level = 1e-6;
-  double multiplier = 1.0;
-  double stageValues[5] = {0.0, 0.005, 0.01, 0.8, 10.0};  // index 1 A, 2 D (s), 3 S (level), 4 R (s)
-  int counter = 0;
-  int length = 1;
-  bool notify = false;
+  double knee = 0.5;
+  double k = 2.0;
+  double ceiling;
+  double threshold;
+  double lastExcess = 0.0;
+
+  explicit SoftClipper(double ceil) : ceiling(ceil), threshold(ceil - 0.5) {}
+  double process(double s);
 };
 
-struct FilterSettings
-{
-  Envelope env;
-  bool enabled = true;
-  bool dirty = false;
-  bool followNote = false;
-  double harmonic = 1.0;
-  double envDepth = 0.0;
-  double cutoff = 20000.0;
-  double cutoffTarget = 20000.0;
-  double baseFreq = 20000.0;
-  double noteFreq = 440.0;
-  double stageTimes[5] = {1.0, 1.0, 1.0, 1.0, 1.0};
-  double resonance = 0.1;
-  bool trackPlayRate = false;
-  double playRate = 1.0;
-  double ratio = 1.0;
-  int passType = 0;
-};
-
-struct GainControl
-{
-  double gain = 1.0;
-  double amount = 1.0;
-  double logGain = 1.0;
-  double peakPower = 0.1;
-  double hardness = 0.01;
-  double b0 = 0.0;
-  double a1 = 0.0;
-  double smoothedPower = 0.0;
-  double frequency = 50.0;
-};
+constexpr int kNumSlots = 8;
 
 struct Voice
 {
+  enum EGrainMode { kNoteMode = 0, kBeatMode = 1, kSimpleMode = 2 };
+  enum EWindow { kLinear = 0, kParabolic = 1, kSine = 2 };
+
+  Voice();
+
+  // Identity and links.
   int id = 0;
-  int note = -1;
+  Buffer* buffer = nullptr;
+  const PitchBlock* pitch = nullptr;
+  Event<int> deactivationObservers;
   bool started = false;
   bool active = false;
-
-  // Buffer and refill.
-  int refillMode = 2;
   bool refillPending = false;
+  int refillMode = 2;
 
-  // Grain settings.
-  int grainMode = 2;
+  // Block input.
+  const double* input[2] = {nullptr, nullptr};
+  int blockFrames = 0;
+  int blockPos = 0;
+
+  // Note, velocity and frequency.
+  int note = -1;
+  double velocity = 0.0;
+  double velocityTarget = 0.0;
+  double velocityStep = 0.0;
+  bool velocityRamping = false;
+  double velocityGain = 0.0;
+  double noteFreq = 220.0;
+  double glideTarget = 220.0;
+  double glideStep = 0.0;
+  bool gliding = false;
+  double bendFactor = 1.0;
+  int baseLenNom = 1;
+  int baseLenDenum = 1;
+  double baseLenRatio = 1.0;
+  double wobbleFactor = 1.0;
+  bool wobbleInternal = false;
+  bool wobbleExternal = false;
+
+  // Grain slots.
+  int grainLen[kNumSlots] = {};
+  int grainTotal[kNumSlots] = {};
+  int fadeIn[kNumSlots] = {};
+  int fadeOut[kNumSlots] = {};
+  double readPos[kNumSlots] = {};
+  double readDir[kNumSlots] = {};
+  int elapsed[kNumSlots] = {};
+  bool inUse[kNumSlots] = {};
+  char gapMark[kNumSlots] = {};
+
+  // Grain settings and positions.
+  int grainMode = kSimpleMode;
+  int notePeriod = 4;
+  int beatPeriod = 4;
+  int currentSlot = 0;
+  int activeGrains = 0;
   double overlap = 0.0;
-  int windowType = 1;
+  bool overlapGrew = false;
+  int windowType = kParabolic;
   double playRate = 1.0;
   double step = 0.0;
   bool stepByLen = false;
   bool stepByRepeat = false;
   bool stepByRate = false;
   int repeat = 1;
+  int repeatCount = 0;
+  double stepNow = 0.0;
   double errorInt = 0.0;
   double errorExt = 0.0;
   bool preservePos = true;
   bool mirror = false;
+  double playPos = 0.0;
+  double playDir = 1.0;
+  double truePos = 0.0;
+  double trueDir = 1.0;
   int gapProbability = 0;
   bool gapStereo = false;
   bool gapFill = false;
 
-  // Pitch.
-  int baseLenNom = 1;
-  int baseLenDenum = 1;
-  double baseLenRatio = 1.0;
-  bool wobbleInternal = false;
-  bool wobbleExternal = false;
-  double wobbleFactor = 1.0;
-  double bendFactor = 1.0;
-
-  // Playhead.
-  bool returnPlayhead = false;
+  // Selection and playhead.
+  double selStart = 0.0;
+  double selEnd = kBufferFrames;
+  double minSelWidth = 4.0;
+  double aimTarget = -1.0;
+  double lastAim = 0.0;
+  double phGlideStep = 0.0;
   int phGlideSamples = 1;
+  int phGlideSteps = 1;
+  int phGlideCount = 0;
+  bool phGliding = false;
+  bool returnPlayhead = false;
 
   // Output chain.
   Envelope ampEnv;
-  FilterSettings filter;
+  double envLevel = 0.0;
+  double gain = 0.0;
+  bool releaseFromDecay = false;
+  bool releaseFromSustain = false;
+  double releaseScale = 1.0;
+  VoiceFilter filter;
+  DcBlocker dc;
+  bool dcOn = false;
   GainControl agc;
+  double agcOn = 0.0;
   bool agcAuto = false;
   double agcSpeed = 0.999;
-  bool dcOn = false;
+  SoftClipper clipper{1.5};
+
+  // Selection window over the filled part of the buffer.
+  struct Window
+  {
+    double s, e, span;
+  };
+  Window window() const;
+  int filledFrames() const { return buffer ? buffer->filled : 0; }
+  int bufferLength() const { return buffer ? buffer->length : kBufferFrames; }
+  void edgeRule(double* pos, double* dir) const;
+  double spanReduce(double move) const;
+  void setSelStart(double frames);
+  void setSelEnd(double frames);
+  void wrapIntoWindow(double* pos) const;
+  void wrapReadPositions();
+
+  // Playhead.
+  void aimPlayhead(double fraction);
+  bool startPhGlide(int samples, double target);
+  void stopPhGlide();
+  void setPhGlideSamples(int samples);
+
+  // Pitch and velocity.
+  int computeNotePeriod() const;
+  int computeBeatPeriod() const;
+  void updateAutoFreq();
+  void setNoteNow(int n);
+  void retune(int n, int steps);
+  void glideVelocity(double target, int steps);
+  void stepFrequencyGlide();
+  void stepVelocityGlide();
+  void setBaseLen(int nom, int denum);
+  void setPlayRate(double rate);
+
+  // Grains.
+  int grainLength();  // for the voice's mode, stored as its last period
+  void applyGrainLength(int length);
+  void resetGrains(bool hard);
+  void startGrain(int delay);
+  void advanceGrain(int slot, int n);
+  double externalError() const;
+  double internalError() const;
+  bool renderGrains(double* left, double* right);
+  void renderSimple(double* left, double* right);
+  void setGrainMode(int mode);
+  void setOverlap(double o);
+  void setMirror(bool on);
+  void setRepeat(int n);
+  void setKeyMeterChanged();
+
+  // Envelopes and output.
+  void setStage(int stage);
+  void restartAttack() { setStage(Envelope::kAttack); }
+  void resetEnvelopes();
+  void setAgcAmount(double amount);
+  void setDcRemoval(bool on);
+
+private:
+  double windowValue(int slot) const;
+  void readGrainSample(int slot, double* left, double* right) const;
+  double gapSample(int channel) const;
+  char drawGap() const;
+  void startPosition(int slot, int length);
+  void startPositionGliding(int slot);
 };

@@ -1,0 +1,33 @@
+#pragma once
+// One of the 32 recording buffers, embedded in the engine object. A refill
+// records the live input from an exact sample on, block after block.
+#include <string>
+
+#include "engine/Event.h"
+
+constexpr int kBufferFrames = 480000;
+constexpr int kMinBufferFrames = 6000;
+
+struct Buffer
+{
+  Event<int> fillStartObservers;
+  Event<int> fillProgressObservers;
+  // Left and right per frame. Left uninitialised on purpose: the engine
+  // object is allocated zeroed, so untouched pages are never written.
+  double frames[kBufferFrames][2];
+  int length = kBufferFrames;
+  int filled = 0;
+  const double* input[2] = {nullptr, nullptr};
+  int inputFrames = 0;
+  int inputPos = 0;
+  int index = 0;
+  int owner = -1;
+  long blockStamp = -1;
+  std::string label;
+
+  bool full() const { return filled >= length; }
+  void takeInput(const double* left, const double* right, int frames, long stamp = -1);
+  void startRefill(int offset, int voiceId, bool fillNow);
+  void fillStep();
+  void setLength(int frames);
+};

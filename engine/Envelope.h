@@ -1,0 +1,21 @@
+#pragma once
+// Exponential ADSR envelope: one multiplication per sample. Attack rises to
+// 1.0, decay falls to the sustain level, release falls to the floor.
+struct Envelope
+{
+  enum EStage { kIdle = 0, kAttack = 1, kDecay = 2, kSustain = 3, kRelease = 4 };
+
+  int stage = kIdle;
+  double floor = 1e-6;
+  double level = 1e-6;
+  double multiplier = 1.0;
+  double stageValues[5] = {0.0, 0.005, 0.01, 0.8, 10.0};  // 1 A (s), 2 D (s), 3 S (level), 4 R (s)
+  int counter = 0;
+  int length = 1;
+
+  void reset();
+  void enter(int newStage, double sampleRate);
+  void step(double sampleRate);
+  void setStageValue(int s, double v, double sampleRate);
+  double sustainLevel() const { return stageValues[kSustain] > floor ? stageValues[kSustain] : floor; }
+};

@@ -1,0 +1,363 @@
+// Selection, playhead, pitch and envelope stages of a voice.
+#include "engine/Voice.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "engine/EngineRates.h"
+
+namespace {
+
+// Repeated subtraction of span until x is below it, done in one step when
+// x is far away.
+double ReduceBelow(double x, double span)
+{
+  if (x >= 4.0 * span) x = std::fmod(x, span);
+  while (x >= span) x -= span;
+  return x;
+}
+
+// Grain periods are kept inside the int range whatever tempo a host sends.
+int ClampPeriod(double samples)
+{
+  return static_cast<int>(std::clamp(samples, 4.0, 1073741824.0));
+}
+
+}  // namespace
+
+double SoftClipper::process(double s)
+{
+  if (s > threshold)
+  {
+    const double e = s - threshold;
+    lastExcess = e;
+    return e / (e * k + 1.0) + threshold;
+  }
+  if (s < -threshold)
+  {
+    const double e = threshold + s;
+    lastExcess = e;
+    return e / (1.0 - e * k) - threshold;
+  }
+  return s;
+}
+
+Voice::Voice()
+{
+  notePeriod = std::max(4, static_cast<int>(gRates.sampleRate / 220.0 + 0.5));
+  std::fill(std::begin(gapMark), std::end(gapMark), 'n');
+  resetGrains(true);
+}
+
+Voice::Window Voice::window() const
+{
+  const double filled = filledFrames();
+  const double s = selStart >= filled ? 0.0 : selStart;
+  const double e = std::min(filled, selEnd);
+  return {s, e, e - s};
+}
+
+void Voice::edgeRule(double* pos, double* dir) const
+{
+  const Window w = window();
+  if (w.span <= 1.0)
+  {
+    *pos = w.s;
+    return;
+  }
+  if (*pos > w.e - 1.0)
+  {
+    const double over = ReduceBelow(*pos - (w.e - 1.0), w.span);
+    if (mirror)
+    {
+      *pos = w.e - std::max(1.0, over);
+      *dir = -*dir;
+    }
+    else
+      *pos = w.s + over;
+  }
+  else if (*pos < w.s)
+  {
+    const double under = ReduceBelow(w.s - *pos, w.span);
+    if (mirror)
+    {
+      *pos = w.s + under;
+      *dir = -*dir;
+    }
+    else
+      *pos = w.e - std::max(1.0, under);
+  }
+}
+
+double Voice::spanReduce(double move) const
+{
+  const Window w = window();
+  if (w.span <= 1.0) return w.s;
+  if (std::fabs(move) < w.span) return move;
+  const double reduced = ReduceBelow(std::fabs(move), w.span);
+  return move < 0.0 ? -reduced : reduced;
+}
+
+void Voice::wrapIntoWindow(double* pos) const
+{
+  const Window w = window();
+  if (w.span <= 1.0)
+  {
+    *pos = w.s;
+    return;
+  }
+  // Whole spans off the end, then whole spans onto a negative position.
+  if (*pos >= w.e) *pos = w.s + ReduceBelow(*pos - w.s, w.span);
+  if (*pos < 0.0) *pos += w.span * std::floor(-*pos / w.span);
+  while (*pos < 0.0) *pos += w.span;
+}
+
+void Voice::wrapReadPositions()
+{
+  if (grainMode == kSimpleMode)
+    wrapIntoWindow(&readPos[currentSlot]);
+  else
+    for (double& p : readPos) wrapIntoWindow(&p);
+}
+
+void Voice::setSelStart(double frames)
+{
+  const double length = bufferLength();
+  selStart = std::min(length - minSelWidth, frames);
+  if (selEnd > length) selEnd = length;
+  if (selStart >= selEnd) selEnd = selStart + minSelWidth;
+  wrapIntoWindow(&readPos[currentSlot]);
+}
+
+void Voice::setSelEnd(double frames)
+{
+  const double length = bufferLength();
+  selEnd = frames > length ? length : std::max(minSelWidth, frames);
+  if (selStart >= selEnd) selStart = selEnd - minSelWidth;
+  wrapIntoWindow(&readPos[currentSlot]);
+}
+
+void Voice::aimPlayhead(double fraction)
+{
+  double target = (bufferLength() - 1) * fraction;
+  if (selStart > target)
+    target = selStart;
+  else if (target >= selEnd)
+    target = selEnd - 1.0;
+  if (target == aimTarget) return;
+  aimTarget = target;
+  double p = target;
+  edgeRule(&p, &readDir[currentSlot]);
+  if (started)
+  {
+    if (!startPhGlide(phGlideSamples, p)) aimTarget = -1.0;
+    return;
+  }
+  readPos[currentSlot] = playPos = truePos = p;
+  aimTarget = -1.0;
+}
+
+bool Voice::startPhGlide(int samples, double target)
+{
+  if (grainMode == kSimpleMode)
+  {
+    if (samples < 2)
+    {
+      readPos[currentSlot] = playPos = truePos = target;
+      return false;
+    }
+    phGlideSteps = samples;
+  }
+  else
+  {
+    phGlideSteps = samples / std::max(1, grainLen[currentSlot] * repeat);
+    if (phGlideSteps < 2)
+    {
+      playPos = truePos = target;
+      phGlideCount = 0;
+      return false;
+    }
+  }
+  phGlideStep = (target - readPos[currentSlot]) / phGlideSteps;
+  phGliding = true;
+  phGlideCount = 0;
+  return true;
+}
+
+void Voice::stopPhGlide()
+{
+  if (!phGliding) return;
+  readPos[currentSlot] = truePos = aimTarget;
+  lastAim = aimTarget;
+  aimTarget = -1.0;
+  phGlideStep = 0.0;
+  phGlideCount = 0;
+  phGliding = false;
+}
+
+void Voice::setPhGlideSamples(int samples)
+{
+  phGlideSamples = std::max(1, samples);
+  if (!phGliding) return;
+  const int remaining = phGlideSamples - phGlideCount;
+  if (remaining < 2)
+    stopPhGlide();
+  else
+    startPhGlide(remaining, aimTarget);
+}
+
+int Voice::computeNotePeriod() const
+{
+  return ClampPeriod(std::trunc(gRates.sampleRate / (noteFreq * baseLenRatio * bendFactor) + 0.5));
+}
+
+int Voice::computeBeatPeriod() const
+{
+  return ClampPeriod(std::trunc(gRates.samplesPerBeat * pitch->keyMeter[PitchClass(note)] / baseLenRatio));
+}
+
+void Voice::updateAutoFreq()
+{
+  if (!agcAuto) return;
+  double hz = 50.0;
+  if (note >= 0 && grainMode == kNoteMode)
+    hz = FoldAgcFrequency(noteFreq * baseLenRatio * bendFactor, true, 50.0, 500.0);
+  else if (note >= 0 && grainMode == kBeatMode)
+    hz = FoldAgcFrequency(pitch->keyMeter[PitchClass(note)] * baseLenRatio * bendFactor * gRates.tempo / 60.0,
+                          false, 4.0, 500.0);
+  agc.setFrequency(hz);
+}
+
+void Voice::setNoteNow(int n)
+{
+  note = n;
+  noteFreq = glideTarget = pitch->noteTable[n];
+  gliding = false;
+  glideStep = 0.0;
+  notePeriod = computeNotePeriod();
+  beatPeriod = computeBeatPeriod();
+  updateAutoFreq();
+  filter.noteOn(noteFreq);
+}
+
+void Voice::retune(int n, int steps)
+{
+  note = n;
+  glideTarget = pitch->noteTable[n];
+  beatPeriod = computeBeatPeriod();
+  updateAutoFreq();
+  filter.glideToNote(glideTarget, steps);
+  if (glideTarget != noteFreq)
+  {
+    glideStep = (glideTarget - noteFreq) / std::max(1, steps);
+    gliding = true;
+  }
+  else
+  {
+    glideStep = 0.0;
+    gliding = false;
+  }
+}
+
+void Voice::glideVelocity(double target, int steps)
+{
+  const double diff = target - velocity;
+  velocityTarget = target;
+  velocityStep = diff / std::max(1, steps);
+  velocityRamping = diff != 0.0 || std::isnan(diff);
+}
+
+void Voice::stepFrequencyGlide()
+{
+  if (!gliding) return;
+  noteFreq += glideStep;
+  if ((glideTarget - noteFreq) * glideStep <= 1e-10)
+  {
+    noteFreq = glideTarget;
+    gliding = false;
+    glideStep = 0.0;
+    notePeriod = computeNotePeriod();
+    updateAutoFreq();
+  }
+}
+
+void Voice::stepVelocityGlide()
+{
+  if (!velocityRamping) return;
+  velocity += velocityStep;
+  if ((velocityTarget - velocity) * velocityStep <= 1e-10)
+  {
+    velocity = velocityTarget;
+    velocityRamping = false;
+  }
+  velocityGain = velocity / 127.0;
+}
+
+void Voice::setBaseLen(int nom, int denum)
+{
+  baseLenRatio = static_cast<double>(denum) / nom;
+  int period;
+  if (grainMode == kBeatMode)
+    period = beatPeriod = computeBeatPeriod();
+  else
+    period = notePeriod = computeNotePeriod();
+  updateAutoFreq();
+  applyGrainLength(period);
+  filter.setRatio(baseLenRatio, active);
+  baseLenNom = nom;
+  baseLenDenum = denum;
+}
+
+void Voice::setPlayRate(double rate)
+{
+  playRate = rate;
+  if (!phGliding) filter.setPlayRate(rate, active);
+}
+
+void Voice::setKeyMeterChanged()
+{
+  if (!active || grainMode != kBeatMode) return;
+  beatPeriod = computeBeatPeriod();
+  applyGrainLength(beatPeriod);
+}
+
+void Voice::setStage(int stage)
+{
+  if (stage == Envelope::kRelease)
+  {
+    releaseFromDecay = ampEnv.stage == Envelope::kDecay;
+    releaseFromSustain = ampEnv.stage == Envelope::kSustain;
+    const bool scaled = (releaseFromDecay || releaseFromSustain) && envLevel > 0.0;
+    releaseScale = scaled ? 1.0 / envLevel : 1.0;
+  }
+  ampEnv.enter(stage, gRates.sampleRate);
+  if (stage == Envelope::kAttack || stage == Envelope::kRelease) filter.enterStage(stage);
+}
+
+void Voice::resetEnvelopes()
+{
+  ampEnv.reset();
+  filter.resetState();
+}
+
+void Voice::setAgcAmount(double amount)
+{
+  const double old = agc.amount;
+  agc.amount = amount;
+  if (amount == 0.0) agc.reset();
+  agcOn = amount == 0.0 ? 0.0 : 1.0;
+  if (old == 0.0 && amount != 0.0)
+  {
+    const bool wasAuto = agcAuto;
+    agcAuto = true;
+    updateAutoFreq();
+    agcAuto = wasAuto;
+  }
+}
+
+void Voice::setDcRemoval(bool on)
+{
+  dcOn = on;
+  dc.clear();
+  dc.updatePole();
+}

@@ -1,0 +1,326 @@
+#include "engine/VoiceFilter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "engine/EngineRates.h"
+
+void FilterSection::setCutoff(double c, double sampleRate)
+{
+  cutoff = c;
+  f = 1.5 * std::sin(std::numbers::pi * c / sampleRate);
+  setResonance(q);
+}
+
+void FilterSection::setResonance(double resonance)
+{
+  q = resonance;
+  double d = 1.0 - f;
+  if (d >= 0.0 && d < 0.0001) d = 0.0001;
+  if (d < 0.0 && d > -0.0001) d = -0.0001;
+  fb = q + q / d;
+}
+
+double FilterSection::process(double x)
+{
+  b0 += f * ((x - b0) + fb * (b0 - b1));
+  b1 += f * (b0 - b1);
+  double out;
+  const bool fourPoles = poles == 1;
+  if (fourPoles)
+  {
+    b2 += f * (b1 - b2);
+    b3 += f * (b2 - b3);
+    out = b3;
+  }
+  else
+    out = b1;
+  // Resonance near 1 can run away; a section that leaves the audible range
+  // starts again from silence instead of feeding infinities onward.
+  if (!(std::fabs(b0) < 1e6 && std::fabs(out) < 1e6))
+  {
+    clear();
+    return 0.0;
+  }
+  switch (passType)
+  {
+    case VoiceFilter::kLowPass: return out;
+    case VoiceFilter::kBandPass: return b0 - out;
+    case VoiceFilter::kHighPass: return fourPoles ? x - out : x - b0;
+    case VoiceFilter::kPeak: return (b0 - out) * q + (1.0 - q) * x;
+    case VoiceFilter::kBandReject: return x - (b0 - out);
+    default: return 0.0;
+  }
+}
+
+VoiceFilter::VoiceFilter()
+{
+  for (FilterSection& s : sections)
+  {
+    s.q = 0.0;
+    s.setCutoff(std::min(20000.0, gRates.topFilterFreq), gRates.sampleRate);
+    s.clear();
+  }
+}
+
+double VoiceFilter::clampCutoff(double c) const
+{
+  return std::clamp(c, kLowestCutoff, gRates.topFilterFreq);
+}
+
+double VoiceFilter::targetCutoff() const
+{
+  const double m = harmonic * (trackPlayRate ? playRate : 1.0);
+  const double base = followNote ? ratio * noteFreq : baseFreq;
+  return clampCutoff(base * m);
+}
+
+double VoiceFilter::envelopeCutoff(double c) const
+{
+  const double x = lastEnvLevel * envDepth;
+  const double top = gRates.topFilterFreq;
+  return clampCutoff(x >= 0.0 ? c + x * (top - c) : c + x * (c - kLowestCutoff));
+}
+
+void VoiceFilter::applyCutoff(double c)
+{
+  for (FilterSection& s : sections) s.setCutoff(c, gRates.sampleRate);
+}
+
+void VoiceFilter::endGlide()
+{
+  cutoff = cutoffTarget;
+  cutoffStep = 0.0;
+  cutoffGliding = 0.0;
+  applyCutoff(envelopeCutoff(cutoff));
+}
+
+void VoiceFilter::glide(double length)
+{
+  cutoffTarget = targetCutoff();
+  const double step = (cutoffTarget - cutoff) / length;
+  if (std::fabs(step) > 1e-10)
+  {
+    cutoffStep = step;
+    cutoffGliding = 1.0;
+  }
+  else
+    endGlide();
+}
+
+void VoiceFilter::redirect()
+{
+  const int remaining = static_cast<int>((cutoffTarget - cutoff) / cutoffStep);
+  cutoffTarget = targetCutoff();
+  const double step = remaining > 0 ? (cutoffTarget - cutoff) / remaining : 0.0;
+  if (std::fabs(step) <= 1e-10)
+    endGlide();
+  else
+    cutoffStep = step;
+}
+
+void VoiceFilter::scaleThenRedirect(double factor)
+{
+  cutoff = clampCutoff(cutoff * factor);
+  redirect();
+}
+
+// A change of the cut-off multiplier: glide when none runs, else carry the
+// running glide over to the new target.
+void VoiceFilter::retarget(double factor, bool active)
+{
+  if (!live(active))
+  {
+    dirty = true;
+    return;
+  }
+  if (cutoffGliding != 0.0)
+    scaleThenRedirect(factor);
+  else
+    glide(glideLength);
+}
+
+void VoiceFilter::process(double* left, double* right)
+{
+  if (cutoffGliding != 0.0)
+  {
+    cutoff += cutoffStep;
+    if ((cutoffTarget - cutoff) * cutoffStep <= 1e-10) endGlide();
+  }
+  double c = cutoff;
+  if (envDepth != 0.0)
+  {
+    env.step(gRates.sampleRate);
+    lastEnvLevel = env.level;
+    c = envelopeCutoff(cutoff);
+  }
+  if (cutoffGliding != 0.0 || envDepth != 0.0) applyCutoff(c);
+  *left = sections[0].process(*left);
+  *right = sections[1].process(*right);
+}
+
+void VoiceFilter::resetState()
+{
+  env.reset();
+  for (FilterSection& s : sections) s.clear();
+}
+
+void VoiceFilter::applyStored()
+{
+  for (int s = 1; s <= 4; ++s) env.setStageValue(s, stageTimes[s], gRates.sampleRate);
+  cutoff = cutoffTarget = targetCutoff();
+  applyCutoff(envelopeCutoff(cutoff));
+  for (FilterSection& s : sections) s.setResonance(resonance);
+  dirty = false;
+}
+
+void VoiceFilter::updateRate()
+{
+  cutoff = clampCutoff(cutoff);
+  cutoffTarget = clampCutoff(cutoffTarget);
+  applyCutoff(envelopeCutoff(cutoff));
+}
+
+void VoiceFilter::noteOn(double freq)
+{
+  noteFreq = freq;
+  if (!enabled)
+  {
+    dirty = true;
+    return;
+  }
+  if (dirty) applyStored();
+  glide(1.0);
+}
+
+void VoiceFilter::glideToNote(double freq, int samples)
+{
+  noteFreq = freq;
+  if (!enabled)
+  {
+    dirty = true;
+    return;
+  }
+  if (dirty) applyStored();
+  if (followNote) glide(std::max(1, samples));
+}
+
+void VoiceFilter::setFollowNote(bool on, bool active)
+{
+  followNote = on;
+  if (live(active))
+    glide(glideLength);
+  else
+    dirty = true;
+}
+
+void VoiceFilter::setHarmonic(double h, bool active)
+{
+  const double factor = h / harmonic;
+  harmonic = h;
+  retarget(factor, active);
+}
+
+void VoiceFilter::setRatio(double r, bool active)
+{
+  const double factor = r / ratio;
+  ratio = r;
+  retarget(factor, active);
+}
+
+void VoiceFilter::setTrackPlayRate(bool on, bool active)
+{
+  if (on == trackPlayRate) return;
+  trackPlayRate = on;
+  if (live(active) && cutoffGliding != 0.0 && playRate == 1.0) return;
+  retarget(on ? playRate : 1.0 / playRate, active);
+}
+
+void VoiceFilter::setBaseFreq(double freq, bool active)
+{
+  baseFreq = freq;
+  if (followNote) return;
+  if (!live(active))
+    dirty = true;
+  else if (cutoffGliding != 0.0)
+    scaleThenRedirect(1.0);
+  else
+  {
+    cutoff = cutoffTarget = targetCutoff();
+    applyCutoff(envelopeCutoff(cutoff));
+  }
+}
+
+void VoiceFilter::setPlayRate(double rate, bool active)
+{
+  playRate = std::fabs(rate);
+  if (!trackPlayRate) return;
+  if (!live(active))
+    dirty = true;
+  else if (cutoffGliding != 0.0)
+    redirect();
+  else
+  {
+    cutoff = cutoffTarget = targetCutoff();
+    applyCutoff(envelopeCutoff(cutoff));
+  }
+}
+
+void VoiceFilter::setResonance(double q, bool active)
+{
+  resonance = q;
+  if (!live(active))
+  {
+    dirty = true;
+    return;
+  }
+  for (FilterSection& s : sections) s.setResonance(q);
+}
+
+void VoiceFilter::setPassType(int type)
+{
+  for (FilterSection& s : sections) s.passType = type;
+}
+
+void VoiceFilter::setStageValue(int stage, double v, bool active)
+{
+  if (stage < 1 || stage > 4) return;
+  stageTimes[stage] = v;
+  if (live(active))
+    env.setStageValue(stage, v, gRates.sampleRate);
+  else
+    dirty = true;
+}
+
+void VoiceFilter::enterStage(int stage)
+{
+  if (enabled) env.enter(stage, gRates.sampleRate);
+}
+
+void VoiceFilter::setEnabled(bool on, const Envelope& ampEnv)
+{
+  if (!on)
+  {
+    enabled = false;
+    if (cutoffGliding != 0.0) endGlide();
+    env.reset();
+    lastEnvLevel = 0.0;
+    return;
+  }
+  enabled = true;
+  if (dirty) applyStored();
+  for (FilterSection& s : sections) s.clear();
+  if (ampEnv.stage == Envelope::kRelease)
+  {
+    if (env.stage != Envelope::kRelease)
+    {
+      env.level = env.sustainLevel();
+      env.enter(Envelope::kRelease, gRates.sampleRate);
+    }
+  }
+  else if (ampEnv.stage != Envelope::kIdle)
+  {
+    env.enter(Envelope::kSustain, gRates.sampleRate);
+  }
+}
