@@ -373,12 +373,16 @@ int VoiceTables::steal(int note)
   for (int v : voiceOrder)
     if (releasingCandidate(v)) return v;
 
-  int chosen = -1;
+  // The quietest of the stealWindow least recent candidates; past them only
+  // when none was found. Positions count candidates, so disabled voices at
+  // the front of the order do not use up the window.
+  int chosen = -1, position = 0;
   double best = 1000.0;
-  for (int pos = 0; pos < kNumVoices; ++pos)
+  for (int v : voiceOrder)
   {
-    const int v = voiceOrder[pos];
-    if (!candidate(v) || voices[v].gain >= best) continue;
+    if (!candidate(v)) continue;
+    const int pos = position++;
+    if (voices[v].gain >= best) continue;
     if (chosen >= 0 && pos >= stealWindow) break;
     chosen = v;
     best = voices[v].gain;
