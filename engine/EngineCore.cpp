@@ -123,68 +123,111 @@ bool EngineCore::renderVoice(Voice& voice, double* wetL, double* wetR)
   return update;
 }
 
+void EngineCore::accumulateVoice(Voice& v, FrameSums& sums)
+{
+  sums.update |= renderVoice(v, &sums.wetL, &sums.wetR);
+  sums.gains += v.gain;
+  const bool scaledRelease = v.ampEnv.stage == Envelope::kRelease && (v.releaseFromDecay || v.releaseFromSustain);
+  sums.levels += v.envLevel * (scaledRelease ? v.releaseScale : 1.0);
+  const int stage = v.ampEnv.stage;
+  sums.quiet = sums.quiet && (stage == Envelope::kIdle || stage == Envelope::kAttack || stage == Envelope::kRelease);
+}
+
 void EngineCore::renderFrame(int s, double* left, double* right)
 {
   mShiver.frameStep();
   tempoRefill(s);
-
-  double wetL = 0.0, wetR = 0.0, gains = 0.0, levels = 0.0;
-  bool quiet = true, anyUpdate = false;
+  FrameSums sums;
   for (Voice& v : mVoices)
+    if (v.active) accumulateVoice(v, sums);
+  sums.topStage = mVoices[mTables.top()].ampEnv.stage;
+  mixFrame(s, sums, left, right);
+}
+
+// Voices render one after another through a run of frames when nothing
+// couples them inside the run: no random draws (their order would change),
+// no running wobble, no tempo refills, one input pair for all.
+bool EngineCore::voicesIndependent() const
+{
+  if (mPerBufInput || !mShiver.stopped) return false;
+  for (const Voice& v : mVoices)
   {
-    if (!v.active) continue;
-    anyUpdate |= renderVoice(v, &wetL, &wetR);
-    gains += v.gain;
-    const bool scaledRelease =
-      v.ampEnv.stage == Envelope::kRelease && (v.releaseFromDecay || v.releaseFromSustain);
-    levels += v.envLevel * (scaledRelease ? v.releaseScale : 1.0);
-    const int stage = v.ampEnv.stage;
-    quiet = quiet && (stage == Envelope::kIdle || stage == Envelope::kAttack || stage == Envelope::kRelease);
+    if (v.refillMode == 3) return false;
+    if (v.active && (v.errorInt != 0.0 || v.errorExt != 0.0 || v.gapProbability != 0)) return false;
   }
+  return true;
+}
+
+void EngineCore::renderRun(int s0, int n, double* left, double* right)
+{
+  if (!sRunsEnabled || !voicesIndependent())
+  {
+    for (int s = s0; s < s0 + n; ++s) renderFrame(s, &left[s], &right[s]);
+    return;
+  }
+  for (int c = s0; c < s0 + n; c += kRunChunk)
+  {
+    const int m = std::min(kRunChunk, s0 + n - c);
+    const int top = mTables.top();
+    for (int j = 0; j < m; ++j) mRunSums[j] = FrameSums{};
+    mSampleCounter += m;  // the tempo refill's counter, with no tempo voice to refill
+    for (Voice& v : mVoices)
+    {
+      int j = v.active && simpleRunFits(v) ? renderSimpleRun(v, mRunSums, m, v.id == top) : 0;
+      for (; j < m && v.active; ++j)
+      {
+        accumulateVoice(v, mRunSums[j]);
+        if (v.id == top) mRunSums[j].topStage = v.ampEnv.stage;
+      }
+      if (v.id == top)
+        for (; j < m; ++j) mRunSums[j].topStage = v.ampEnv.stage;
+    }
+    for (int j = 0; j < m; ++j) mixFrame(c + j, mRunSums[j], &left[c + j], &right[c + j]);
+  }
+}
+
+void EngineCore::mixFrame(int s, FrameSums& sums, double* left, double* right)
+{
+  double wetL = sums.wetL, wetR = sums.wetR;
+  bool quiet = sums.quiet;
   if (mGlobalDcOn) mGlobalDc.process(&wetL, &wetR);
   if (mGlobalAgcOn)
   {
-    mGlobalAgc.process(&wetL, &wetR, anyUpdate);
-    wetL *= gains;
-    wetR *= gains;
+    mGlobalAgc.process(&wetL, &wetR, sums.update);
+    wetL *= sums.gains;
+    wetR *= sums.gains;
   }
-  if (!mRoomOpen && mTables.heldNotes.size() == 1 && mVoices[mTables.top()].ampEnv.stage == Envelope::kAttack)
-    quiet = false;
+  if (!mRoomOpen && mTables.heldNotes.size() == 1 && sums.topStage == Envelope::kAttack) quiet = false;
 
-  double room = 0.0;
+  double room = 0.0, levels = sums.levels;
   if (mExtrudeInput && quiet)
   {
     if (levels > 1.0) levels = std::log(levels) + 1.0;
     room = 1.0 - levels;
   }
+  double dryL, dryR;
   if (!mPerBufInput)
   {
-    const double inL = mInputs[0][s], inR = mInputs[1][s];
-    if (room > 0.0)
-    {
-      wetL += room * inL;
-      wetR += room * inR;
-    }
-    *left = mMixAmount * mGlobalClipper.process(mAmpGain * wetL) + (1.0 - mMixAmount) * inL;
-    *right = mMixAmount * mGlobalClipper.process(mAmpGain * wetR) + (1.0 - mMixAmount) * inR;
+    dryL = mInputs[0][s];
+    dryR = mInputs[1][s];
   }
   else
   {
-    double dryL = 0.0, dryR = 0.0;
+    dryL = dryR = 0.0;
     for (const Voice& v : mVoices)
       if (v.active)
       {
         dryL += v.input[0][s];
         dryR += v.input[1][s];
       }
-    if (room > 0.0)
-    {
-      wetL += room * dryL;
-      wetR += room * dryR;
-    }
-    *left = mMixAmount * mGlobalClipper.process(mAmpGain * wetL) + (1.0 - mMixAmount) * dryL;
-    *right = mMixAmount * mGlobalClipper.process(mAmpGain * wetR) + (1.0 - mMixAmount) * dryR;
   }
+  if (room > 0.0)
+  {
+    wetL += room * dryL;
+    wetR += room * dryR;
+  }
+  *left = mMixAmount * mGlobalClipper.process(mAmpGain * wetL) + (1.0 - mMixAmount) * dryL;
+  *right = mMixAmount * mGlobalClipper.process(mAmpGain * wetR) + (1.0 - mMixAmount) * dryR;
   mRoomOpen = quiet;
 }
 
@@ -210,7 +253,7 @@ void EngineCore::startVoice(int v, int offset, bool glided)
   if (voice.grainMode == Voice::kSimpleMode)
   {
     if (voice.agcAuto) voice.agc.setFrequency(50.0);
-    for (FilterSection& section : voice.filter.sections) section.clear();
+    voice.filter.section.clear();
   }
 }
 

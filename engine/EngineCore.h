@@ -45,6 +45,8 @@ public:
   // Process loop.
   void startBlock(double** inputs, int frames);
   void renderFrame(int s, double* left, double* right);
+  // Frames s0 .. s0 + n - 1 with no event among them.
+  void renderRun(int s0, int n, double* left, double* right);
   long blockCounter() const { return mBlockCounter; }
 
   Voice& voice(int i) { return mVoices[i]; }
@@ -122,7 +124,32 @@ public:
   void updateRates();
 
 private:
+  // What the voices leave for the mix of one frame.
+  struct FrameSums
+  {
+    double wetL = 0.0, wetR = 0.0;
+    double gains = 0.0;
+    double levels = 0.0;
+    bool quiet = true;
+    bool update = false;
+    int topStage = 0;
+  };
+  static constexpr int kRunChunk = 128;
+
+public:
+  // Off: every frame goes through the per-frame path (for comparisons).
+  static inline bool sRunsEnabled = true;
+
+private:
+
   bool renderVoice(Voice& voice, double* wetL, double* wetR);
+  void accumulateVoice(Voice& v, FrameSums& sums);
+  void mixFrame(int s, FrameSums& sums, double* left, double* right);
+  bool voicesIndependent() const;
+  bool simpleRunFits(const Voice& v) const;
+  int renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop);
+  template <int PassType>
+  int renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop);
   void endVoice(Voice& voice);
   void voiceDeactivated(int v);
   void tempoRefill(int s);
@@ -167,4 +194,5 @@ private:
   bool mExtrudeInput = false;
   bool mRoomOpen = true;
   SoftClipper mGlobalClipper{2.0};
+  FrameSums mRunSums[kRunChunk];
 };

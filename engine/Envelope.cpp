@@ -53,14 +53,6 @@ void Envelope::enter(int newStage, double sampleRate)
   }
 }
 
-void Envelope::step(double sampleRate)
-{
-  if (stage == kIdle || stage == kSustain) return;
-  if (counter == length) enter((stage + 1) % 5, sampleRate);
-  ++counter;
-  level *= multiplier;
-}
-
 void Envelope::setStageValue(int s, double v, double sampleRate)
 {
   if (s < kAttack || s > kRelease) return;

@@ -15,7 +15,13 @@ struct Envelope
 
   void reset();
   void enter(int newStage, double sampleRate);
-  void step(double sampleRate);
+  void step(double sampleRate)
+  {
+    if (stage == kIdle || stage == kSustain) return;
+    if (counter == length) enter((stage + 1) % 5, sampleRate);
+    ++counter;
+    level *= multiplier;
+  }
   void setStageValue(int s, double v, double sampleRate);
   double sustainLevel() const { return stageValues[kSustain] > floor ? stageValues[kSustain] : floor; }
 };

@@ -19,6 +19,18 @@ int FrameIndex(double pos)
   return pos >= kBufferFrames - 1 ? kBufferFrames - 1 : static_cast<int>(pos);
 }
 
+// Reads run through the buffers a frame at a time, many streams at once;
+// asking for the memory a few cache lines ahead keeps them from stalling.
+constexpr int kPrefetchFrames = 16;
+
+void PrefetchAround(const Buffer& buffer, int idx, double dir)
+{
+#if defined(__GNUC__)
+  const int ahead = dir < 0.0 ? idx - kPrefetchFrames : idx + kPrefetchFrames;
+  if (ahead >= 0 && ahead < kBufferFrames) __builtin_prefetch(&buffer.frames[ahead]);
+#endif
+}
+
 }  // namespace
 
 int Voice::grainLength()
@@ -91,9 +103,8 @@ double Voice::externalError() const
   return r * errorExt * 0.125 * scale;
 }
 
-double Voice::internalError() const
+double Voice::drawInternalError() const
 {
-  if (errorInt == 0.0) return 0.0;
   double e = vrandom::Next() / 1092.2333333333333 - 15.0;
   if (grainMode == kNoteMode) e *= 0.5;
   return e * errorInt;
@@ -184,6 +195,11 @@ void Voice::startGrain(int delay)
 
 void Voice::advanceGrain(int slot, int n)
 {
+  advanceGrain(window(), slot, n);
+}
+
+void Voice::advanceGrain(const Window& w, int slot, int n)
+{
   if (filledFrames() <= 1)
   {
     readPos[slot] = 0.0;
@@ -191,9 +207,9 @@ void Voice::advanceGrain(int slot, int n)
   }
   double d = playRate * readDir[slot] * n;
   if (wobbleInternal) d *= wobbleFactor;
-  const double move = spanReduce(d + internalError());
+  const double move = spanReduce(w, d + internalError());
   readPos[slot] += move;
-  edgeRule(&readPos[slot], &readDir[slot]);
+  edgeRule(w, &readPos[slot], &readDir[slot]);
 }
 
 double Voice::windowValue(int slot) const
@@ -226,6 +242,7 @@ double Voice::gapSample(int channel) const
 void Voice::readGrainSample(int slot, double* left, double* right) const
 {
   const int idx = FrameIndex(readPos[slot]);
+  PrefetchAround(*buffer, idx, playRate * readDir[slot]);
   const char gap = gapMark[slot];
   *left = gap == 'l' || gap == 'b' ? gapSample(0) : buffer->frames[idx][0];
   *right = gap == 'r' || gap == 'b' ? gapSample(1) : buffer->frames[idx][1];
@@ -235,20 +252,21 @@ bool Voice::renderGrains(double* left, double* right)
 {
   double outL = 0.0, outR = 0.0, sum = 0.0;
   activeGrains = 0;
+  const Window w = window();
   for (int i = 0; i < kNumSlots; ++i)
   {
     if (!inUse[i]) continue;
     ++activeGrains;
     double l, r;
     readGrainSample(i, &l, &r);
-    const double w = fadeIn[i] == 0 && windowType != kSine ? 1.0 : windowValue(i);
+    const double weight = fadeIn[i] == 0 && windowType != kSine ? 1.0 : windowValue(i);
     if (++elapsed[i] >= grainTotal[i])
       inUse[i] = false;
     else
-      advanceGrain(i, 1);
-    outL += l * w;
-    outR += r * w;
-    sum += w;
+      advanceGrain(w, i, 1);
+    outL += l * weight;
+    outR += r * weight;
+    sum += weight;
   }
   if (windowType == kSine)
   {
@@ -272,6 +290,7 @@ void Voice::renderSimple(double* left, double* right)
 {
   const int cur = currentSlot;
   const int idx = FrameIndex(readPos[cur]);
+  PrefetchAround(*buffer, idx, playRate * readDir[cur]);
   *left = buffer->frames[idx][0];
   *right = buffer->frames[idx][1];
   if (filledFrames() < 2)
@@ -279,6 +298,7 @@ void Voice::renderSimple(double* left, double* right)
     playPos = truePos = readPos[cur] = 0.0;
     return;
   }
+  const Window w = window();
   const double wobble = wobbleInternal ? wobbleFactor : 1.0;
   double rate = playRate * wobble, dir = readDir[cur], trueRate = playRate * wobble, trueD = trueDir;
   if (phGliding)
@@ -288,16 +308,16 @@ void Voice::renderSimple(double* left, double* right)
   }
   double e = internalError();
   if (preservePos) e *= 16.0;
-  const double move = spanReduce(rate * dir + e);
+  const double move = spanReduce(w, rate * dir + e);
   if (preservePos)
   {
     playPos = truePos + move;
-    truePos += spanReduce(trueRate * trueD);
-    edgeRule(&truePos, &trueDir);
+    truePos += spanReduce(w, trueRate * trueD);
+    edgeRule(w, &truePos, &trueDir);
   }
   else
     playPos += move;
-  edgeRule(&playPos, &playDir);
+  edgeRule(w, &playPos, &playDir);
   readDir[cur] = playDir;
   if (!preservePos)
   {

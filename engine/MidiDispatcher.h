@@ -37,6 +37,14 @@ public:
   void SetNoteOnLimit(int limit) { mNoteOnLimit = limit; }
   int NoteOnLimit() const { return mNoteOnLimit; }
   int SampleCounter() const { return mSampleCounter; }
+  // Offset of the next event to dispatch; INT_MAX when none is queued.
+  int NextEventOffset() const
+  {
+    return mReadIndex < static_cast<int>(mQueue.size()) ? mQueue[static_cast<size_t>(mReadIndex)].offset : kNoEvent;
+  }
+  // Moves the sample counter over n samples at which nothing is due.
+  void Skip(int n) { mSampleCounter += n; }
+  static constexpr int kNoEvent = 0x7FFFFFFF;
   int QueuedCount() const { return static_cast<int>(mQueue.size()) - mReadIndex; }
   int QueueCapacity() const { return static_cast<int>(mQueue.capacity()); }
   bool NoteIsOff(int note) const { return mNoteIsOff[FoldNote(note)]; }

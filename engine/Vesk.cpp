@@ -113,12 +113,22 @@ void Vesk::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames
   mDispatcher.StartBlock();
   if (mTempoWanted) updateTempo();
   mCore.startBlock(inputs, nFrames);
-  for (int s = 0; s < nFrames; ++s)
+  for (int s = 0; s < nFrames;)
   {
     mCurrentSample = s;
-    if (mAnyRamping) stepRamps();
-    mDispatcher.Tick();
-    mCore.renderFrame(s, &outputs[0][s], &outputs[1][s]);
+    if (mAnyRamping || mDispatcher.NextEventOffset() <= s)
+    {
+      if (mAnyRamping) stepRamps();
+      mDispatcher.Tick();
+      mCore.renderFrame(s, &outputs[0][s], &outputs[1][s]);
+      ++s;
+      continue;
+    }
+    // Up to the next event nothing changes from outside the voices.
+    const int end = std::min(nFrames, mDispatcher.NextEventOffset());
+    mCore.renderRun(s, end - s, outputs[0], outputs[1]);
+    mDispatcher.Skip(end - s);
+    s = end;
   }
   mDispatcher.EndBlock(nFrames);
 }
@@ -441,7 +451,7 @@ double Vesk::valueForVoice(int idx, int voiceIdx) const
     case kFltEnvS: return v.filter.stageTimes[Envelope::kSustain];
     case kFltEnvR: return v.filter.stageTimes[Envelope::kRelease];
     case kFltOn: return v.filter.enabled;
-    case kFltType: return v.filter.sections[0].passType;
+    case kFltType: return v.filter.section.passType;
     case kFltFreq: return v.filter.baseFreq;
     case kFltQ: return v.filter.resonance;
     case kFltFollowNote: return v.filter.followNote;

@@ -8,15 +8,6 @@
 
 namespace {
 
-// Repeated subtraction of span until x is below it, done in one step when
-// x is far away.
-double ReduceBelow(double x, double span)
-{
-  if (x >= 4.0 * span) x = std::fmod(x, span);
-  while (x >= span) x -= span;
-  return x;
-}
-
 // Grain periods are kept inside the int range whatever tempo a host sends.
 int ClampPeriod(double samples)
 {
@@ -25,21 +16,28 @@ int ClampPeriod(double samples)
 
 }  // namespace
 
-double SoftClipper::process(double s)
+double ReduceBelowSpan(double x, double span)
 {
-  if (s > threshold)
+  if (x >= 4.0 * span) x = std::fmod(x, span);
+  while (x >= span) x -= span;
+  return x;
+}
+
+Voice::PosDir Voice::edgeRuleOutside(const Window& w, double pos, double dir, bool mirror)
+{
+  if (pos > w.e - 1.0)
   {
-    const double e = s - threshold;
-    lastExcess = e;
-    return e / (e * k + 1.0) + threshold;
+    const double over = ReduceBelowSpan(pos - (w.e - 1.0), w.span);
+    return mirror ? PosDir{w.e - std::max(1.0, over), -dir} : PosDir{w.s + over, dir};
   }
-  if (s < -threshold)
-  {
-    const double e = threshold + s;
-    lastExcess = e;
-    return e / (1.0 - e * k) - threshold;
-  }
-  return s;
+  const double under = ReduceBelowSpan(w.s - pos, w.span);
+  return mirror ? PosDir{w.s + under, -dir} : PosDir{w.e - std::max(1.0, under), dir};
+}
+
+double Voice::spanReduceLong(const Window& w, double move)
+{
+  const double reduced = ReduceBelowSpan(std::fabs(move), w.span);
+  return move < 0.0 ? -reduced : reduced;
 }
 
 Voice::Voice()
@@ -47,55 +45,6 @@ Voice::Voice()
   notePeriod = std::max(4, static_cast<int>(gRates.sampleRate / 220.0 + 0.5));
   std::fill(std::begin(gapMark), std::end(gapMark), 'n');
   resetGrains(true);
-}
-
-Voice::Window Voice::window() const
-{
-  const double filled = filledFrames();
-  const double s = selStart >= filled ? 0.0 : selStart;
-  const double e = std::min(filled, selEnd);
-  return {s, e, e - s};
-}
-
-void Voice::edgeRule(double* pos, double* dir) const
-{
-  const Window w = window();
-  if (w.span <= 1.0)
-  {
-    *pos = w.s;
-    return;
-  }
-  if (*pos > w.e - 1.0)
-  {
-    const double over = ReduceBelow(*pos - (w.e - 1.0), w.span);
-    if (mirror)
-    {
-      *pos = w.e - std::max(1.0, over);
-      *dir = -*dir;
-    }
-    else
-      *pos = w.s + over;
-  }
-  else if (*pos < w.s)
-  {
-    const double under = ReduceBelow(w.s - *pos, w.span);
-    if (mirror)
-    {
-      *pos = w.s + under;
-      *dir = -*dir;
-    }
-    else
-      *pos = w.e - std::max(1.0, under);
-  }
-}
-
-double Voice::spanReduce(double move) const
-{
-  const Window w = window();
-  if (w.span <= 1.0) return w.s;
-  if (std::fabs(move) < w.span) return move;
-  const double reduced = ReduceBelow(std::fabs(move), w.span);
-  return move < 0.0 ? -reduced : reduced;
 }
 
 void Voice::wrapIntoWindow(double* pos) const
@@ -107,7 +56,7 @@ void Voice::wrapIntoWindow(double* pos) const
     return;
   }
   // Whole spans off the end, then whole spans onto a negative position.
-  if (*pos >= w.e) *pos = w.s + ReduceBelow(*pos - w.s, w.span);
+  if (*pos >= w.e) *pos = w.s + ReduceBelowSpan(*pos - w.s, w.span);
   if (*pos < 0.0) *pos += w.span * std::floor(-*pos / w.span);
   while (*pos < 0.0) *pos += w.span;
 }

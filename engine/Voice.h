@@ -22,10 +22,29 @@ struct SoftClipper
   double lastExcess = 0.0;
 
   explicit SoftClipper(double ceil) : ceiling(ceil), threshold(ceil - 0.5) {}
-  double process(double s);
+  double process(double s)
+  {
+    if (s > threshold)
+    {
+      const double e = s - threshold;
+      lastExcess = e;
+      return e / (e * k + 1.0) + threshold;
+    }
+    if (s < -threshold)
+    {
+      const double e = threshold + s;
+      lastExcess = e;
+      return e / (1.0 - e * k) - threshold;
+    }
+    return s;
+  }
 };
 
 constexpr int kNumSlots = 8;
+
+// Repeated subtraction of span until x is below it, done in one step when
+// x is far away.
+double ReduceBelowSpan(double x, double span);
 
 struct Voice
 {
@@ -142,11 +161,40 @@ struct Voice
   {
     double s, e, span;
   };
-  Window window() const;
+  Window window() const
+  {
+    const double filled = filledFrames();
+    const double s = selStart >= filled ? 0.0 : selStart;
+    const double e = filled < selEnd ? filled : selEnd;
+    return {s, e, e - s};
+  }
   int filledFrames() const { return buffer ? buffer->filled : 0; }
   int bufferLength() const { return buffer ? buffer->length : kBufferFrames; }
-  void edgeRule(double* pos, double* dir) const;
-  double spanReduce(double move) const;
+  // Wraps or mirrors a position that left the selection window.
+  struct PosDir
+  {
+    double pos, dir;
+  };
+  PosDir edgeRule(const Window& w, double pos, double dir) const
+  {
+    if (w.span <= 1.0) return {w.s, dir};
+    if (pos > w.e - 1.0 || pos < w.s) return edgeRuleOutside(w, pos, dir, mirror);
+    return {pos, dir};
+  }
+  void edgeRule(const Window& w, double* pos, double* dir) const
+  {
+    const PosDir r = edgeRule(w, *pos, *dir);
+    *pos = r.pos;
+    *dir = r.dir;
+  }
+  void edgeRule(double* pos, double* dir) const { edgeRule(window(), pos, dir); }
+  // A move reduced below the selection span, keeping its sign.
+  double spanReduce(double move) const { return spanReduce(window(), move); }
+  static double spanReduce(const Window& w, double move)
+  {
+    if (w.span <= 1.0) return w.s;
+    return move < w.span && move > -w.span ? move : spanReduceLong(w, move);
+  }
   void setSelStart(double frames);
   void setSelEnd(double frames);
   void wrapIntoWindow(double* pos) const;
@@ -176,8 +224,9 @@ struct Voice
   void resetGrains(bool hard);
   void startGrain(int delay);
   void advanceGrain(int slot, int n);
+  void advanceGrain(const Window& w, int slot, int n);
   double externalError() const;
-  double internalError() const;
+  double internalError() const { return errorInt == 0.0 ? 0.0 : drawInternalError(); }
   bool renderGrains(double* left, double* right);
   void renderSimple(double* left, double* right);
   void setGrainMode(int mode);
@@ -194,10 +243,13 @@ struct Voice
   void setDcRemoval(bool on);
 
 private:
+  static PosDir edgeRuleOutside(const Window& w, double pos, double dir, bool mirror);
+  static double spanReduceLong(const Window& w, double move);
   double windowValue(int slot) const;
   void readGrainSample(int slot, double* left, double* right) const;
   double gapSample(int channel) const;
   char drawGap() const;
   void startPosition(int slot, int length);
   void startPositionGliding(int slot);
+  double drawInternalError() const;
 };

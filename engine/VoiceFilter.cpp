@@ -13,6 +13,11 @@ void FilterSection::setCutoff(double c, double sampleRate)
   setResonance(q);
 }
 
+void FilterSection::clear()
+{
+  for (double* b : {b0, b1, b2, b3}) b[0] = b[1] = 0.0;
+}
+
 void FilterSection::setResonance(double resonance)
 {
   q = resonance;
@@ -22,46 +27,11 @@ void FilterSection::setResonance(double resonance)
   fb = q + q / d;
 }
 
-double FilterSection::process(double x)
-{
-  b0 += f * ((x - b0) + fb * (b0 - b1));
-  b1 += f * (b0 - b1);
-  double out;
-  const bool fourPoles = poles == 1;
-  if (fourPoles)
-  {
-    b2 += f * (b1 - b2);
-    b3 += f * (b2 - b3);
-    out = b3;
-  }
-  else
-    out = b1;
-  // Resonance near 1 can run away; a section that leaves the audible range
-  // starts again from silence instead of feeding infinities onward.
-  if (!(std::fabs(b0) < 1e6 && std::fabs(out) < 1e6))
-  {
-    clear();
-    return 0.0;
-  }
-  switch (passType)
-  {
-    case VoiceFilter::kLowPass: return out;
-    case VoiceFilter::kBandPass: return b0 - out;
-    case VoiceFilter::kHighPass: return fourPoles ? x - out : x - b0;
-    case VoiceFilter::kPeak: return (b0 - out) * q + (1.0 - q) * x;
-    case VoiceFilter::kBandReject: return x - (b0 - out);
-    default: return 0.0;
-  }
-}
-
 VoiceFilter::VoiceFilter()
 {
-  for (FilterSection& s : sections)
-  {
-    s.q = 0.0;
-    s.setCutoff(std::min(20000.0, gRates.topFilterFreq), gRates.sampleRate);
-    s.clear();
-  }
+  section.q = 0.0;
+  section.setCutoff(std::min(20000.0, gRates.topFilterFreq), gRates.sampleRate);
+  section.clear();
 }
 
 double VoiceFilter::clampCutoff(double c) const
@@ -85,7 +55,7 @@ double VoiceFilter::envelopeCutoff(double c) const
 
 void VoiceFilter::applyCutoff(double c)
 {
-  for (FilterSection& s : sections) s.setCutoff(c, gRates.sampleRate);
+  section.setCutoff(c, gRates.sampleRate);
 }
 
 void VoiceFilter::endGlide()
@@ -156,14 +126,13 @@ void VoiceFilter::process(double* left, double* right)
     c = envelopeCutoff(cutoff);
   }
   if (cutoffGliding != 0.0 || envDepth != 0.0) applyCutoff(c);
-  *left = sections[0].process(*left);
-  *right = sections[1].process(*right);
+  section.process(left, right);
 }
 
 void VoiceFilter::resetState()
 {
   env.reset();
-  for (FilterSection& s : sections) s.clear();
+  section.clear();
 }
 
 void VoiceFilter::applyStored()
@@ -171,7 +140,7 @@ void VoiceFilter::applyStored()
   for (int s = 1; s <= 4; ++s) env.setStageValue(s, stageTimes[s], gRates.sampleRate);
   cutoff = cutoffTarget = targetCutoff();
   applyCutoff(envelopeCutoff(cutoff));
-  for (FilterSection& s : sections) s.setResonance(resonance);
+  section.setResonance(resonance);
   dirty = false;
 }
 
@@ -275,12 +244,12 @@ void VoiceFilter::setResonance(double q, bool active)
     dirty = true;
     return;
   }
-  for (FilterSection& s : sections) s.setResonance(q);
+  section.setResonance(q);
 }
 
 void VoiceFilter::setPassType(int type)
 {
-  for (FilterSection& s : sections) s.passType = type;
+  section.passType = type;
 }
 
 void VoiceFilter::setStageValue(int stage, double v, bool active)
@@ -310,7 +279,7 @@ void VoiceFilter::setEnabled(bool on, const Envelope& ampEnv)
   }
   enabled = true;
   if (dirty) applyStored();
-  for (FilterSection& s : sections) s.clear();
+  section.clear();
   if (ampEnv.stage == Envelope::kRelease)
   {
     if (env.stage != Envelope::kRelease)

@@ -2,22 +2,26 @@
 // The per-voice resonant filter: a four-pole cascade of one-pole sections
 // with resonance feedback and five outputs, a cut-off that follows the note
 // or the "flt freq" setting, 50-sample cut-off glides and its own envelope.
+#include <cmath>
+
 #include "engine/Envelope.h"
 
+// One-pole cascade for both channels: the channels share their
+// coefficients, each keeps its own four states.
 struct FilterSection
 {
   double f = 0.0;
   double cutoff = 20000.0;
   double q = 0.0;
   double fb = 0.0;
-  double b0 = 0.0, b1 = 0.0, b2 = 0.0, b3 = 0.0;
+  double b0[2] = {}, b1[2] = {}, b2[2] = {}, b3[2] = {};
   int poles = 1;  // 1 = four poles, anything else two
   int passType = 0;
 
   void setCutoff(double c, double sampleRate);
   void setResonance(double resonance);
-  void clear() { b0 = b1 = b2 = b3 = 0.0; }
-  double process(double x);
+  void clear();
+  void process(double* left, double* right);
 };
 
 class VoiceFilter
@@ -55,7 +59,7 @@ public:
   double targetCutoff() const;
 
   Envelope env;
-  FilterSection sections[2];
+  FilterSection section;
   bool enabled = true;
   bool dirty = false;
   bool followNote = false;
@@ -87,3 +91,48 @@ private:
   void retarget(double factor, bool active);
   void applyStored();
 };
+
+// One channel's pole chain; returns the chain's output (b3, or b1 with
+// two poles).
+inline double RunPoles(double x, double f, double fb, bool fourPoles, double& b0, double& b1, double& b2,
+                       double& b3)
+{
+  b0 += f * ((x - b0) + fb * (b0 - b1));
+  b1 += f * (b0 - b1);
+  if (!fourPoles) return b1;
+  b2 += f * (b1 - b2);
+  b3 += f * (b2 - b3);
+  return b3;
+}
+
+inline double PassOutput(int passType, bool fourPoles, double x, double b0, double out, double q)
+{
+  switch (passType)
+  {
+    case VoiceFilter::kLowPass: return out;
+    case VoiceFilter::kBandPass: return b0 - out;
+    case VoiceFilter::kHighPass: return fourPoles ? x - out : x - b0;
+    case VoiceFilter::kPeak: return (b0 - out) * q + (1.0 - q) * x;
+    case VoiceFilter::kBandReject: return x - (b0 - out);
+    default: return 0.0;
+  }
+}
+
+// Inline so the two channels' chains run side by side.
+inline void FilterSection::process(double* left, double* right)
+{
+  const bool fourPoles = poles == 1;
+  const double xl = *left, xr = *right;
+  const double ol = RunPoles(xl, f, fb, fourPoles, b0[0], b1[0], b2[0], b3[0]);
+  const double orr = RunPoles(xr, f, fb, fourPoles, b0[1], b1[1], b2[1], b3[1]);
+  // Resonance near 1 can run away; a section that leaves the audible range
+  // starts again from silence instead of feeding infinities onward.
+  if (!(std::fabs(b0[0]) < 1e6 && std::fabs(b0[1]) < 1e6 && std::fabs(ol) < 1e6 && std::fabs(orr) < 1e6))
+  {
+    clear();
+    *left = *right = 0.0;
+    return;
+  }
+  *left = PassOutput(passType, fourPoles, xl, b0[0], ol, q);
+  *right = PassOutput(passType, fourPoles, xr, b0[1], orr, q);
+}

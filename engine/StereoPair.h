@@ -1,0 +1,17 @@
+#pragma once
+// Left and right as one value, so stereo arithmetic runs on both channels
+// at once. Every operation works on each channel exactly as the scalar
+// form does, so results are the same to the bit.
+#include <cstdint>
+
+using StereoPair = double __attribute__((vector_size(16)));
+using StereoMask = int64_t __attribute__((vector_size(16)));
+
+inline StereoPair Pair(double l, double r) { return StereoPair{l, r}; }
+inline StereoPair Splat(double v) { return StereoPair{v, v}; }
+inline StereoPair Select(StereoMask m, StereoPair a, StereoPair b) { return m ? a : b; }
+inline StereoPair Abs(StereoPair x)
+{
+  return reinterpret_cast<StereoPair>(reinterpret_cast<StereoMask>(x) & StereoMask{INT64_MAX, INT64_MAX});
+}
+inline double MaxLane(StereoPair x) { return x[0] > x[1] ? x[0] : x[1]; }
