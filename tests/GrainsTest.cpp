@@ -1,0 +1,244 @@
+// Grain slots, windows, repeat, gaps; the voice filter and gain control.
+#include <gtest/gtest.h>
+
+#include "engine/EngineRates.h"
+#include "engine/Random.h"
+#include "tests/Rig.h"
+
+namespace {
+// A started NOTE-mode voice over a buffer of constant 1.0, outside any plug-in.
+struct GrainVoice
+{
+  Buffer buffer;
+  PitchBlock pitch{};
+  Voice voice;
+
+  explicit GrainVoice(int mode = Voice::kNoteMode)
+  {
+    for (int i = 0; i < 48000; ++i) buffer.frames[i][0] = buffer.frames[i][1] = 1.0;
+    buffer.filled = 48000;
+    for (int n = 0; n < kNumNotes; ++n) pitch.noteTable[n] = 440.0 * std::pow(2.0, (n - 69) / 12.0);
+    std::fill(std::begin(pitch.keyMeter), std::end(pitch.keyMeter), 1.0);
+    voice.buffer = &buffer;
+    voice.pitch = &pitch;
+    voice.grainMode = mode;
+    voice.setNoteNow(69);
+    voice.started = true;
+    voice.resetGrains(false);
+  }
+  double render()
+  {
+    double l, r;
+    voice.renderGrains(&l, &r);
+    return l;
+  }
+};
+}  // namespace
+
+TEST(Grains, NotePeriodAndMinimum)
+{
+  auto g = std::make_unique<GrainVoice>();
+  EXPECT_EQ(g->voice.grainLength(), 109);
+  g->voice.noteFreq = 20000.0;
+  EXPECT_EQ(g->voice.grainLength(), 4);
+}
+
+TEST(Grains, SineWindowIsScaledByOverlap)
+{
+  auto g = std::make_unique<GrainVoice>();
+  g->voice.windowType = Voice::kSine;
+  g->voice.setOverlap(1.0);
+  for (int s = 0; s < 2000; ++s) g->render();
+  double peak = 0.0;
+  for (int s = 0; s < 2000; ++s) peak = std::max(peak, g->render());
+  EXPECT_LE(peak, 1.0 / 2.0 * 2.0 + 1e-9) << "two overlapping sine grains at 1 / (1 + 1)";
+  EXPECT_GT(peak, 0.5);
+}
+
+TEST(Grains, WeightsNormaliseToTheSource)
+{
+  auto g = std::make_unique<GrainVoice>();
+  for (int type : {Voice::kLinear, Voice::kParabolic})
+  {
+    g->voice.windowType = type;
+    g->voice.setOverlap(0.7);
+    for (int s = 0; s < 3000; ++s)
+    {
+      const double x = g->render();
+      if (g->voice.activeGrains >= 2)
+      {
+        ASSERT_NEAR(x, 1.0, 1e-12) << "window " << type;
+      }
+    }
+  }
+}
+
+TEST(Grains, NinthGrainCutsTheOldest)
+{
+  auto g = std::make_unique<GrainVoice>();
+  std::fill(std::begin(g->voice.inUse), std::end(g->voice.inUse), true);
+  g->voice.currentSlot = 5;
+  g->voice.startGrain(0);
+  EXPECT_EQ(g->voice.currentSlot, 6);
+  g->voice.currentSlot = 7;
+  g->voice.startGrain(0);
+  EXPECT_EQ(g->voice.currentSlot, 0);
+  g->voice.inUse[3] = false;
+  g->voice.startGrain(0);
+  EXPECT_EQ(g->voice.currentSlot, 3) << "a free slot is taken first";
+}
+
+TEST(Grains, RepeatAdvancesEveryFourthGrain)
+{
+  auto g = std::make_unique<GrainVoice>();
+  g->voice.step = 10.0;
+  g->voice.setRepeat(4);
+  g->voice.repeatCount = 4;  // the next grain advances
+  std::vector<double> starts;
+  for (int n = 0; n < 12; ++n)
+  {
+    g->voice.startGrain(0);
+    starts.push_back(g->voice.readPos[g->voice.currentSlot]);
+  }
+  for (size_t n = 1; n < starts.size(); ++n)
+  {
+    const double advance = n % 4 == 0 ? 10.0 : 0.0;
+    EXPECT_EQ(starts[n], starts[n - 1] + advance) << n;
+  }
+}
+
+TEST(Grains, FullGapProbabilitySilences)
+{
+  vrandom::Seed(1);
+  auto g = std::make_unique<GrainVoice>();
+  g->voice.gapProbability = 100;
+  for (int s = 0; s < 500; ++s) g->render();
+  for (int s = 0; s < 500; ++s) ASSERT_EQ(g->render(), 0.0);
+}
+
+TEST(Filter, TopCutoffFollowsTheSampleRate)
+{
+  gRates.SetSampleRate(32000);
+  VoiceFilter f;
+  f.setBaseFreq(20000, true);
+  EXPECT_EQ(f.cutoff, 16000);
+  gRates.SetSampleRate(44100);
+  EXPECT_EQ(gRates.topFilterFreq, 20000);
+  gRates.SetSampleRate(48000);
+}
+
+TEST(Filter, NoteFollowingHarmonicsAndEnvelopeReach)
+{
+  VoiceFilter f;
+  f.setHarmonic(17, true);
+  f.setFollowNote(true, true);
+  f.noteOn(200.0);
+  double l = 0, r = 0;
+  f.process(&l, &r);
+  EXPECT_EQ(f.cutoff, 3400.0);
+  f.lastEnvLevel = 1.0;
+  f.envDepth = 1.0;
+  EXPECT_EQ(f.targetCutoff(), 3400.0);
+  f.env.level = 1.0;
+  f.env.stage = Envelope::kSustain;
+  f.env.stageValues[Envelope::kSustain] = 1.0;
+  f.process(&l, &r);
+  EXPECT_EQ(f.section.cutoff, gRates.topFilterFreq);
+  f.envDepth = -1.0;
+  f.process(&l, &r);
+  EXPECT_EQ(f.section.cutoff, 10.0);
+}
+
+TEST(Filter, HighResonanceKeepsFeedbackFinite)
+{
+  FilterSection s;
+  s.q = 0.99;
+  s.setCutoff(gRates.sampleRate * std::asin(2.0 / 3.0) / 3.14159265358979, gRates.sampleRate);  // f ~ 1
+  EXPECT_TRUE(std::isfinite(s.fb));
+  EXPECT_NEAR(std::fabs(s.fb), 0.99 / 0.0001, 1.0) << "d is held at 0.0001 from zero";
+  double l = 1.0, r = -1.0;
+  for (int i = 0; i < 10000; ++i)
+  {
+    s.process(&l, &r);
+    ASSERT_TRUE(std::isfinite(l) && std::isfinite(r));
+    l = r = (i % 2 ? 1.0 : -1.0);
+  }
+}
+
+TEST(Filter, UnknownPassTypeIsSilent)
+{
+  FilterSection s;
+  s.passType = 7;
+  s.setCutoff(1000, 48000);
+  double l = 0.7, r = 0.7;
+  s.process(&l, &r);
+  EXPECT_EQ(l, 0.0);
+  EXPECT_EQ(r, 0.0);
+}
+
+TEST(GainControl, SilenceChangesNothing)
+{
+  GainControl agc;
+  agc.amount = 1.0;
+  const GainControl before = agc;
+  double l = 1e-16, r = -1e-16;
+  agc.process(&l, &r, true);
+  EXPECT_EQ(l, 1e-16);
+  EXPECT_EQ(agc.logGain, before.logGain);
+  EXPECT_EQ(agc.peakPower, before.peakPower);
+}
+
+TEST(GainControl, LoudSignalsLoseGainQuietOnesGain)
+{
+  for (double level : {4.0, 0.05})
+  {
+    GainControl agc;
+    agc.amount = 1.0;
+    agc.hardness = 0.1;
+    agc.logGain = 0.0;
+    for (int i = 0; i < 2000; ++i)
+    {
+      double l = level, r = level;
+      agc.process(&l, &r, true);
+    }
+    if (level > 1.0)
+      EXPECT_LT(agc.gain, 1.0);
+    else
+      EXPECT_GT(agc.gain, 1.0);
+  }
+}
+
+TEST(GainControl, AutomaticFrequencies)
+{
+  EXPECT_EQ(FoldAgcFrequency(440, true, 50, 500), 220);
+  EXPECT_EQ(FoldAgcFrequency(1760, true, 50, 500), 440);
+  EXPECT_EQ(FoldAgcFrequency(60, true, 50, 500), 60);
+  EXPECT_EQ(FoldAgcFrequency(1.0, false, 4, 500), 4);
+}
+
+TEST(GainControl, NotANumberBecomesSilence)
+{
+  GainControl agc;
+  double l = std::nan(""), r = 0.5;
+  agc.process(&l, &r, false);
+  EXPECT_EQ(l, 0.0);
+  EXPECT_EQ(r, 0.5);
+}
+
+TEST(GainControl, PlacementMovesDcRemoval)
+{
+  Rig r;
+  EXPECT_TRUE(r.voice(0).dcOn);
+  EXPECT_FALSE(r.core().globalDcOn());
+  r.set(kAgcPerVoice, 0);
+  EXPECT_FALSE(r.voice(0).dcOn);
+  EXPECT_TRUE(r.core().globalDcOn());
+  r.set(kAgcAmount, 0.5);
+  r.settle();
+  EXPECT_TRUE(r.core().globalAgcOn());
+  EXPECT_EQ(r.voice(3).agc.amount, 0.0);
+  r.set(kAgcPerVoice, 1);
+  EXPECT_TRUE(r.voice(0).dcOn);
+  EXPECT_EQ(r.voice(3).agc.amount, 0.5);
+  EXPECT_FALSE(r.core().globalAgcOn());
+}

@@ -1,0 +1,227 @@
+// The instrument end to end: pitch, beat grains, dry mix, envelopes, the
+// per-frame and the run-at-a-time paths, and extreme settings.
+#include <gtest/gtest.h>
+
+#include <numbers>
+
+#include "engine/Random.h"
+#include "tests/Rig.h"
+
+namespace {
+
+double Sine(long frame, double hz, double amp = 0.5)
+{
+  return amp * std::sin(2.0 * std::numbers::pi * hz * frame / 48000.0);
+}
+
+// Fundamental from rising zero crossings, interpolated, over the samples.
+double EstimateHz(const std::vector<double>& x)
+{
+  double first = -1, last = -1;
+  int count = 0;
+  for (size_t i = 1; i < x.size(); ++i)
+    if (x[i - 1] < 0.0 && x[i] >= 0.0)
+    {
+      const double at = (i - 1) + x[i - 1] / (x[i - 1] - x[i]);
+      if (first < 0) first = at;
+      last = at;
+      ++count;
+    }
+  return count > 1 ? (count - 1) * 48000.0 / (last - first) : 0.0;
+}
+
+std::vector<double> Capture(Rig& r, int blocks)
+{
+  std::vector<double> out;
+  for (int b = 0; b < blocks; ++b)
+  {
+    r.run();
+    out.insert(out.end(), r.io.out[0].begin(), r.io.out[0].end());
+  }
+  return out;
+}
+
+}  // namespace
+
+TEST(Sound, NoteModeSoundsAtThePlayedPitch)
+{
+  Rig r;
+  r.source = [](int, long f) { return Sine(f, 220.0); };
+  r.set(kPerfMode, 0);
+  r.set(kFltOn, 0);
+  r.noteOn(69);
+  r.run(40);
+  const double hz = EstimateHz(Capture(r, 40));
+  EXPECT_NEAR(hz, 440.0, 4.4);
+}
+
+TEST(Sound, BeatModeStartsAGrainEvery6000Samples)
+{
+  Rig r;
+  r.set(kPerfMode, 1);
+  r.set(BeatDenParam(9), 4);
+  r.source = [](int, long f) { return Sine(f, 220.0); };
+  r.noteOn(69);
+  r.run(4);
+  const Voice& v = r.voice(r.tables().top());
+  std::vector<long> starts;
+  int slot = v.currentSlot;
+  for (int b = 0; b < 100; ++b)
+    for (int s = 0; s < 1; ++s)
+    {
+      r.run();
+      if (v.currentSlot != slot)
+      {
+        starts.push_back(r.framesDone);
+        slot = v.currentSlot;
+      }
+    }
+  ASSERT_GE(starts.size(), 5u);
+  for (size_t i = 1; i < starts.size(); ++i)
+  {
+    const long gap = starts[i] - starts[i - 1];
+    EXPECT_TRUE(gap == 5632 || gap == 6144) << gap << " is not 6000 samples at block resolution";
+  }
+  EXPECT_EQ(v.grainLen[v.currentSlot], 6000);
+}
+
+TEST(Sound, MixZeroIsTheDryInputWhilePlaying)
+{
+  Rig r;
+  r.source = [](int c, long f) { return Sine(f, 330.0 + c); };
+  r.set(kPolyMono, 1);
+  r.set(kMix, 0.0);
+  r.settle();
+  for (int n = 0; n < 4; ++n) r.noteOn(50 + n * 5, 100, n * 7);
+  for (int b = 0; b < 20; ++b)
+  {
+    r.run();
+    ASSERT_EQ(r.io.out[0], r.io.in[0]);
+    ASSERT_EQ(r.io.out[1], r.io.in[1]);
+  }
+}
+
+TEST(Sound, AttackOf5msReachesFullLevelAtSample240)
+{
+  Envelope env;
+  env.stageValues[Envelope::kAttack] = 0.005;
+  env.enter(Envelope::kAttack, 48000);
+  EXPECT_DOUBLE_EQ(env.level, 2e-6);
+  for (int s = 0; s < 240; ++s) env.step(48000);
+  EXPECT_NEAR(env.level, 1.0, 1e-9);
+  EXPECT_EQ(env.stage, Envelope::kAttack);
+  env.step(48000);
+  EXPECT_EQ(env.stage, Envelope::kDecay) << "the 241st sample enters decay";
+}
+
+TEST(Sound, ReleaseChangeStretchesWithoutAJump)
+{
+  Envelope env;
+  env.stageValues[Envelope::kRelease] = 1.0;
+  env.level = 0.5;
+  env.stage = Envelope::kSustain;
+  env.enter(Envelope::kRelease, 48000);
+  for (int s = 0; s < 24000; ++s) env.step(48000);
+  const double level = env.level;
+  env.setStageValue(Envelope::kRelease, 2.0, 48000);
+  EXPECT_EQ(env.level, level);
+  EXPECT_EQ(env.length, 24000 + 48000) << "the remaining half of 2 s";
+  for (int s = 0; s < 48000; ++s) env.step(48000);
+  EXPECT_NEAR(env.level, 1e-6, 1e-9);
+}
+
+TEST(Sound, RunsAndFramesGiveTheSameSamples)
+{
+  auto render = [](bool runs, int patch) {
+    EngineCore::sRunsEnabled = runs;
+    vrandom::Seed(99);
+    Rig r(256);
+    r.source = [](int c, long f) { return Sine(f, 197.0 + 3 * c, 0.8) + 0.1 * Sine(f, 3001.0); };
+    r.set(kPolyMono, 1);
+    r.set(kActiveVoices, 8);
+    r.set(kEnvR, 0.05);
+    r.set(kEnvD, 0.02);
+    r.set(kEnvS, 0.5);
+    r.set(kPerfMode, patch == 1 ? 0 : 2);
+    r.set(kFltType, patch);
+    r.set(kWrapMirror, patch == 2);
+    r.set(kPlayRate, patch == 3 ? -1.7 : 1.3);
+    r.set(kExtrudeInput, patch == 4);
+    r.set(kAgcPerVoice, patch != 4);
+    r.set(kAgcAmount, patch >= 3 ? 0.7 : 0.0);
+    r.set(kFltQ, 0.6);
+    r.set(kAmp, 1.8);
+    std::vector<double> out;
+    for (int b = 0; b < 120; ++b)
+    {
+      if (b % 10 == 0) r.noteOn(40 + (b * 7) % 40, 60 + b % 60, (b * 37) % 256);
+      if (b % 10 == 6) r.noteOff(40 + ((b - 6) * 7) % 40, (b * 11) % 256);
+      if (b == 50) r.set(kSelEnd, 0.3);
+      r.run();
+      out.insert(out.end(), r.io.out[0].begin(), r.io.out[0].end());
+      out.insert(out.end(), r.io.out[1].begin(), r.io.out[1].end());
+    }
+    EngineCore::sRunsEnabled = true;
+    return out;
+  };
+  for (int patch = 0; patch < 5; ++patch) EXPECT_EQ(render(false, patch), render(true, patch)) << "patch " << patch;
+}
+
+TEST(Sound, ExtremeSettingsStayFiniteAndBounded)
+{
+  vrandom::Seed(5);
+  Rig r;
+  r.source = [](int c, long f) { return Sine(f, 50.0 + 700 * c, 1.0) + (f % 97 == 0 ? 1.0 : 0.0); };
+  r.set(kPolyMono, 1);
+  r.set(kActiveVoices, 32);
+  r.set(kOverlap, 3.5);
+  r.set(kFltQ, 0.99);
+  r.set(kFltFreq, 20000);
+  r.set(kErrorInt, 50);
+  r.set(kErrorExt, 50);
+  r.set(kAmp, 2.0);
+  r.set(kAgcAmount, 1.0);
+  r.set(kAgcHardness, 0.18);
+  r.set(kWobbleAmount, 1.0);
+  r.set(kWobbleInternal, 1);
+  r.set(kWobbleExternal, 1);
+  r.set(kGapProb, 50);
+  r.set(kGapFill, 1);
+  for (int n = 0; n < 32; ++n) r.noteOn(20 + n * 3, 127, n);
+  for (int b = 0; b < 94 * 4; ++b)  // about 4 s
+  {
+    const int mode = (b / 47) % 3;
+    if (b % 47 == 0)
+    {
+      r.set(kPerfMode, mode);
+      r.set(kPlayRate, b % 2 ? 16.0 : -16.0);
+      r.set(kFltType, (b / 47) % 5);
+      r.set(kFltEnvDepth, b % 3 ? 1.0 : -1.0);
+    }
+    r.run();
+    for (int c = 0; c < 2; ++c)
+      for (double x : r.io.out[static_cast<size_t>(c)])
+      {
+        ASSERT_TRUE(std::isfinite(x)) << "block " << b;
+        ASSERT_LE(std::fabs(x), 2.0) << "block " << b;
+      }
+  }
+}
+
+TEST(Sound, ExtrudeInputPassesTheInputWhileVoicesAreIdle)
+{
+  Rig r;
+  r.source = [](int, long f) { return Sine(f, 440.0, 0.3); };
+  r.set(kExtrudeInput, 1);
+  r.run();
+  for (int s = 0; s < 512; ++s) EXPECT_EQ(r.io.out[0][static_cast<size_t>(s)], r.io.in[0][static_cast<size_t>(s)]);
+}
+
+TEST(Sound, GlobalClipperBendsLoudSamples)
+{
+  SoftClipper clip(2.0);
+  EXPECT_DOUBLE_EQ(clip.process(3.0), 1.875);
+  EXPECT_DOUBLE_EQ(clip.process(-3.0), -1.875);
+  EXPECT_EQ(clip.process(1.2), 1.2);
+  EXPECT_LE(clip.process(1e300), 2.0);
+}
