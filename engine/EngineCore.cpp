@@ -104,11 +104,19 @@ bool EngineCore::renderVoice(Voice& voice, double* wetL, double* wetR)
     const bool silentGap = voice.gapMark[voice.currentSlot] == 'b' && !voice.gapFill;
     if (silentGap) update = false;
   }
-  if (voice.filter.enabled) voice.filter.process(&l, &r);
-  if (voice.dcOn) voice.dc.process(&l, &r);
-  if (voice.agcOn != 0.0) voice.agc.process(&l, &r, update);
-  l = voice.clipper.process(l);
-  r = voice.clipper.process(r);
+  StereoPair x = Pair(l, r);
+  if (voice.filter.enabled) x = voice.filter.process(x);
+  if (voice.dcOn) x = voice.dc.process(x);
+  if (voice.agcOn != 0.0)
+  {
+    l = x[0];
+    r = x[1];
+    voice.agc.process(&l, &r, update);
+    x = Pair(l, r);
+  }
+  x = voice.clipper.process(x);
+  l = x[0];
+  r = x[1];
   voice.ampEnv.step(gRates.sampleRate);
   voice.envLevel = voice.ampEnv.level;
   ++voice.blockPos;

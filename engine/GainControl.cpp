@@ -53,23 +53,6 @@ void DcBlocker::updatePole()
   pole = 1.0 - gRates.twoPiOverSr * kCutoff;
 }
 
-void DcBlocker::clear()
-{
-  xPrev[0] = xPrev[1] = yPrev[0] = yPrev[1] = 0.0;
-}
-
-void DcBlocker::process(double* left, double* right)
-{
-  double* x[2] = {left, right};
-  for (int c = 0; c < 2; ++c)
-  {
-    const double y = *x[c] - xPrev[c] + pole * yPrev[c];
-    xPrev[c] = *x[c];
-    yPrev[c] = y;
-    *x[c] = y;
-  }
-}
-
 double FoldAgcFrequency(double hz, bool halveFirst, double lo, double hi)
 {
   if (!(hz > 0.0) || !std::isfinite(hz)) return 50.0;

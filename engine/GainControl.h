@@ -1,4 +1,6 @@
 #pragma once
+#include "engine/StereoPair.h"
+
 // Automatic gain control, measured at grain boundaries in the log domain,
 // and the first-order DC blocker that runs beside it.
 struct GainControl
@@ -23,13 +25,24 @@ struct DcBlocker
 {
   static constexpr double kCutoff = 10.0;
   double pole = 0.0;
-  double xPrev[2] = {0.0, 0.0};
-  double yPrev[2] = {0.0, 0.0};
+  StereoPair xPrev = {}, yPrev = {};  // previous input and output, left and right
 
   DcBlocker() { updatePole(); }
   void updatePole();
-  void clear();
-  void process(double* left, double* right);
+  void clear() { xPrev = yPrev = StereoPair{}; }
+  StereoPair process(StereoPair x)
+  {
+    const StereoPair y = x - xPrev + pole * yPrev;
+    xPrev = x;
+    yPrev = y;
+    return y;
+  }
+  void process(double* left, double* right)
+  {
+    const StereoPair y = process(Pair(*left, *right));
+    *left = y[0];
+    *right = y[1];
+  }
 };
 
 // Frequency of the automatic mode for a note: the given frequency brought

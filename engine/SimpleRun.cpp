@@ -14,35 +14,6 @@ int FrameIndexOf(double pos)
   return pos >= kBufferFrames - 1 ? kBufferFrames - 1 : static_cast<int>(pos);
 }
 
-// The pass type's output of a four-pole chain.
-template <int PassType>
-StereoPair PassPair(StereoPair x, StereoPair b0, StereoPair out, double q)
-{
-  switch (PassType)
-  {
-    case VoiceFilter::kLowPass: return out;
-    case VoiceFilter::kBandPass: return b0 - out;
-    case VoiceFilter::kHighPass: return x - out;
-    case VoiceFilter::kPeak: return (b0 - out) * q + (1.0 - q) * x;
-    case VoiceFilter::kBandReject: return x - (b0 - out);
-    default: return Splat(0.0);
-  }
-}
-
-// The voice clipper on both channels; the last excess is the right
-// channel's when it clipped, else the left's.
-[[gnu::always_inline]] inline StereoPair ClipPair(SoftClipper& c, StereoPair s)
-{
-  if (MaxLane(Abs(s)) <= c.threshold) return s;
-  const StereoMask above = s > c.threshold, below = s < -c.threshold;
-  const StereoPair eAbove = s - c.threshold, eBelow = c.threshold + s;
-  const StereoPair up = eAbove / (eAbove * c.k + 1.0) + c.threshold;
-  const StereoPair down = eBelow / (1.0 - eBelow * c.k) - c.threshold;
-  const StereoPair excess = Select(above, eAbove, eBelow);
-  for (int ch = 0; ch < 2; ++ch)
-    if (above[ch] | below[ch]) c.lastExcess = excess[ch];
-  return Select(above, up, Select(below, down, s));
-}
 }  // namespace
 
 bool EngineCore::simpleRunFits(const Voice& v) const
@@ -81,13 +52,11 @@ int EngineCore::renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop)
 
   FilterSection& fs = v.filter.section;
   const bool filterOn = v.filter.enabled;
-  const double f = fs.f, fb = fs.fb, q = fs.q;
-  StereoPair b0 = Pair(fs.b0[0], fs.b0[1]), b1 = Pair(fs.b1[0], fs.b1[1]);
-  StereoPair b2 = Pair(fs.b2[0], fs.b2[1]), b3 = Pair(fs.b3[0], fs.b3[1]);
+  const double q = fs.q;
+  FilterSection section = fs;  // a local copy keeps the states in registers
 
   const bool dcOn = v.dcOn;
-  const double pole = v.dc.pole;
-  StereoPair xPrev = Pair(v.dc.xPrev[0], v.dc.xPrev[1]), yPrev = Pair(v.dc.yPrev[0], v.dc.yPrev[1]);
+  DcBlocker dc = v.dc;
 
   Envelope& env = v.ampEnv;
   const double velocityGain = v.velocityGain;
@@ -101,11 +70,8 @@ int EngineCore::renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop)
     v.trueDir = trueDir;
     v.readPos[cur] = readPos;
     v.readDir[cur] = readDir;
-    for (int ch = 0; ch < 2; ++ch)
-    {
-      fs.b0[ch] = b0[ch], fs.b1[ch] = b1[ch], fs.b2[ch] = b2[ch], fs.b3[ch] = b3[ch];
-      v.dc.xPrev[ch] = xPrev[ch], v.dc.yPrev[ch] = yPrev[ch];
-    }
+    fs = section;
+    v.dc = dc;
   };
 
   for (int j = 0; j < m; ++j)
@@ -146,26 +112,11 @@ int EngineCore::renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop)
 
     if (filterOn)
     {
-      b0 += f * ((x - b0) + fb * (b0 - b1));
-      b1 += f * (b0 - b1);
-      b2 += f * (b1 - b2);
-      b3 += f * (b2 - b3);
-      const StereoPair out = b3;
-      if (!(MaxLane(Abs(b0) + Abs(out)) < 1e6))
-      {
-        b0 = b1 = b2 = b3 = x = Splat(0.0);
-      }
-      else
-        x = PassPair<PassType>(x, b0, out, q);
+      StereoPair out;
+      x = section.runPoles(x, &out) ? PassOutput(PassType, true, x, section.b0, out, q) : StereoPair{};
     }
-    if (dcOn)
-    {
-      const StereoPair y = x - xPrev + pole * yPrev;
-      xPrev = x;
-      yPrev = y;
-      x = y;
-    }
-    x = ClipPair(v.clipper, x);
+    if (dcOn) x = dc.process(x);
+    x = v.clipper.process(x);
 
     env.step(sr);
     v.envLevel = env.level;

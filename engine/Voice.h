@@ -10,6 +10,7 @@
 #include "engine/Event.h"
 #include "engine/GainControl.h"
 #include "engine/Pitch.h"
+#include "engine/StereoPair.h"
 #include "engine/VoiceFilter.h"
 
 // Soft clipper: above the threshold the excess bends toward the ceiling.
@@ -37,6 +38,20 @@ struct SoftClipper
       return e / (1.0 - e * k) - threshold;
     }
     return s;
+  }
+  // Both channels; the last excess is the right channel's when it clipped,
+  // else the left's, as when the channels go through one after the other.
+  StereoPair process(StereoPair s)
+  {
+    if (MaxLane(Abs(s)) <= threshold) return s;
+    const StereoMask above = s > threshold, below = s < -threshold;
+    const StereoPair eAbove = s - threshold, eBelow = threshold + s;
+    const StereoPair up = eAbove / (eAbove * k + 1.0) + threshold;
+    const StereoPair down = eBelow / (1.0 - eBelow * k) - threshold;
+    const StereoPair excess = Select(above, eAbove, eBelow);
+    for (int ch = 0; ch < 2; ++ch)
+      if (above[ch] | below[ch]) lastExcess = excess[ch];
+    return Select(above, up, Select(below, down, s));
   }
 };
 
@@ -97,6 +112,7 @@ struct Voice
   int elapsed[kNumSlots] = {};
   bool inUse[kNumSlots] = {};
   char gapMark[kNumSlots] = {};
+  unsigned gappedSlots = 0;  // bit per slot whose gap mark is not 'n'
 
   // Grain settings and positions.
   int grainMode = kSimpleMode;
@@ -243,9 +259,13 @@ struct Voice
   void setDcRemoval(bool on);
 
 private:
+  void sumGrains(double* left, double* right);
+  void sumPlainGrains(double* left, double* right);
+  void normaliseGrains(double outL, double outR, double sum, double* left, double* right) const;
   static PosDir edgeRuleOutside(const Window& w, double pos, double dir, bool mirror);
   static double spanReduceLong(const Window& w, double move);
   double windowValue(int slot) const;
+  double fadeWeight(int slot) const;
   void readGrainSample(int slot, double* left, double* right) const;
   double gapSample(int channel) const;
   char drawGap() const;

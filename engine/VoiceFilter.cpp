@@ -13,11 +13,6 @@ void FilterSection::setCutoff(double c, double sampleRate)
   setResonance(q);
 }
 
-void FilterSection::clear()
-{
-  for (double* b : {b0, b1, b2, b3}) b[0] = b[1] = 0.0;
-}
-
 void FilterSection::setResonance(double resonance)
 {
   q = resonance;
@@ -34,10 +29,6 @@ VoiceFilter::VoiceFilter()
   section.clear();
 }
 
-double VoiceFilter::clampCutoff(double c) const
-{
-  return std::clamp(c, kLowestCutoff, gRates.topFilterFreq);
-}
 
 double VoiceFilter::targetCutoff() const
 {
@@ -46,12 +37,6 @@ double VoiceFilter::targetCutoff() const
   return clampCutoff(base * m);
 }
 
-double VoiceFilter::envelopeCutoff(double c) const
-{
-  const double x = lastEnvLevel * envDepth;
-  const double top = gRates.topFilterFreq;
-  return clampCutoff(x >= 0.0 ? c + x * (top - c) : c + x * (c - kLowestCutoff));
-}
 
 void VoiceFilter::applyCutoff(double c)
 {
@@ -109,24 +94,6 @@ void VoiceFilter::retarget(double factor, bool active)
     scaleThenRedirect(factor);
   else
     glide(glideLength);
-}
-
-void VoiceFilter::process(double* left, double* right)
-{
-  if (cutoffGliding != 0.0)
-  {
-    cutoff += cutoffStep;
-    if ((cutoffTarget - cutoff) * cutoffStep <= 1e-10) endGlide();
-  }
-  double c = cutoff;
-  if (envDepth != 0.0)
-  {
-    env.step(gRates.sampleRate);
-    lastEnvLevel = env.level;
-    c = envelopeCutoff(cutoff);
-  }
-  if (cutoffGliding != 0.0 || envDepth != 0.0) applyCutoff(c);
-  section.process(left, right);
 }
 
 void VoiceFilter::resetState()

@@ -2,9 +2,12 @@
 // The per-voice resonant filter: a four-pole cascade of one-pole sections
 // with resonance feedback and five outputs, a cut-off that follows the note
 // or the "flt freq" setting, 50-sample cut-off glides and its own envelope.
+#include <algorithm>
 #include <cmath>
 
+#include "engine/EngineRates.h"
 #include "engine/Envelope.h"
+#include "engine/StereoPair.h"
 
 // One-pole cascade for both channels: the channels share their
 // coefficients, each keeps its own four states.
@@ -14,15 +17,59 @@ struct FilterSection
   double cutoff = 20000.0;
   double q = 0.0;
   double fb = 0.0;
-  double b0[2] = {}, b1[2] = {}, b2[2] = {}, b3[2] = {};
+  StereoPair b0 = {}, b1 = {}, b2 = {}, b3 = {};  // the four states, left and right
   int poles = 1;  // 1 = four poles, anything else two
   int passType = 0;
 
   void setCutoff(double c, double sampleRate);
   void setResonance(double resonance);
-  void clear();
+  void clear() { b0 = b1 = b2 = b3 = StereoPair{}; }
+  // One frame through the chain; false when the states ran away and were
+  // cleared (the output is then silence).
+  bool runPoles(StereoPair x, StereoPair* out);
   void process(double* left, double* right);
 };
+
+// The pass type's output from the chain's input x, first state and output.
+inline StereoPair PassOutput(int passType, bool fourPoles, StereoPair x, StereoPair b0, StereoPair out, double q)
+{
+  switch (passType)
+  {
+    case 0: return out;                             // low pass
+    case 1: return b0 - out;                        // band pass
+    case 2: return fourPoles ? x - out : x - b0;    // high pass
+    case 3: return (b0 - out) * q + (1.0 - q) * x;  // peak
+    case 4: return x - (b0 - out);                  // band reject
+    default: return StereoPair{};
+  }
+}
+
+inline bool FilterSection::runPoles(StereoPair x, StereoPair* out)
+{
+  b0 += f * ((x - b0) + fb * (b0 - b1));
+  b1 += f * (b0 - b1);
+  *out = b1;
+  if (poles == 1)
+  {
+    b2 += f * (b1 - b2);
+    b3 += f * (b2 - b3);
+    *out = b3;
+  }
+  // Resonance near 1 can run away; a section that leaves the audible range
+  // starts again from silence instead of feeding infinities onward.
+  if (MaxLane(Abs(b0) + Abs(*out)) < 1e6) return true;
+  clear();
+  return false;
+}
+
+inline void FilterSection::process(double* left, double* right)
+{
+  const StereoPair x = Pair(*left, *right);
+  StereoPair out;
+  const StereoPair y = runPoles(x, &out) ? PassOutput(passType, poles == 1, x, b0, out, q) : StereoPair{};
+  *left = y[0];
+  *right = y[1];
+}
 
 class VoiceFilter
 {
@@ -32,7 +79,13 @@ public:
 
   VoiceFilter();
 
-  void process(double* left, double* right);
+  StereoPair process(StereoPair x);
+  void process(double* left, double* right)
+  {
+    const StereoPair y = process(Pair(*left, *right));
+    *left = y[0];
+    *right = y[1];
+  }
   void resetState();  // envelope idle, sections cleared
   void updateRate();  // after a sample-rate change: the top cut-off may move
 
@@ -92,47 +145,35 @@ private:
   void applyStored();
 };
 
-// One channel's pole chain; returns the chain's output (b3, or b1 with
-// two poles).
-inline double RunPoles(double x, double f, double fb, bool fourPoles, double& b0, double& b1, double& b2,
-                       double& b3)
+inline StereoPair VoiceFilter::process(StereoPair x)
 {
-  b0 += f * ((x - b0) + fb * (b0 - b1));
-  b1 += f * (b0 - b1);
-  if (!fourPoles) return b1;
-  b2 += f * (b1 - b2);
-  b3 += f * (b2 - b3);
-  return b3;
+  if (cutoffGliding != 0.0)
+  {
+    cutoff += cutoffStep;
+    if ((cutoffTarget - cutoff) * cutoffStep <= 1e-10) endGlide();
+  }
+  double c = cutoff;
+  if (envDepth != 0.0)
+  {
+    env.step(gRates.sampleRate);
+    lastEnvLevel = env.level;
+    c = envelopeCutoff(cutoff);
+  }
+  // Same cut-off, same coefficients: the sine is only taken on a change.
+  if ((cutoffGliding != 0.0 || envDepth != 0.0) && c != section.cutoff) applyCutoff(c);
+  StereoPair out;
+  return section.runPoles(x, &out) ? PassOutput(section.passType, section.poles == 1, x, section.b0, out, section.q)
+                                   : StereoPair{};
 }
 
-inline double PassOutput(int passType, bool fourPoles, double x, double b0, double out, double q)
+inline double VoiceFilter::clampCutoff(double c) const
 {
-  switch (passType)
-  {
-    case VoiceFilter::kLowPass: return out;
-    case VoiceFilter::kBandPass: return b0 - out;
-    case VoiceFilter::kHighPass: return fourPoles ? x - out : x - b0;
-    case VoiceFilter::kPeak: return (b0 - out) * q + (1.0 - q) * x;
-    case VoiceFilter::kBandReject: return x - (b0 - out);
-    default: return 0.0;
-  }
+  return std::clamp(c, kLowestCutoff, gRates.topFilterFreq);
 }
 
-// Inline so the two channels' chains run side by side.
-inline void FilterSection::process(double* left, double* right)
+inline double VoiceFilter::envelopeCutoff(double c) const
 {
-  const bool fourPoles = poles == 1;
-  const double xl = *left, xr = *right;
-  const double ol = RunPoles(xl, f, fb, fourPoles, b0[0], b1[0], b2[0], b3[0]);
-  const double orr = RunPoles(xr, f, fb, fourPoles, b0[1], b1[1], b2[1], b3[1]);
-  // Resonance near 1 can run away; a section that leaves the audible range
-  // starts again from silence instead of feeding infinities onward.
-  if (!(std::fabs(b0[0]) < 1e6 && std::fabs(b0[1]) < 1e6 && std::fabs(ol) < 1e6 && std::fabs(orr) < 1e6))
-  {
-    clear();
-    *left = *right = 0.0;
-    return;
-  }
-  *left = PassOutput(passType, fourPoles, xl, b0[0], ol, q);
-  *right = PassOutput(passType, fourPoles, xr, b0[1], orr, q);
+  const double x = lastEnvLevel * envDepth;
+  const double top = gRates.topFilterFreq;
+  return clampCutoff(x >= 0.0 ? c + x * (top - c) : c + x * (c - kLowestCutoff));
 }
