@@ -181,7 +181,11 @@ void EngineCore::renderRun(int s0, int n, double* left, double* right)
     mSampleCounter += m;  // the tempo refill's counter, with no tempo voice to refill
     for (Voice& v : mVoices)
     {
-      int j = v.active && simpleRunFits(v) ? renderSimpleRun(v, mRunSums, m, v.id == top) : 0;
+      int j = 0;
+      if (v.active && simpleRunFits(v))
+        j = renderSimpleRun(v, mRunSums, m, v.id == top);
+      else if (v.active && v.grainMode != Voice::kSimpleMode)
+        j = renderGrainRun(v, mRunSums, m, v.id == top);
       for (; j < m && v.active; ++j)
       {
         accumulateVoice(v, mRunSums[j]);

@@ -150,6 +150,11 @@ private:
   int renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop);
   template <int PassType>
   int renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop);
+  static constexpr int kMovingFilter = -2, kNoFilter = -3;
+  int renderGrainRun(Voice& v, FrameSums* sums, int m, bool isTop);
+  template <int Filter>
+  int renderGrainRun(Voice& v, FrameSums* sums, int m, bool isTop);
+  bool stepEnvelope(Voice& v, StereoPair x, FrameSums& sum, bool isTop, bool update);
   void endVoice(Voice& voice);
   void voiceDeactivated(int v);
   void tempoRefill(int s);

@@ -16,6 +16,33 @@ int FrameIndexOf(double pos)
 
 }  // namespace
 
+// The end of a voice's frame: envelope, gain and the frame's sums. True
+// when the envelope fell idle (the caller ends the voice).
+[[gnu::always_inline]] inline bool EngineCore::stepEnvelope(Voice& v, StereoPair x, FrameSums& sum, bool isTop,
+                                                            bool update)
+{
+  Envelope& env = v.ampEnv;
+  env.step(gRates.sampleRate);
+  v.envLevel = env.level;
+  ++v.blockPos;
+  sum.update = sum.update || update;
+  const int stage = env.stage;
+  if (isTop) sum.topStage = stage;
+  if (stage == Envelope::kIdle)
+  {
+    sum.levels += v.envLevel;
+    return true;
+  }
+  v.gain = v.velocityGain * v.envLevel;
+  sum.wetL += x[0] * v.gain;
+  sum.wetR += x[1] * v.gain;
+  sum.gains += v.gain;
+  const bool scaledRelease = stage == Envelope::kRelease && (v.releaseFromDecay || v.releaseFromSustain);
+  sum.levels += v.envLevel * (scaledRelease ? v.releaseScale : 1.0);
+  sum.quiet = sum.quiet && (stage == Envelope::kAttack || stage == Envelope::kRelease);
+  return false;
+}
+
 bool EngineCore::simpleRunFits(const Voice& v) const
 {
   const VoiceFilter& filter = v.filter;
@@ -56,12 +83,7 @@ int EngineCore::renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop)
   FilterSection section = fs;  // a local copy keeps the states in registers
 
   const bool dcOn = v.dcOn;
-  DcBlocker dc = v.dc;
-
-  Envelope& env = v.ampEnv;
-  const double velocityGain = v.velocityGain;
-  const bool scaledRelease = v.releaseFromDecay || v.releaseFromSustain;
-  const double sr = gRates.sampleRate;
+  DcBlocker dc = v.dc;  // likewise
 
   auto storeState = [&] {
     v.playPos = playPos;
@@ -118,27 +140,77 @@ int EngineCore::renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop)
     if (dcOn) x = dc.process(x);
     x = v.clipper.process(x);
 
-    env.step(sr);
-    v.envLevel = env.level;
-    ++v.blockPos;
-    FrameSums& sum = sums[j];
-    sum.update = true;
-    const int stage = env.stage;
-    if (stage == Envelope::kIdle)
+    if (stepEnvelope(v, x, sums[j], isTop, true))
     {
       storeState();
       endVoice(v);
-      sum.levels += v.envLevel;
-      if (isTop) sum.topStage = stage;
       return j + 1;
     }
-    v.gain = velocityGain * v.envLevel;
-    sum.wetL += x[0] * v.gain;
-    sum.wetR += x[1] * v.gain;
-    sum.gains += v.gain;
-    sum.levels += v.envLevel * (stage == Envelope::kRelease && scaledRelease ? v.releaseScale : 1.0);
-    sum.quiet = sum.quiet && (stage == Envelope::kAttack || stage == Envelope::kRelease);
-    if (isTop) sum.topStage = stage;
+  }
+  storeState();
+  return m;
+}
+
+// NOTE and BEAT mode through a run: the grains as in the per-frame path,
+// the chain after them with the filter and DC states held in locals.
+int EngineCore::renderGrainRun(Voice& v, FrameSums* sums, int m, bool isTop)
+{
+  const VoiceFilter& filter = v.filter;
+  const bool staticFilter = filter.cutoffGliding == 0.0 && filter.envDepth == 0.0;
+  switch (filter.enabled ? (staticFilter ? filter.section.passType : -2) : -3)
+  {
+    case VoiceFilter::kLowPass: return renderGrainRun<VoiceFilter::kLowPass>(v, sums, m, isTop);
+    case VoiceFilter::kBandPass: return renderGrainRun<VoiceFilter::kBandPass>(v, sums, m, isTop);
+    case VoiceFilter::kHighPass: return renderGrainRun<VoiceFilter::kHighPass>(v, sums, m, isTop);
+    case VoiceFilter::kPeak: return renderGrainRun<VoiceFilter::kPeak>(v, sums, m, isTop);
+    case VoiceFilter::kBandReject: return renderGrainRun<VoiceFilter::kBandReject>(v, sums, m, isTop);
+    case -2: return renderGrainRun<kMovingFilter>(v, sums, m, isTop);
+    case -3: return renderGrainRun<kNoFilter>(v, sums, m, isTop);
+    default: return renderGrainRun<-1>(v, sums, m, isTop);
+  }
+}
+
+template <int Filter>
+int EngineCore::renderGrainRun(Voice& v, FrameSums* sums, int m, bool isTop)
+{
+  FilterSection& fs = v.filter.section;
+  FilterSection section = fs;  // used while the cut-off stands still
+  const bool dcOn = v.dcOn, agcOn = v.agcOn != 0.0, poles4 = fs.poles == 1;
+  DcBlocker dc = v.dc;
+  auto storeState = [&] {
+    if (Filter != kMovingFilter && Filter != kNoFilter) fs = section;
+    v.dc = dc;
+  };
+  for (int j = 0; j < m; ++j)
+  {
+    v.stepFrequencyGlide();
+    v.stepVelocityGlide();
+    double l, r;
+    bool update = v.renderGrains(&l, &r);
+    if (v.gapMark[v.currentSlot] == 'b' && !v.gapFill) update = false;
+    StereoPair x = Pair(l, r);
+    if (Filter == kMovingFilter)
+      x = v.filter.process(x);
+    else if (Filter != kNoFilter)
+    {
+      StereoPair out;
+      x = section.runPoles(x, &out) ? PassOutput(Filter, poles4, x, section.b0, out, section.q) : StereoPair{};
+    }
+    if (dcOn) x = dc.process(x);
+    if (agcOn)
+    {
+      l = x[0];
+      r = x[1];
+      v.agc.process(&l, &r, update);
+      x = Pair(l, r);
+    }
+    x = v.clipper.process(x);
+    if (stepEnvelope(v, x, sums[j], isTop, update))
+    {
+      storeState();
+      endVoice(v);
+      return j + 1;
+    }
   }
   storeState();
   return m;

@@ -216,9 +216,10 @@ void Voice::glideVelocity(double target, int steps)
   velocityRamping = diff != 0.0 || std::isnan(diff);
 }
 
-void Voice::stepFrequencyGlide()
+
+
+void Voice::advanceFrequencyGlide()
 {
-  if (!gliding) return;
   noteFreq += glideStep;
   if ((glideTarget - noteFreq) * glideStep <= 1e-10)
   {
@@ -230,9 +231,8 @@ void Voice::stepFrequencyGlide()
   }
 }
 
-void Voice::stepVelocityGlide()
+void Voice::advanceVelocityGlide()
 {
-  if (!velocityRamping) return;
   velocity += velocityStep;
   if ((velocityTarget - velocity) * velocityStep <= 1e-10)
   {

@@ -229,8 +229,16 @@ struct Voice
   void setNoteNow(int n);
   void retune(int n, int steps);
   void glideVelocity(double target, int steps);
-  void stepFrequencyGlide();
-  void stepVelocityGlide();
+  void stepFrequencyGlide()
+  {
+    if (gliding) advanceFrequencyGlide();
+  }
+  void stepVelocityGlide()
+  {
+    if (velocityRamping) advanceVelocityGlide();
+  }
+  void advanceFrequencyGlide();
+  void advanceVelocityGlide();
   void setBaseLen(int nom, int denum);
   void setPlayRate(double rate);
 
