@@ -11,4 +11,8 @@ public:
   virtual int Width() const = 0;
   virtual int Height() const = 0;
   virtual bool PrepDraw() = 0;
+  // Opens the editor window inside the host's window; false when it cannot.
+  virtual bool OpenWindow(void* parentWindow) = 0;
+  virtual void CloseWindow() = 0;
+  virtual void Idle() {}
 };

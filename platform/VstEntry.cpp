@@ -1,0 +1,19 @@
+// The library's entry point: one instrument per call, built under a
+// process-wide lock so concurrent instantiations do not overlap.
+#include <algorithm>
+#include <mutex>
+
+#include "engine/Vesk.h"
+#include "platform/VstExport.h"
+
+extern "C" VESK_EXPORT vst2::AEffect* VSTPluginMain(vst2::HostCallback hostCallback)
+{
+  static std::mutex entryLock;
+  std::lock_guard<std::mutex> lock(entryLock);
+  Vesk* plug = new Vesk(hostCallback);
+  if (!plug) return nullptr;
+  plug->MakeDefaultPreset("Empty", plug->NPresets());
+  vst2::AEffect* effect = plug->GetAEffect();
+  effect->numPrograms = std::max(effect->numPrograms, 1);
+  return effect;
+}
