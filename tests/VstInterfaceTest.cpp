@@ -1,0 +1,269 @@
+// The plug-in as a host sees it: vesk.so loaded with dlopen and driven only
+// through its entry point, effect record and callbacks.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/ExpectedParams.h"
+#include "tools/PluginHost.h"
+
+using namespace vst2;
+
+namespace {
+
+struct Loaded
+{
+  PluginHost host;
+  Loaded(double rate = 48000, int block = 256)
+  {
+    std::string error;
+    if (!host.Load(VESK_SO, &error)) ADD_FAILURE() << error;
+    host.Start(rate, block);
+  }
+  intptr_t Do(int32_t op, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f)
+  {
+    return host.Dispatch(op, index, value, ptr, opt);
+  }
+  std::string Text(int32_t op, int32_t index = 0)
+  {
+    char text[256] = {};
+    Do(op, index, 0, text);
+    return text;
+  }
+  bool Set(int idx, const char* text) { return Do(effString2Parameter, idx, 0, const_cast<char*>(text)) == 1; }
+};
+
+// Plays a block of stereo input (pair p carries `level`) and returns the left output.
+std::vector<double> Play(PluginHost& host, int frames, double level, int pair = 0, bool floats = false)
+{
+  std::vector<std::vector<double>> in(64, std::vector<double>(static_cast<size_t>(frames), 0.0));
+  std::vector<std::vector<double>> out(2, std::vector<double>(static_cast<size_t>(frames), 0.0));
+  for (int c : {2 * pair, 2 * pair + 1})
+    for (int s = 0; s < frames; ++s) in[static_cast<size_t>(c)][static_cast<size_t>(s)] = level * std::sin(s * 0.05 + c);
+  if (!floats)
+  {
+    std::vector<double*> ip, op;
+    for (auto& c : in) ip.push_back(c.data());
+    for (auto& c : out) op.push_back(c.data());
+    host.ProcessDouble(ip.data(), op.data(), frames);
+    return out[0];
+  }
+  std::vector<std::vector<float>> inF(64, std::vector<float>(static_cast<size_t>(frames))), outF(2, std::vector<float>(static_cast<size_t>(frames)));
+  std::vector<float*> ip, op;
+  for (size_t c = 0; c < 64; ++c)
+    for (int s = 0; s < frames; ++s) inF[c][static_cast<size_t>(s)] = static_cast<float>(in[c][static_cast<size_t>(s)]);
+  for (auto& c : inF) ip.push_back(c.data());
+  for (auto& c : outF) op.push_back(c.data());
+  host.Process(ip.data(), op.data(), frames);
+  return std::vector<double>(outF[0].begin(), outF[0].end());
+}
+
+void Note(PluginHost& host, int status, int key, int velocity, int delta = 0)
+{
+  VstMidiEvent e{};
+  e.type = kVstMidiType;
+  e.byteSize = sizeof e;
+  e.deltaFrames = delta;
+  e.midiData[0] = static_cast<char>(status);
+  e.midiData[1] = static_cast<char>(key);
+  e.midiData[2] = static_cast<char>(velocity);
+  host.SendMidi({e});
+}
+
+std::vector<std::string> Rows(const char* table)
+{
+  std::vector<std::string> rows;
+  std::istringstream in(table);
+  for (std::string line; std::getline(in, line);) rows.push_back(line);
+  return rows;
+}
+
+}  // namespace
+
+TEST(VstInterface, EffectRecord)
+{
+  Loaded p;
+  const AEffect* e = p.host.Effect();
+  ASSERT_NE(e, nullptr);
+  EXPECT_EQ(e->magic, kEffectMagic);
+  EXPECT_EQ(e->uniqueID, FourCC('V', 'e', 's', 'k'));
+  EXPECT_EQ(e->version, 10000);
+  EXPECT_EQ(e->numParams, 113);
+  EXPECT_EQ(e->numPrograms, 1);
+  EXPECT_EQ(e->numInputs, 64);
+  EXPECT_EQ(e->numOutputs, 2);
+  EXPECT_EQ(e->initialDelay, 0);
+  EXPECT_EQ(e->ioRatio, 1.0f);
+  EXPECT_TRUE(e->flags & effFlagsCanReplacing);
+  EXPECT_TRUE(e->flags & effFlagsCanDoubleReplacing);
+  EXPECT_TRUE(e->flags & effFlagsProgramChunks);
+  EXPECT_TRUE(e->flags & effFlagsCanMono);
+  EXPECT_FALSE(e->flags & effFlagsIsSynth);
+  EXPECT_EQ(p.Do(effGetPlugCategory), kPlugCategEffect);
+  EXPECT_EQ(p.Do(effGetVendorVersion), 10000);
+  EXPECT_EQ(p.Do(effGetVstVersion), 2400);
+  EXPECT_EQ(p.Do(effIdentify), FourCC('N', 'v', 'E', 'f'));
+  EXPECT_EQ(p.Text(effGetEffectName), "Vesk");
+  EXPECT_FALSE(p.Text(effGetVendorString).empty());
+  EXPECT_EQ(p.Text(effGetProgramName), "default preset");
+}
+
+TEST(VstInterface, NamesLabelsAndDisplaysOfEveryParameter)
+{
+  Loaded p;
+  const std::vector<std::string> rows = Rows(kExpected);
+  ASSERT_EQ(rows.size(), 113u);
+  for (int i = 0; i < 113; ++i)
+  {
+    const std::string& row = rows[static_cast<size_t>(i)];
+    const std::string name = row.substr(0, row.find('|'));
+    const std::string display = row.substr(row.rfind('|') + 1);
+    EXPECT_EQ(p.Text(effGetParamName, i), name) << i;
+    EXPECT_EQ(p.Text(effGetParamDisplay, i), display) << i;
+    EXPECT_EQ(p.Text(effGetParamLabel, i), "") << i;
+    EXPECT_EQ(p.Do(effCanBeAutomated, i), 1);
+  }
+  EXPECT_EQ(p.host.GetParameter(200), 0.0f);
+  EXPECT_EQ(p.Text(effGetParamName, 113), "");
+}
+
+TEST(VstInterface, CanDoIsCaseSensitive)
+{
+  Loaded p;
+  auto can = [&](const char* what) { return p.Do(effCanDo, 0, 0, const_cast<char*>(what)); };
+  EXPECT_EQ(can("receiveVstMidiEvent"), 1);
+  EXPECT_EQ(can("ReceiveVstMidiEvent"), 0);
+  EXPECT_EQ(can("receiveVstTimeInfo"), 1);
+  EXPECT_EQ(can("sendVstEvents"), 1);
+  EXPECT_EQ(can("hasCockosExtensions"), static_cast<intptr_t>(0xBEEF0000));
+  EXPECT_EQ(can("bypass"), 0);
+  EXPECT_EQ(p.Do(effCanDo), 0) << "no text";
+}
+
+TEST(VstInterface, StringToParameter)
+{
+  Loaded p;
+  EXPECT_TRUE(p.Set(51, "peak"));
+  EXPECT_EQ(p.Text(effGetParamDisplay, 51), "peak");
+  EXPECT_FALSE(p.Set(51, "Peak"));
+  EXPECT_EQ(p.Text(effGetParamDisplay, 51), "peak") << "no match changes nothing";
+  EXPECT_TRUE(p.Set(8, "7.5"));
+  EXPECT_EQ(p.Text(effGetParamDisplay, 8), "7.500");
+  EXPECT_TRUE(p.Set(8, "99"));
+  EXPECT_EQ(p.Text(effGetParamDisplay, 8), "16.000") << "clamped to the range";
+  EXPECT_FALSE(p.Set(8, "fast"));
+  EXPECT_EQ(p.Do(effString2Parameter, 8), 1) << "a valid index without text";
+  EXPECT_EQ(p.Do(effString2Parameter, 500, 0, const_cast<char*>("1")), 0);
+}
+
+TEST(VstInterface, PinProperties)
+{
+  Loaded p;
+  VstPinProperties pin{};
+  ASSERT_EQ(p.Do(effGetInputProperties, 0, 0, &pin), 1);
+  EXPECT_EQ(pin.flags, kVstPinIsActive | kVstPinIsStereo);
+  EXPECT_STREQ(pin.label, "Input 1");
+  ASSERT_EQ(p.Do(effGetInputProperties, 63, 0, &pin), 1);
+  EXPECT_EQ(pin.flags, kVstPinIsActive);
+  EXPECT_STREQ(pin.label, "Input 64");
+  ASSERT_EQ(p.Do(effGetOutputProperties, 1, 0, &pin), 1);
+  EXPECT_STREQ(pin.label, "Output 2");
+  EXPECT_EQ(p.Do(effGetOutputProperties, 2, 0, &pin), 0);
+  EXPECT_EQ(p.Do(effGetInputProperties, 0, 0, nullptr), 0);
+}
+
+TEST(VstInterface, ChunksRoundTripInBothForms)
+{
+  Loaded a, b;
+  a.Set(52, "1234.5");
+  a.Set(0, "note mode");
+  for (bool bank : {false, true})
+  {
+    const std::vector<uint8_t> chunk = a.host.GetChunk(bank);
+    ASSERT_FALSE(chunk.empty());
+    if (!bank)
+    {
+      EXPECT_EQ(chunk.size(), 2490u);
+    }
+    EXPECT_EQ(std::memcmp(chunk.data(), "tffp", 4), 0);
+    b.Set(52, "20");
+    ASSERT_TRUE(b.host.SetChunk(chunk, bank));
+    EXPECT_EQ(b.Text(effGetParamDisplay, 52), "1234.500") << (bank ? "bank" : "preset");
+    EXPECT_EQ(b.Text(effGetParamDisplay, 0), "note mode");
+    EXPECT_EQ(b.host.GetChunk(false), a.host.GetChunk(false));
+  }
+  const std::vector<uint8_t> junk = {1, 2, 3};
+  EXPECT_FALSE(b.host.SetChunk(junk, false));
+  EXPECT_FALSE(b.host.SetChunk({}, false));
+}
+
+TEST(VstInterface, SpeakerArrangementDisconnectsInputs)
+{
+  Loaded p;
+  p.Set(111, "on");  // per buf input
+  p.Set(93, "0");    // mix: dry only
+  p.Set(64, "poly");
+  Note(p.host, 0x90, 60, 100);
+  Note(p.host, 0x90, 61, 100);
+  Play(p.host, 256, 0.0);
+  double loud = 0.0;
+  for (double x : Play(p.host, 256, 0.5, 1)) loud = std::max(loud, std::fabs(x));
+  EXPECT_GT(loud, 0.4) << "voice 1 hears pair 1";
+  VstSpeakerArrangement in{}, out{};
+  in.type = kSpeakerArrStereo;
+  in.numChannels = 2;
+  out.type = kSpeakerArrStereo;
+  out.numChannels = 2;
+  EXPECT_EQ(p.Do(effSetSpeakerArrangement, 0, reinterpret_cast<intptr_t>(&in), &out), 1);
+  for (double x : Play(p.host, 256, 0.5, 1)) ASSERT_EQ(x, 0.0) << "inputs 3..64 read zeros";
+}
+
+TEST(VstInterface, LearnedControllerInformsTheHost)
+{
+  Loaded p;
+  std::vector<uint8_t> chunk = p.host.GetChunk(false);
+  // The MIDI map sits after the header, version, count, values and selections.
+  const size_t controller20 = 8 + 1428 + 20 * 4;
+  const int32_t entry[2] = {1, 94};  // one parameter: "amp"
+  chunk.erase(chunk.begin() + static_cast<long>(controller20), chunk.begin() + static_cast<long>(controller20) + 4);
+  chunk.insert(chunk.begin() + static_cast<long>(controller20), reinterpret_cast<const uint8_t*>(entry),
+               reinterpret_cast<const uint8_t*>(entry) + sizeof entry);
+  ASSERT_TRUE(p.host.SetChunk(chunk, false));
+  p.host.automation.clear();
+  Note(p.host, 0xB0, 20, 127, 10);
+  Play(p.host, 256, 0.0);
+  ASSERT_EQ(p.host.automation.size(), 1u);
+  EXPECT_EQ(p.host.automation[0].first, 94);
+  EXPECT_FLOAT_EQ(p.host.automation[0].second, 1.0f);
+  EXPECT_EQ(p.Text(effGetParamDisplay, 94), "2.000");
+}
+
+TEST(VstInterface, FloatAndDoubleProcessingAgree)
+{
+  Loaded a, b;
+  for (Loaded* p : {&a, &b})
+  {
+    p->Set(64, "poly");
+    p->Set(0, "note mode");
+    Note(p->host, 0x90, 57, 110, 3);
+    Note(p->host, 0x90, 64, 90, 100);
+  }
+  for (int block = 0; block < 40; ++block)
+  {
+    const std::vector<double> d = Play(a.host, 256, 0.6, 0, false);
+    const std::vector<double> f = Play(b.host, 256, 0.6, 0, true);
+    for (size_t s = 0; s < d.size(); ++s) ASSERT_NEAR(d[s], f[s], 1e-5) << "block " << block << " frame " << s;
+  }
+}
+
+TEST(VstInterface, OversizedBlocksAreProcessedInPieces)
+{
+  Loaded p(48000, 64);
+  const std::vector<double> out = Play(p.host, 1000, 0.5);
+  EXPECT_EQ(out.size(), 1000u);
+  EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](double x) { return std::isfinite(x); }));
+}
