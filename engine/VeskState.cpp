@@ -1,6 +1,7 @@
 // The engine's saved state: parameters, selections, MIDI map, options, key
 // flags and buffer labels, in a fixed little-endian layout.
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 #include "engine/Vesk.h"
@@ -104,8 +105,10 @@ int Vesk::readSelections(ByteChunk* chunk, int pos)
     pos = chunk->Get(&end, pos);
     // A pair cut short is left out rather than stored as an empty selection.
     if (pos < 0 || b >= kNumVoices) continue;
-    mCore.tabs().selStartFraction[b] = start;
-    mCore.tabs().selEndFraction[b] = end;
+    // Fractions outside 0..1 (or not numbers) would put the selection
+    // outside the buffer: they are brought back to its edges.
+    mCore.tabs().selStartFraction[b] = start >= 0.0 ? std::min(start, 1.0) : 0.0;
+    mCore.tabs().selEndFraction[b] = end <= 1.0 ? std::max(end, 0.0) : 1.0;
   }
   mCore.recomputeSelections();
   return pos;
@@ -139,7 +142,8 @@ int Vesk::readOptions(ByteChunk* chunk, int pos)
   double dropOnMouseUp = 0.0, showLabels = 0.0;
   pos = chunk->Get(&count, pos);
   pos = chunk->Get(&dropOnMouseUp, pos);
-  if (pos >= 0) mCore.tabs().dropOnMouseUp = static_cast<int64_t>(dropOnMouseUp) != 0;
+  const double whole = std::trunc(dropOnMouseUp);
+  if (pos >= 0) mCore.tabs().dropOnMouseUp = whole != 0.0 && !std::isnan(whole);
   pos = chunk->Get(&showLabels, pos);
   if (pos >= 0) mShowLabels = showLabels != 0.0;
   return Skip(*chunk, pos, static_cast<int64_t>(count) - kOptionCount, sizeof(double));

@@ -17,3 +17,12 @@ extern "C" VESK_EXPORT vst2::AEffect* VSTPluginMain(vst2::HostCallback hostCallb
   effect->numPrograms = std::max(effect->numPrograms, 1);
   return effect;
 }
+
+// Older hosts look the entry point up as "main". That name cannot be given
+// this signature in C or C++, so the forwarding function takes it through
+// its symbol name.
+extern "C" VESK_EXPORT vst2::AEffect* VeskLegacyMain(vst2::HostCallback hostCallback) __asm__("main");
+extern "C" vst2::AEffect* VeskLegacyMain(vst2::HostCallback hostCallback)
+{
+  return VSTPluginMain(hostCallback);
+}

@@ -2,6 +2,9 @@
 // through its entry point, effect record and callbacks.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <sstream>
@@ -258,6 +261,20 @@ TEST(VstInterface, FloatAndDoubleProcessingAgree)
     const std::vector<double> f = Play(b.host, 256, 0.6, 0, true);
     for (size_t s = 0; s < d.size(); ++s) ASSERT_NEAR(d[s], f[s], 1e-5) << "block " << block << " frame " << s;
   }
+}
+
+TEST(VstInterface, MainIsTheSameEntryPoint)
+{
+  void* library = dlopen(VESK_SO, RTLD_NOW | RTLD_LOCAL);
+  ASSERT_NE(library, nullptr) << dlerror();
+  auto entry = reinterpret_cast<AEffect* (*)(HostCallback)>(dlsym(library, "main"));
+  ASSERT_NE(entry, nullptr);
+  AEffect* effect = entry(nullptr);
+  ASSERT_NE(effect, nullptr);
+  EXPECT_EQ(effect->magic, kEffectMagic);
+  EXPECT_EQ(effect->numParams, 113);
+  effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+  dlclose(library);
 }
 
 TEST(VstInterface, OversizedBlocksAreProcessedInPieces)
