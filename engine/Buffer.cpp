@@ -23,13 +23,18 @@ void Buffer::startRefill(int offset, int voiceId, bool fillNow)
 void Buffer::fillStep()
 {
   if (input[0] && input[1])
-    while (inputPos < inputFrames && filled < length)
+  {
+    const int n = std::max(0, std::min(inputFrames - inputPos, length - filled));
+    double(*to)[2] = frames + filled;
+    const double *left = input[0] + inputPos, *right = input[1] + inputPos;
+    for (int i = 0; i < n; ++i)
     {
-      frames[filled][0] = input[0][inputPos];
-      frames[filled][1] = input[1][inputPos];
-      ++filled;
-      ++inputPos;
+      to[i][0] = left[i];
+      to[i][1] = right[i];
     }
+    filled += n;
+    inputPos += n;
+  }
   fillProgressObservers(index);
 }
 

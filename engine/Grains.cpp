@@ -268,7 +268,7 @@ double Voice::gapSample(int channel) const
 // slots runs on values read once per sample.
 bool Voice::renderGrains(double* left, double* right)
 {
-  const bool plain = errorInt == 0.0 && gappedSlots == 0 && windowType != kSine;
+  const bool plain = errorInt == 0.0 && gappedSlots == 0 && windowType != kSine && window().span > 1.0;
   if (plain) sumPlainGrains(left, right);
   else sumGrains(left, right);
   // A freed current slot is due as well, so the stream never stalls.
@@ -324,6 +324,7 @@ void Voice::sumPlainGrains(double* left, double* right)
   double outL = 0.0, outR = 0.0, sum = 0.0;
   int active = 0;
   const Window w = window();
+  const double lastFrame = w.e - 1.0;
   const bool emptyish = filledFrames() <= 1;
   const auto* frames = buffer->frames;
 #pragma GCC unroll 8
@@ -342,11 +343,20 @@ void Voice::sumPlainGrains(double* left, double* right)
       readPos[i] = 0.0;
     else
     {
+      // The span is above one frame here, so the reduction and the edge
+      // rule take their short forms unless the move or the position is out.
       double d = playRate * readDir[i];
       if (wobbleInternal) d *= wobbleFactor;
-      const PosDir p = edgeRule(w, pos + spanReduce(w, d + 0.0), readDir[i]);
-      readPos[i] = p.pos;
-      readDir[i] = p.dir;
+      d += 0.0;
+      const double moved = pos + (d < w.span && d > -w.span ? d : spanReduceLong(w, d));
+      if (moved > lastFrame || moved < w.s)
+      {
+        const PosDir p = edgeRuleOutside(w, moved, readDir[i], mirror);
+        readPos[i] = p.pos;
+        readDir[i] = p.dir;
+      }
+      else
+        readPos[i] = moved;
     }
     outL += l * weight;
     outR += r * weight;

@@ -49,7 +49,7 @@ bool EngineCore::simpleRunFits(const Voice& v) const
   const bool staticFilter =
     !filter.enabled || (filter.cutoffGliding == 0.0 && filter.envDepth == 0.0 && filter.section.poles == 1);
   return v.grainMode == Voice::kSimpleMode && !v.phGliding && v.errorInt == 0.0 && v.agcOn == 0.0 &&
-         !v.velocityRamping && !v.gliding && staticFilter && v.filledFrames() >= 2;
+         !v.velocityRamping && !v.gliding && staticFilter && v.filledFrames() >= 2 && v.window().span > 1.0;
 }
 
 int EngineCore::renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop)
@@ -70,6 +70,7 @@ int EngineCore::renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop)
 {
   const Buffer& buffer = *v.buffer;
   const Voice::Window w = v.window();
+  const double lastFrame = w.e - 1.0;
   const double rate = v.playRate * (v.wobbleInternal ? v.wobbleFactor : 1.0);
   const bool preserve = v.preservePos;
   const int cur = v.currentSlot;
@@ -105,10 +106,17 @@ int EngineCore::renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop)
     if (synced)
     {
       // Without errors the true and the played position take the same
-      // steps from the same place: one computation serves both.
-      const Voice::PosDir p = v.edgeRule(w, truePos + move, trueDir);
-      readPos = playPos = truePos = p.pos;
-      readDir = playDir = trueDir = p.dir;
+      // steps from the same place: one computation serves both. The span
+      // is above one frame, so the edge rule only acts outside the window.
+      const double moved = truePos + move;
+      if (moved > lastFrame || moved < w.s)
+      {
+        const Voice::PosDir p = v.edgeRule(w, moved, trueDir);
+        readPos = playPos = truePos = p.pos;
+        readDir = playDir = trueDir = p.dir;
+      }
+      else
+        readPos = playPos = truePos = moved;
     }
     else if (preserve)
     {

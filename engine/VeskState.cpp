@@ -15,8 +15,8 @@ int Skip(const ByteChunk& chunk, int pos, int64_t count, int64_t itemSize)
 {
   if (pos < 0) return -1;
   if (count <= 0) return pos;
-  const int64_t end = pos + count * itemSize;
-  return end <= chunk.Size() ? static_cast<int>(end) : -1;
+  if (count > (chunk.Size() - pos) / itemSize) return -1;  // checked before multiplying
+  return pos + static_cast<int>(count * itemSize);
 }
 
 template <typename T>

@@ -224,3 +224,17 @@ TEST(State, OddNumbersInOptionsAndSelectionsAreTamed)
   EXPECT_TRUE(r.core().tabs().dropOnMouseUp);
   EXPECT_EQ(r.voice(0).selEnd, r.core().bufferLength());
 }
+
+TEST(State, HugePerBufferBlockIsRejected)
+{
+  Rig r;
+  ByteChunk chunk = StateOf(r.P());
+  chunk.Resize(chunk.Size() - 1);
+  const uint8_t flag = 1;
+  chunk.Put(&flag);
+  const int32_t buffers = 0x7FFFFFFF, values = 0x7FFFFFFF;
+  chunk.Put(&buffers);
+  chunk.Put(&values);
+  EXPECT_EQ(r.P().UnserializeState(&chunk, 0), -1);
+  EXPECT_FALSE(r.P().PickedVoiceOnly());
+}
