@@ -158,89 +158,104 @@ void VoiceTables::handOverHeldKey()
   glideIdle = 0;
 }
 
+// A pedal going down holds every key held by the other pedal, and every
+// pressed key except the one a glide is heading from.
+void VoiceTables::holdKeys(uint8_t* held, const uint8_t* other)
+{
+  for (int k = 0; k < 128; ++k)
+    if (other[k] || (pressed[k] && !keyHeldByTop(k))) held[k] = 1;
+}
+
+// A pedal coming up lets go of a key unless the other pedal still holds it.
+void VoiceTables::letGoKey(int k, const uint8_t* other)
+{
+  if (!pressed[k])
+  {
+    if (!other[k]) releaseNote(k, false);
+  }
+  else if (keyHeldByTop(k) && !other[k])
+    releaseNote(k, false);
+}
+
+void VoiceTables::engageGlidePedal(uint8_t* pedalFlag)
+{
+  if (!portamento && !legato)
+  {
+    glideIdle = 1;
+    handOverHeldKey();
+  }
+  *pedalFlag = 1;
+}
+
+void VoiceTables::sustainChanged(bool on)
+{
+  sustainPedal = on;
+  if (on)
+  {
+    holdKeys(sustained, sostenuted);
+    return;
+  }
+  for (int k = 0; k < 128; ++k)
+  {
+    if (!sustained[k]) continue;
+    if (sostenutoTransfer && !sostenutoWithoutSustain && sostenutoPedal)
+      sostenuted[k] = 1;  // the key moves from sustain to sostenuto
+    else
+      letGoKey(k, sostenuted);
+    sustained[k] = 0;
+  }
+}
+
+void VoiceTables::sostenutoChanged(bool on)
+{
+  sostenutoPedal = on;
+  sostenutoWithoutSustain = on && !sustainPedal;
+  if (on)
+  {
+    holdKeys(sostenuted, sustained);
+    return;
+  }
+  for (int k = 0; k < 128; ++k)
+  {
+    if (!sostenuted[k]) continue;
+    letGoKey(k, sustained);
+    sostenuted[k] = 0;
+  }
+}
+
+void VoiceTables::legatoUp()
+{
+  legato = 0;
+  const int key = topNote();
+  const bool keyDown = key >= 0 && key <= 127 && pressed[key];
+  if (!keyDown && isActive(top()) && !glideIdle) releaseVoice(top());
+  if (!portamento) glideIdle = 0;
+}
+
 void VoiceTables::pedal(int kind, bool on)
 {
   switch (kind)
   {
-    case 0:  // sustain
-      if (on == (sustainPedal != 0)) return;
-      sustainPedal = on;
-      for (int k = 0; k < 128; ++k)
-      {
-        if (on)
-        {
-          if (sostenuted[k] || (pressed[k] && !keyHeldByTop(k))) sustained[k] = 1;
-          continue;
-        }
-        if (!sustained[k]) continue;
-        if (sostenutoTransfer && !sostenutoWithoutSustain && sostenutoPedal)
-          sostenuted[k] = 1;
-        else if (!pressed[k])
-        {
-          if (!sostenuted[k]) releaseNote(k, false);
-        }
-        else if (keyHeldByTop(k) && !sostenuted[k])
-          releaseNote(k, false);
-        sustained[k] = 0;
-      }
+    case 0:
+      if (on != (sustainPedal != 0)) sustainChanged(on);
       return;
-    case 1:  // sostenuto
-      if (on == (sostenutoPedal != 0)) return;
-      sostenutoPedal = on;
-      if (on && !sustainPedal) sostenutoWithoutSustain = 1;
-      if (!on) sostenutoWithoutSustain = 0;
-      for (int k = 0; k < 128; ++k)
-      {
-        if (on)
-        {
-          if (sustained[k] || (pressed[k] && !keyHeldByTop(k))) sostenuted[k] = 1;
-          continue;
-        }
-        if (!sostenuted[k]) continue;
-        if (!pressed[k])
-        {
-          if (!sustained[k]) releaseNote(k, false);
-        }
-        else if (keyHeldByTop(k) && !sustained[k])
-          releaseNote(k, false);
-        sostenuted[k] = 0;
-      }
+    case 1:
+      if (on != (sostenutoPedal != 0)) sostenutoChanged(on);
       return;
-    case 2:  // portamento
+    case 2:
       if (on)
-      {
-        if (!portamento && !legato)
-        {
-          glideIdle = 1;
-          handOverHeldKey();
-        }
-        portamento = 1;
-      }
+        engageGlidePedal(&portamento);
       else
       {
         portamento = 0;
         if (!legato) glideIdle = 0;
       }
       return;
-    case 3:  // legato
+    case 3:
       if (on)
-      {
-        if (!portamento && !legato)
-        {
-          glideIdle = 1;
-          handOverHeldKey();
-        }
-        legato = 1;
-        return;
-      }
-      if (!legato) return;
-      legato = 0;
-      {
-        const int key = topNote();
-        const bool keyDown = key >= 0 && key <= 127 && pressed[key];
-        if (!keyDown && isActive(top()) && !glideIdle) releaseVoice(top());
-      }
-      if (!portamento) glideIdle = 0;
+        engageGlidePedal(&legato);
+      else if (legato)
+        legatoUp();
       return;
     default: return;
   }

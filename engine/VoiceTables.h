@@ -116,6 +116,12 @@ private:
   void startVoice(int v, int note, double velocity, int offset);
   void glideBack(int v, int released);
   void handOverHeldKey();
+  void holdKeys(uint8_t* held, const uint8_t* other);
+  void letGoKey(int k, const uint8_t* other);
+  void engageGlidePedal(uint8_t* pedalFlag);
+  void sustainChanged(bool on);
+  void sostenutoChanged(bool on);
+  void legatoUp();
   void releaseTopAtEnd();
   bool isTopNote(int key) const { return key == topNote(); }
   bool keyHeldByTop(int key) const { return glideOn() && isTopNote(key); }

@@ -313,31 +313,38 @@ void IPlugVST::VSTProcess(AEffect* effect, float** inputs, float** outputs, int3
 }
 
 // A host may hand over more frames than the block size it announced; the
-// block is then processed in pieces the scratch buffers can hold.
-void IPlugVST::ProcessDouble(double** inputs, double** outputs, int frames)
+// block is then processed in pieces the scratch buffers can hold. `connect`
+// points the slots at a piece, `collect` takes its output.
+template <typename Connect, typename Collect>
+void IPlugVST::ProcessInPieces(int frames, Connect&& connect, Collect&& collect)
 {
   if (DoesMIDI()) CallHost(audioMasterWantMidi);
-  const int piece = std::max(1, GetBlockSize());
-  for (int done = 0; done < frames; done += piece)
+  const int size = std::max(1, GetBlockSize());
+  for (int done = 0; done < frames; done += size)
   {
-    const int n = std::min(piece, frames - done);
+    const int n = std::min(size, frames - done);
+    connect(done, n);
+    ProcessDoubleReplacing(mInData.data(), mOutData.data(), n);
+    collect(n);
+  }
+}
+
+void IPlugVST::ProcessDouble(double** inputs, double** outputs, int frames)
+{
+  auto connect = [&](int done, int) {
     int host = 0;
     for (auto& channel : mInChannels)
       if (channel->mConnected) *channel->mSrc = inputs[host++] + done;
     host = 0;
     for (auto& channel : mOutChannels)
       if (channel->mConnected) *channel->mDest = outputs[host++] + done;
-    ProcessDoubleReplacing(mInData.data(), mOutData.data(), n);
-  }
+  };
+  ProcessInPieces(frames, connect, [](int) {});
 }
 
 void IPlugVST::ProcessFloat(float** inputs, float** outputs, int frames, bool accumulate)
 {
-  if (DoesMIDI()) CallHost(audioMasterWantMidi);
-  const int piece = std::max(1, GetBlockSize());
-  for (int done = 0; done < frames; done += piece)
-  {
-    const int n = std::min(piece, frames - done);
+  auto connect = [&](int done, int n) {
     int host = 0;
     for (auto& channel : mInChannels)
     {
@@ -353,7 +360,8 @@ void IPlugVST::ProcessFloat(float** inputs, float** outputs, int frames, bool ac
       channel->mFDest = outputs[host++] + done;
       *channel->mDest = channel->mScratchBuf.data();
     }
-    ProcessDoubleReplacing(mInData.data(), mOutData.data(), n);
+  };
+  auto collect = [&](int n) {
     for (auto& channel : mOutChannels)
     {
       if (!channel->mConnected) continue;
@@ -361,7 +369,8 @@ void IPlugVST::ProcessFloat(float** inputs, float** outputs, int frames, bool ac
       for (int s = 0; s < n; ++s)
         channel->mFDest[s] = accumulate ? channel->mFDest[s] + static_cast<float>(out[s]) : static_cast<float>(out[s]);
     }
-  }
+  };
+  ProcessInPieces(frames, connect, collect);
 }
 
 // ---- Dispatcher -------------------------------------------------------------------

@@ -56,6 +56,8 @@ private:
   // Float blocks through the double engine; accumulate adds to the host's output.
   void ProcessFloat(float** inputs, float** outputs, int frames, bool accumulate);
   void ProcessDouble(double** inputs, double** outputs, int frames);
+  template <typename Connect, typename Collect>
+  void ProcessInPieces(int frames, Connect&& connect, Collect&& collect);
 
   vst2::HostCallback mHostCallback;
   vst2::AEffect mAEffect{};
