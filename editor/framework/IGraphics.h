@@ -1,18 +1,135 @@
 #pragma once
-// The editor as the plug-in frame sees it: controls follow parameter values,
-// and the drawing surfaces are prepared when the editor is attached.
+// The editor: an ordered list of controls drawn into one off-screen bitmap,
+// input routed to them, dirty controls repainted on a timer tick, popup
+// menus and in-place text entry. Window-system backends derive from it and
+// supply the window, the screen copy, menus and the entry box.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "editor/framework/IControl.h"
+#include "editor/framework/IGraphicsStructs.h"
+#include "raster/lice.h"
+
+class IParam;
+class IPlugBase;
+
 class IGraphics
 {
 public:
-  virtual ~IGraphics() = default;
-  // Tells every control bound to the parameter its new value (real units
-  // unless normalized is set).
-  virtual void SetParameterFromPlug(int paramIdx, double value, bool normalized) = 0;
-  virtual int Width() const = 0;
-  virtual int Height() const = 0;
-  virtual bool PrepDraw() = 0;
-  // Opens the editor window inside the host's window; false when it cannot.
+  enum ETextEntryState { kTextEntryNone, kTextEntryEditing, kTextEntryUpdate, kTextEntryCancel, kTextEntryCommit };
+  // Key codes given to OnKeyDown.
+  enum EKey { kKeySpace = 0, kKeyUp, kKeyDown, kKeyLeft, kKeyRight, kKeyDigit0 = 5, kKeyLetterA = 15, kKeyNone = -1 };
+
+  IGraphics(IPlugBase* plug, int w, int h, int fps = 25);
+  virtual ~IGraphics();
+  IGraphics(const IGraphics&) = delete;
+  IGraphics& operator=(const IGraphics&) = delete;
+
+  // The window-system side.
+  virtual void DrawScreen(const IRECT& rect) = 0;
   virtual bool OpenWindow(void* parentWindow) = 0;
   virtual void CloseWindow() = 0;
+  virtual bool WindowIsOpen() = 0;
+  virtual const char* GetGUIAPI() = 0;
+  // Returns the menu (or sub-menu) in which an item was chosen, or none.
+  virtual IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, const IRECT& area) = 0;
+  virtual void CreateTextEntry(IControl* control, const IText& text, const IRECT& rect, const char* initial,
+                               IParam* param) = 0;
+  // The entry box's text and its removal, when an entry is resolved.
+  virtual std::string TextEntryText() = 0;
+  virtual void DestroyTextEntry() = 0;
+  virtual bool ShowMessageBox(const char* /*text*/, const char* /*caption*/, int /*type*/) { return false; }
+  virtual bool OpenURL(const char* /*url*/, const char* /*title*/ = nullptr, const char* /*confirm*/ = nullptr,
+                       const char* /*error*/ = nullptr) { return false; }
+  virtual bool GetTextFromClipboard(std::string* out) { out->clear(); return false; }
+  virtual void HideMouseCursor() {}
+  virtual void ShowMouseCursor() {}
   virtual void Idle() {}
+  // The picture with this resource id and file name, or none.
+  virtual LICE_IBitmap* OSLoadBitmap(int id, const char* name);
+  // Draws or, with measure, sizes text; false when no font can be had.
+  virtual bool RenderText(IText& text, const char* str, IRECT& rect, bool measure);
+
+  // Parameters and attaching.
+  virtual void SetParameterFromPlug(int paramIdx, double value, bool normalized);
+  virtual bool PrepDraw();
+  void AttachBackground(int id, const char* name);
+  int AttachControl(IControl* control);
+  IControl* GetControl(int i) { return i >= 0 && i < GetNControls() ? mControls[static_cast<size_t>(i)].get() : nullptr; }
+  int GetNControls() const { return static_cast<int>(mControls.size()); }
+  void SetKeyCatcher(IControl* control) { mKeyCatcher.reset(control); }
+  void AssignParamNameToolTips();
+  void HandleMouseOver(bool on) { mHandleMouseOver = on; }
+  void EnableTooltips(bool on) { mTooltipsEnabled = on; }
+  int Width() const { return mWidth; }
+  int Height() const { return mHeight; }
+  int FPS() const { return mFPS; }
+  IPlugBase* GetPlug() const { return mPlug; }
+  LICE_IBitmap* GetDrawBitmap() { return mDrawBitmap.get(); }
+
+  // Drawing, for controls.
+  IBitmap LoadIBitmap(int id, const char* name, int frames = 1, bool framesAreHorizontal = false);
+  bool DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int frame = 1, const IChannelBlend* blend = nullptr);
+  bool DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int srcX, int srcY, const IChannelBlend* blend = nullptr);
+  bool FillIRect(const IColor& color, const IRECT& rect, const IChannelBlend* blend = nullptr);
+  bool DrawRect(const IColor& color, const IRECT& rect);
+  bool DrawLine(const IColor& color, int x1, int y1, int x2, int y2);
+  bool DrawIText(IText& text, const char* str, IRECT& rect) { return DrawIText(text, str, rect, false); }
+  bool MeasureIText(IText& text, const char* str, IRECT& rect) { return DrawIText(text, str, rect, true); }
+
+  void PromptUserInput(IControl* control, IParam* param, const IRECT& rect);
+
+  // Input and painting, from the window layer.
+  // A button press from the window: with a text entry open it resolves the
+  // entry instead (cancel while editing, else commit) and reaches no control.
+  void OnButtonPress(int x, int y, IMouseMod* mod);
+  void OnMouseDown(int x, int y, IMouseMod* mod);
+  void OnMouseUp(int x, int y, IMouseMod* mod);
+  void OnMouseDrag(int x, int y, IMouseMod* mod);
+  bool OnMouseDblClick(int x, int y, IMouseMod* mod);
+  void OnMouseWheel(int x, int y, IMouseMod* mod, int wheelDelta);
+  bool OnMouseOver(int x, int y, IMouseMod* mod);
+  void OnMouseOut();
+  bool OnKeyDown(int x, int y, int key);
+  bool IsDirty(IRECT* rect);
+  void Draw(const IRECT& rect);
+  // One repaint tick: resolves a pending text entry, or returns the rect to
+  // repaint (empty when nothing is dirty).
+  IRECT OnTimerTick();
+  int GetMouseControlIdx(int x, int y, bool forMouseOver = false);
+  int GetCapturedControl() const { return mMouseCapture; }
+  int GetMouseOverControl() const { return mMouseOver; }
+  void ReleaseMouseCapture();
+
+  // The in-place text entry.
+  ETextEntryState TextEntryState() const { return mTextEntryState; }
+  void SetTextEntryState(ETextEntryState s) { mTextEntryState = s; }
+  bool TextEntryOpen() const { return mEdControl != nullptr; }
+  IControl* TextEntryControl() const { return mEdControl; }
+  // Whether a typed character may go into the entry for this parameter.
+  static bool TextEntryAccepts(const IParam* param, char c);
+
+protected:
+  void BeginTextEntry(IControl* control, IParam* param) { mEdControl = control, mEdParam = param; }
+  void ResolveTextEntry();
+  bool DrawIText(IText& text, const char* str, IRECT& rect, bool measure);
+
+  IPlugBase* mPlug;
+  std::vector<std::unique_ptr<IControl>> mControls;
+  IRECT mDrawRECT;
+  std::unique_ptr<LICE_SysBitmap> mDrawBitmap;
+  std::unique_ptr<LICE_MemBitmap> mTmpBitmap;
+  int mWidth, mHeight, mFPS;
+  int mMouseCapture = -1, mMouseOver = -1, mMouseX = -1, mMouseY = -1, mLastClickedParam = -1;
+  bool mHandleMouseOver = false, mStrict = true, mTooltipsEnabled = true, mShowControlBounds = false;
+  std::unique_ptr<IControl> mKeyCatcher;
+  ETextEntryState mTextEntryState = kTextEntryNone;
+  IControl* mEdControl = nullptr;
+  IParam* mEdParam = nullptr;
 };
+
+// The process-wide picture cache: every picture is loaded once.
+LICE_IBitmap* CachedBitmap(int id);
+void CacheBitmap(int id, LICE_IBitmap* bitmap);
+void ClearBitmapCache();

@@ -1,0 +1,401 @@
+#include "editor/framework/IGraphics.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+
+#include "frame/IPlugBase.h"
+
+namespace {
+struct BitmapCache
+{
+  std::mutex lock;
+  std::map<int, std::unique_ptr<LICE_IBitmap>> bitmaps;
+};
+
+BitmapCache& Cache()
+{
+  static BitmapCache cache;
+  return cache;
+}
+}  // namespace
+
+LICE_IBitmap* CachedBitmap(int id)
+{
+  std::lock_guard<std::mutex> lock(Cache().lock);
+  auto found = Cache().bitmaps.find(id);
+  return found == Cache().bitmaps.end() ? nullptr : found->second.get();
+}
+
+void CacheBitmap(int id, LICE_IBitmap* bitmap)
+{
+  if (!bitmap) return;
+  std::lock_guard<std::mutex> lock(Cache().lock);
+  Cache().bitmaps[id].reset(bitmap);
+}
+
+void ClearBitmapCache()
+{
+  std::lock_guard<std::mutex> lock(Cache().lock);
+  Cache().bitmaps.clear();
+}
+
+int IChannelBlend::BlitMode() const
+{
+  switch (mMethod)
+  {
+    case kBlendClobber: return LICE_BLIT_MODE_COPY;
+    case kBlendAdd: return LICE_BLIT_MODE_ADD | LICE_BLIT_USE_ALPHA;
+    case kBlendColorDodge: return LICE_BLIT_MODE_DODGE | LICE_BLIT_USE_ALPHA;
+    default: return LICE_BLIT_MODE_COPY | LICE_BLIT_USE_ALPHA;
+  }
+}
+
+std::string IPopupMenu::ItemLabel(int i) const
+{
+  static const char* const kFormats[] = {"%s", "%1d: %s", "%02d: %s", "%03d: %s"};
+  const std::string& text = GetItem(i).text;
+  if (mPrefix <= 0 || mPrefix > 3) return text;
+  char label[512];
+  std::snprintf(label, sizeof label, kFormats[mPrefix], i + 1, text.c_str());
+  return label;
+}
+
+IGraphics::IGraphics(IPlugBase* plug, int w, int h, int fps) : mPlug(plug), mWidth(w), mHeight(h), mFPS(fps) {}
+
+IGraphics::~IGraphics() = default;
+
+bool IGraphics::PrepDraw()
+{
+  mDrawBitmap = std::make_unique<LICE_SysBitmap>(mWidth, mHeight);
+  mTmpBitmap = std::make_unique<LICE_MemBitmap>();
+  return true;
+}
+
+LICE_IBitmap* IGraphics::OSLoadBitmap(int, const char*) { return nullptr; }
+
+bool IGraphics::RenderText(IText&, const char*, IRECT&, bool) { return false; }
+
+void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized)
+{
+  if (!normalized && mPlug)
+    if (const IParam* param = mPlug->GetParam(paramIdx)) value = param->GetNormalized(value);
+  for (auto& control : mControls)
+  {
+    if (control->ParamIdx() == paramIdx) control->SetValueFromPlug(value);
+    for (int i = 0; i < control->NAuxParams(); ++i)
+      if (control->GetAuxParam(i).mParamIdx == paramIdx)
+      {
+        control->SetAuxParamValueFromPlug(i, value);
+        break;
+      }
+  }
+}
+
+int IGraphics::AttachControl(IControl* control)
+{
+  control->SetGraphics(this);
+  mControls.emplace_back(control);
+  return GetNControls() - 1;
+}
+
+void IGraphics::AttachBackground(int id, const char* name)
+{
+  const IBitmap bitmap = LoadIBitmap(id, name);
+  auto* background = new IBitmapControl(mPlug, 0, 0, -1, bitmap);
+  background->SetGraphics(this);
+  mControls.emplace(mControls.begin(), background);
+}
+
+void IGraphics::AssignParamNameToolTips()
+{
+  for (auto& control : mControls)
+    if (const IParam* param = mPlug ? mPlug->GetParam(control->ParamIdx()) : nullptr)
+      control->SetTooltip(param->GetNameForHost());
+}
+
+IBitmap IGraphics::LoadIBitmap(int id, const char* name, int frames, bool framesAreHorizontal)
+{
+  LICE_IBitmap* data = CachedBitmap(id);
+  if (!data)
+  {
+    data = OSLoadBitmap(id, name);
+    CacheBitmap(id, data);
+  }
+  IBitmap bitmap;
+  bitmap.mData = data;
+  bitmap.W = data ? data->getWidth() : 0;
+  bitmap.H = data ? data->getHeight() : 0;
+  bitmap.N = std::max(1, frames);
+  bitmap.mFramesAreHorizontal = framesAreHorizontal;
+  return bitmap;
+}
+
+bool IGraphics::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int frame, const IChannelBlend* blend)
+{
+  int srcX = 0, srcY = 0;
+  if (bitmap.N > 1 && frame > 1)
+  {
+    const double step = (bitmap.mFramesAreHorizontal ? bitmap.W : bitmap.H) * static_cast<double>(frame - 1) / bitmap.N;
+    (bitmap.mFramesAreHorizontal ? srcX : srcY) = static_cast<int>(std::lround(step));
+  }
+  return DrawBitmap(bitmap, dest, srcX, srcY, blend);
+}
+
+bool IGraphics::DrawBitmap(const IBitmap& bitmap, const IRECT& dest, int srcX, int srcY, const IChannelBlend* blend)
+{
+  if (!bitmap.mData || !mDrawBitmap) return false;
+  const LICE_Rect src{srcX, srcY, dest.W(), dest.H()};
+  const IChannelBlend none;
+  const IChannelBlend& b = blend ? *blend : none;
+  LICE_Blit(mDrawBitmap.get(), bitmap.mData, dest.L, dest.T, &src, b.mWeight, b.BlitMode());
+  return true;
+}
+
+bool IGraphics::FillIRect(const IColor& color, const IRECT& rect, const IChannelBlend* blend)
+{
+  if (!mDrawBitmap) return false;
+  const float weight = blend ? blend->mWeight : 1.0f;
+  const int mode = blend ? blend->BlitMode() : LICE_BLIT_MODE_COPY;
+  LICE_FillRect(mDrawBitmap.get(), rect.L, rect.T, rect.W(), rect.H(), color.Packed(), weight, mode);
+  return true;
+}
+
+bool IGraphics::DrawLine(const IColor& color, int x1, int y1, int x2, int y2)
+{
+  if (!mDrawBitmap) return false;
+  LICE_Line(mDrawBitmap.get(), x1, y1, x2, y2, color.Packed(), 1.0f, LICE_BLIT_MODE_COPY, false);
+  return true;
+}
+
+bool IGraphics::DrawRect(const IColor& color, const IRECT& r)
+{
+  return DrawLine(color, r.L, r.T, r.R, r.T) && DrawLine(color, r.L, r.B, r.R, r.B) &&
+         DrawLine(color, r.L, r.T, r.L, r.B) && DrawLine(color, r.R, r.T, r.R, r.B);
+}
+
+bool IGraphics::DrawIText(IText& text, const char* str, IRECT& rect, bool measure)
+{
+  if (!str || !*str) return true;
+  return RenderText(text, str, rect, measure);
+}
+
+void IGraphics::PromptUserInput(IControl* control, IParam* param, const IRECT& rect)
+{
+  if (!control || !param || rect.Empty()) return;
+  const bool named = param->Type() == IParam::kTypeEnum || (param->Type() == IParam::kTypeBool && param->NDisplayTexts() > 0);
+  if (named)
+  {
+    IPopupMenu menu;
+    char current[64];
+    param->GetDisplayForHost(current, sizeof current);
+    const int count = static_cast<int>(param->Max() - param->Min()) + 1;
+    for (int i = 0; i < count; ++i)
+    {
+      const char* text = param->GetDisplayTextForValue(i);
+      menu.AddItem(text ? text : "", text && std::string(text) == current ? IPopupMenu::kChecked : 0);
+    }
+    if (CreateIPopupMenu(&menu, rect) && menu.GetChosenItemIdx() >= 0)
+      control->SetValueFromUserInput(param->GetNormalized(menu.GetChosenItemIdx()));
+    return;
+  }
+  char value[64];
+  const double v = param->DisplayIsNegated() ? -param->Value() : param->Value();
+  if (param->DisplayPrecision() != 0)
+    std::snprintf(value, sizeof value, "%.*f", param->DisplayPrecision(), v);
+  else
+    std::snprintf(value, sizeof value, "%d", static_cast<int>(v));
+  CreateTextEntry(control, control->GetText(), rect, value, param);
+}
+
+bool IGraphics::TextEntryAccepts(const IParam* param, char c)
+{
+  if (!param || c == '\b') return true;
+  const bool digitsOrSign = (c >= '0' && c <= '9') || c == '+' || c == '-';
+  return param->Type() == IParam::kTypeDouble ? digitsOrSign || c == '.' : digitsOrSign;
+}
+
+void IGraphics::ResolveTextEntry()
+{
+  if (mTextEntryState == kTextEntryCommit && mEdControl)
+  {
+    std::string text = TextEntryText().substr(0, 32);
+    if (mEdParam)
+    {
+      double v = 0.0;
+      if (mEdParam->Type() == IParam::kTypeEnum || mEdParam->Type() == IParam::kTypeBool)
+        mEdParam->MapDisplayText(text.c_str(), &v);
+      else
+      {
+        v = std::strtod(text.c_str(), nullptr);
+        if (mEdParam->DisplayIsNegated()) v = -v;
+      }
+      mEdControl->SetValueFromUserInput(mEdParam->GetNormalized(v));
+    }
+    else
+      mEdControl->TextFromTextEntry(text.c_str());
+  }
+  if (mTextEntryState == kTextEntryCommit || mTextEntryState == kTextEntryCancel)
+  {
+    DestroyTextEntry();
+    mEdControl = nullptr;
+    mEdParam = nullptr;
+  }
+  mTextEntryState = kTextEntryNone;
+}
+
+IRECT IGraphics::OnTimerTick()
+{
+  if (mTextEntryState != kTextEntryNone)
+  {
+    ResolveTextEntry();
+    return {};
+  }
+  IRECT dirty;
+  if (!IsDirty(&dirty)) return {};
+  if (mEdControl) mTextEntryState = kTextEntryUpdate;
+  return dirty;
+}
+
+int IGraphics::GetMouseControlIdx(int x, int y, bool forMouseOver)
+{
+  if (mMouseCapture >= 0) return mMouseCapture;
+  for (int i = GetNControls() - 1; i >= 0; --i)
+  {
+    IControl* c = mControls[static_cast<size_t>(i)].get();
+    const bool usable = !c->IsGrayed() || (forMouseOver && c->MouseOverWhenGrayed());
+    if (!c->IsHidden() && usable && c->IsHit(x, y)) return i;
+  }
+  return -1;
+}
+
+void IGraphics::ReleaseMouseCapture()
+{
+  mMouseCapture = mMouseX = mMouseY = -1;
+}
+
+void IGraphics::OnButtonPress(int x, int y, IMouseMod* mod)
+{
+  if (!TextEntryOpen())
+  {
+    OnMouseDown(x, y, mod);
+    return;
+  }
+  mTextEntryState = mTextEntryState == kTextEntryEditing ? kTextEntryCancel : kTextEntryCommit;
+}
+
+void IGraphics::OnMouseDown(int x, int y, IMouseMod* mod)
+{
+  ReleaseMouseCapture();
+  const int c = GetMouseControlIdx(x, y);
+  if (c < 0) return;
+  mMouseCapture = c;
+  mMouseX = x;
+  mMouseY = y;
+  IControl* control = GetControl(c);
+  const int param = control->ParamIdx();
+  if (param >= 0 && mPlug)
+  {
+    mLastClickedParam = param;
+    mPlug->BeginInformHostOfParamChange(param);
+  }
+  control->OnMouseDown(x, y, mod);
+}
+
+void IGraphics::OnMouseUp(int x, int y, IMouseMod* mod)
+{
+  const int c = mMouseCapture >= 0 ? mMouseCapture : GetMouseControlIdx(x, y);
+  ReleaseMouseCapture();
+  if (c < 0) return;
+  if (IControl* control = GetControl(c)) control->OnMouseUp(x, y, mod);
+  // Looked up again: the call may have rebuilt the list.
+  if (IControl* control = GetControl(c); control && control->ParamIdx() >= 0 && mPlug)
+    mPlug->EndInformHostOfParamChange(control->ParamIdx());
+}
+
+void IGraphics::OnMouseDrag(int x, int y, IMouseMod* mod)
+{
+  if (mMouseCapture < 0 || TextEntryOpen()) return;
+  if (x == mMouseX && y == mMouseY) return;
+  const int dX = x - mMouseX, dY = y - mMouseY;
+  mMouseX = x;
+  mMouseY = y;
+  GetControl(mMouseCapture)->OnMouseDrag(x, y, dX, dY, mod);
+}
+
+bool IGraphics::OnMouseDblClick(int x, int y, IMouseMod* mod)
+{
+  ReleaseMouseCapture();
+  const int c = GetMouseControlIdx(x, y);
+  if (c < 0) return false;
+  IControl* control = GetControl(c);
+  if (!control->DblAsSingleClick())
+  {
+    control->OnMouseDblClick(x, y, mod);
+    return false;
+  }
+  mMouseCapture = c;
+  mMouseX = x;
+  mMouseY = y;
+  control->OnMouseDown(x, y, mod);
+  return true;  // the window takes the mouse capture
+}
+
+void IGraphics::OnMouseWheel(int x, int y, IMouseMod* mod, int wheelDelta)
+{
+  const int c = mMouseCapture >= 0 ? mMouseCapture : GetMouseControlIdx(x, y);
+  if (c >= 0) GetControl(c)->OnMouseWheel(x, y, mod, wheelDelta / 120);
+}
+
+bool IGraphics::OnMouseOver(int x, int y, IMouseMod* mod)
+{
+  if (!mHandleMouseOver) return false;
+  const int c = GetMouseControlIdx(x, y, true);
+  if (c >= 0)
+  {
+    mMouseX = x;
+    mMouseY = y;
+    GetControl(c)->OnMouseOver(x, y, mod);
+  }
+  if (mMouseOver >= 0 && mMouseOver != c)
+    if (IControl* previous = GetControl(mMouseOver)) previous->OnMouseOut();
+  mMouseOver = c;
+  return true;
+}
+
+void IGraphics::OnMouseOut()
+{
+  for (auto& control : mControls) control->OnMouseOut();
+  mMouseOver = -1;
+}
+
+bool IGraphics::OnKeyDown(int x, int y, int key)
+{
+  const int c = mMouseCapture >= 0 ? mMouseCapture : GetMouseControlIdx(x, y);
+  if (c > 0) return GetControl(c)->OnKeyDown(x, y, key);
+  return mKeyCatcher ? mKeyCatcher->OnKeyDown(x, y, key) : false;
+}
+
+bool IGraphics::IsDirty(IRECT* rect)
+{
+  *rect = IRECT();
+  bool dirty = false;
+  for (auto& control : mControls)
+    if (control->IsDirty())
+    {
+      *rect = rect->Union(control->GetRECT());
+      dirty = true;
+    }
+  return dirty && !rect->Empty();
+}
+
+void IGraphics::Draw(const IRECT& rect)
+{
+  mDrawRECT = rect;
+  for (auto& control : mControls)
+    if (!control->IsHidden() && control->GetRECT().Intersects(rect)) control->Draw(this);
+  for (auto& control : mControls) control->SetClean();
+  DrawScreen(rect);
+}
