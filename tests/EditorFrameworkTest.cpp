@@ -249,3 +249,38 @@ TEST(EditorDraw, FillsAndBitmapsLandInTheDrawBitmap)
   IRECT r(0, 0, 10, 10);
   EXPECT_TRUE(e.gui.DrawIText(text, "", r)) << "an empty string draws nothing and succeeds";
 }
+
+TEST(EditorText, DrawsAndMeasuresWithCachedFonts)
+{
+  Editor e;
+  IText text;
+  text.mSize = 14;
+  text.mColor = IColor(255, 255, 255, 255);
+  text.mAlign = IText::kAlignNear;
+  IRECT measured(10, 10, 190, 40);
+  ASSERT_TRUE(e.gui.MeasureIText(text, "Vesk 440", measured));
+  EXPECT_EQ(measured.L, 10);
+  EXPECT_GT(measured.W(), 30);
+  EXPECT_GT(measured.H(), 10);
+  EXPECT_NE(text.mCached, nullptr) << "the font is remembered in the text";
+  LICE_Clear(e.gui.GetDrawBitmap(), 0xFF000000);
+  IRECT at(10, 10, 190, 40);
+  ASSERT_TRUE(e.gui.DrawIText(text, "Vesk 440", at));
+  int lit = 0, outside = 0;
+  for (int y = 0; y < 100; ++y)
+    for (int x = 0; x < 200; ++x)
+    {
+      const bool on = (*e.gui.GetDrawBitmap()->pixel(x, y) & 0xFFFFFF) != 0;
+      const bool inside = x >= measured.L - 1 && x <= measured.R + 1 && y >= measured.T && y <= measured.B;
+      lit += on;
+      outside += on && !inside;
+    }
+  EXPECT_GT(lit, 40);
+  EXPECT_EQ(outside, 0) << "the drawn text stays inside its measured box";
+  IText centred = text;
+  centred.mCached = nullptr;
+  centred.mAlign = IText::kAlignCenter;
+  IRECT c(0, 0, 200, 20);
+  e.gui.MeasureIText(centred, "ab", c);
+  EXPECT_NEAR(c.L + c.W() / 2.0, 100.0, 1.0) << "centred on the rect";
+}

@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "frame/IPlugBase.h"
+#include "raster/lice_font.h"
 
 namespace {
 struct BitmapCache
@@ -19,6 +20,40 @@ BitmapCache& Cache()
 {
   static BitmapCache cache;
   return cache;
+}
+
+// The process-wide font cache, looked up by size, orientation, style and face.
+struct FontCache
+{
+  struct Entry
+  {
+    int size, orientation, style;
+    std::string face;
+    std::unique_ptr<LICE_CachedFont> font;
+  };
+  std::mutex lock;
+  std::vector<Entry> fonts;
+};
+
+FontCache& Fonts()
+{
+  static FontCache cache;
+  return cache;
+}
+
+LICE_CachedFont* FontFor(const IText& text)
+{
+  FontCache& cache = Fonts();
+  std::lock_guard<std::mutex> lock(cache.lock);
+  for (const auto& e : cache.fonts)
+    if (e.size == text.mSize && e.orientation == text.mOrientation && e.style == text.mStyle && e.face == text.mFont)
+      return e.font.get();
+  auto font = std::make_unique<LICE_CachedFont>();
+  if (!font->SetFace(text.mFont, text.mSize, text.mStyle == IText::kStyleBold, text.mStyle == IText::kStyleItalic,
+                     text.mQuality != IText::kQualityNonAntiAliased))
+    return nullptr;  // a failed font is not remembered
+  cache.fonts.push_back({text.mSize, text.mOrientation, text.mStyle, text.mFont, std::move(font)});
+  return cache.fonts.back().font.get();
 }
 }  // namespace
 
@@ -76,7 +111,32 @@ bool IGraphics::PrepDraw()
 
 LICE_IBitmap* IGraphics::OSLoadBitmap(int, const char*) { return nullptr; }
 
-bool IGraphics::RenderText(IText&, const char*, IRECT&, bool) { return false; }
+bool IGraphics::RenderText(IText& text, const char* str, IRECT& rect, bool measure)
+{
+  auto* font = static_cast<LICE_CachedFont*>(text.mCached);
+  if (!font) text.mCached = font = FontFor(text);
+  if (!font) return false;
+  static const int kAlign[] = {LICE_DT_LEFT, LICE_DT_CENTER, LICE_DT_RIGHT};
+  int flags = LICE_DT_NOCLIP | kAlign[text.mAlign];
+  if (text.mColor.A < 255) flags |= LICE_DT_USEFGALPHA;
+  LICE_Rect r{rect.L, rect.T, rect.W(), rect.H()};
+  if (measure)
+  {
+    font->DrawText(nullptr, str, -1, &r, flags | LICE_DT_CALCRECT);
+    const int width = r.w;
+    if (text.mAlign == IText::kAlignNear) rect.R = rect.L + width;
+    else if (text.mAlign == IText::kAlignFar) rect.L = rect.R - width;
+    else
+    {
+      rect.L = (rect.L + rect.R) / 2 - width / 2;
+      rect.R = rect.L + width;
+    }
+    rect.B = rect.T + r.h;
+    return true;
+  }
+  font->SetTextColor(text.mColor.Packed());
+  return font->DrawText(mDrawBitmap.get(), str, -1, &r, flags);
+}
 
 void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized)
 {
