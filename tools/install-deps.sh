@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest
   libbenchmark-dev libsndfile1-dev libpng-dev libgif-dev
-  libfreetype-dev libfontconfig-dev fonts-dejavu-core)
+  libfreetype-dev libfontconfig-dev fonts-dejavu-core libx11-dev libxtst-dev xvfb xauth)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

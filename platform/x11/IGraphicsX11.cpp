@@ -1,0 +1,259 @@
+#include "platform/x11/IGraphicsX11.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+#include <cstring>
+
+namespace {
+constexpr int kDoubleClickMs = 300;
+
+Display* Dpy(void* d) { return static_cast<Display*>(d); }
+
+IMouseMod ModsOf(unsigned state, unsigned button)
+{
+  IMouseMod mod;
+  mod.L = (state & Button1Mask) || button == Button1;
+  mod.R = (state & Button3Mask) || button == Button3;
+  mod.S = (state & ShiftMask) != 0;
+  mod.C = (state & ControlMask) != 0;
+  mod.A = (state & Mod1Mask) != 0;
+  return mod;
+}
+
+int EditorKeyCode(KeySym sym)
+{
+  if (sym == XK_space) return IGraphics::kKeySpace;
+  if (sym == XK_Up) return IGraphics::kKeyUp;
+  if (sym == XK_Down) return IGraphics::kKeyDown;
+  if (sym == XK_Left) return IGraphics::kKeyLeft;
+  if (sym == XK_Right) return IGraphics::kKeyRight;
+  if (sym >= XK_0 && sym <= XK_9) return IGraphics::kKeyDigit0 + static_cast<int>(sym - XK_0);
+  if (sym >= XK_a && sym <= XK_z) return IGraphics::kKeyLetterA + static_cast<int>(sym - XK_a);
+  if (sym >= XK_A && sym <= XK_Z) return IGraphics::kKeyLetterA + static_cast<int>(sym - XK_A);
+  return IGraphics::kKeyNone;
+}
+}  // namespace
+
+IGraphicsX11::~IGraphicsX11()
+{
+  CloseWindow();
+}
+
+bool IGraphicsX11::OpenWindow(void* parentWindow)
+{
+  if (mWindow) CloseWindow();
+  const auto parent = static_cast<::Window>(reinterpret_cast<uintptr_t>(parentWindow));
+  Display* display = XOpenDisplay(nullptr);
+  if (!display || !parent)
+  {
+    if (display) XCloseDisplay(display);
+    return false;
+  }
+  if (!GetDrawBitmap()) PrepDraw();
+  const int screen = DefaultScreen(display);
+  mWindow = XCreateSimpleWindow(display, parent, 0, 0, static_cast<unsigned>(Width()), static_cast<unsigned>(Height()), 0,
+                                BlackPixel(display, screen), BlackPixel(display, screen));
+  if (!mWindow)
+  {
+    XCloseDisplay(display);
+    return false;
+  }
+  mDisplay = display;
+  XSelectInput(display, mWindow,
+               ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask | KeyReleaseMask |
+                 LeaveWindowMask | EnterWindowMask);
+  mGC = XCreateGC(display, mWindow, 0, nullptr);
+  Visual* visual = DefaultVisual(display, screen);
+  LICE_IBitmap* bitmap = GetDrawBitmap();
+  mImage = XCreateImage(display, visual, static_cast<unsigned>(DefaultDepth(display, screen)), ZPixmap, 0,
+                        reinterpret_cast<char*>(bitmap->getBits()), static_cast<unsigned>(bitmap->getWidth()),
+                        static_cast<unsigned>(bitmap->getHeight()), 32, bitmap->getRowSpan() * 4);
+  XMapWindow(display, mWindow);
+  XFlush(display);
+  for (int i = 0; i < GetNControls(); ++i) GetControl(i)->SetDirty(false);
+  return true;
+}
+
+void IGraphicsX11::CloseWindow()
+{
+  if (!mDisplay) return;
+  Display* display = Dpy(mDisplay);
+  if (mImage)
+  {
+    // The pixels belong to the draw bitmap.
+    static_cast<XImage*>(mImage)->data = nullptr;
+    XDestroyImage(static_cast<XImage*>(mImage));
+    mImage = nullptr;
+  }
+  if (mGC) XFreeGC(display, static_cast<GC>(mGC));
+  mGC = nullptr;
+  if (mWindow) XDestroyWindow(display, mWindow);
+  mWindow = 0;
+  XCloseDisplay(display);
+  mDisplay = nullptr;
+}
+
+void IGraphicsX11::DrawScreen(const IRECT& rect)
+{
+  if (!mDisplay || !mImage) return;
+  const int l = std::max(0, rect.L), t = std::max(0, rect.T);
+  const int w = std::min(Width(), rect.R) - l, h = std::min(Height(), rect.B) - t;
+  if (w <= 0 || h <= 0) return;
+  XPutImage(Dpy(mDisplay), mWindow, static_cast<GC>(mGC), static_cast<XImage*>(mImage), l, t, l, t,
+            static_cast<unsigned>(w), static_cast<unsigned>(h));
+  XFlush(Dpy(mDisplay));
+}
+
+void IGraphicsX11::Idle()
+{
+  ProcessEvents();
+}
+
+void IGraphicsX11::ProcessEvents()
+{
+  if (!mDisplay) return;
+  while (XPending(Dpy(mDisplay)))
+  {
+    XEvent event;
+    XNextEvent(Dpy(mDisplay), &event);
+    HandleEvent(&event);
+  }
+  const auto now = std::chrono::steady_clock::now();
+  if (now - mLastTick >= std::chrono::milliseconds(1000 / std::max(1, FPS())))
+  {
+    mLastTick = now;
+    Tick();
+  }
+}
+
+void IGraphicsX11::Tick()
+{
+  const IRECT dirty = OnTimerTick();
+  if (dirty.Empty()) return;
+  Draw(dirty);
+  if (TextEntryOpen()) DrawTextEntry();
+}
+
+void IGraphicsX11::HandleEvent(void* e)
+{
+  XEvent& event = *static_cast<XEvent*>(e);
+  switch (event.type)
+  {
+    case Expose:
+      Draw(IRECT(event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
+                 event.xexpose.y + event.xexpose.height));
+      if (TextEntryOpen()) DrawTextEntry();
+      break;
+    case ButtonPress:
+    {
+      const XButtonEvent& b = event.xbutton;
+      IMouseMod mod = ModsOf(b.state, b.button);
+      if (b.button == Button4 || b.button == Button5)
+      {
+        if (TextEntryOpen())
+          SetTextEntryState(kTextEntryCancel);
+        else
+          OnMouseWheel(b.x, b.y, &mod, b.button == Button4 ? 120 : -120);
+        break;
+      }
+      const auto now = std::chrono::steady_clock::now();
+      const bool doubled = now - mLastPress < std::chrono::milliseconds(kDoubleClickMs) && b.x == mLastPressX &&
+                           b.y == mLastPressY;
+      mLastPress = now;
+      mLastPressX = b.x;
+      mLastPressY = b.y;
+      mButtonHeld = true;
+      if (TextEntryOpen())
+        OnButtonPress(b.x, b.y, &mod);
+      else if (doubled)
+        OnMouseDblClick(b.x, b.y, &mod);
+      else
+        OnMouseDown(b.x, b.y, &mod);
+      break;
+    }
+    case ButtonRelease:
+    {
+      const XButtonEvent& b = event.xbutton;
+      if (b.button == Button4 || b.button == Button5) break;
+      IMouseMod mod = ModsOf(b.state, b.button);
+      mButtonHeld = false;
+      if (!TextEntryOpen()) OnMouseUp(b.x, b.y, &mod);
+      break;
+    }
+    case MotionNotify:
+    {
+      const XMotionEvent& m = event.xmotion;
+      IMouseMod mod = ModsOf(m.state, 0);
+      if (mButtonHeld)
+        OnMouseDrag(m.x, m.y, &mod);
+      else
+        OnMouseOver(m.x, m.y, &mod);
+      break;
+    }
+    case LeaveNotify: OnMouseOut(); break;
+    case KeyPress: HandleKey(&event); break;
+    default: break;
+  }
+}
+
+void IGraphicsX11::HandleKey(void* e)
+{
+  XKeyEvent& key = static_cast<XEvent*>(e)->xkey;
+  char text[8] = {};
+  KeySym sym = 0;
+  const int n = XLookupString(&key, text, sizeof text - 1, &sym, nullptr);
+  if (TextEntryOpen())
+  {
+    if (sym == XK_Return || sym == XK_KP_Enter) SetTextEntryState(kTextEntryCommit);
+    else if (sym == XK_Escape) SetTextEntryState(kTextEntryCancel);
+    else if (sym == XK_BackSpace && !mEntryText.empty()) mEntryText.pop_back();
+    else if (n == 1 && TextEntryAccepts(mEdParam, text[0]) && static_cast<int>(mEntryText.size()) < TextEntryControl()->GetTextEntryLength())
+      mEntryText.push_back(text[0]);
+    DrawTextEntry();
+    return;
+  }
+  const int code = EditorKeyCode(sym);
+  if (code != kKeyNone) OnKeyDown(key.x, key.y, code);
+}
+
+IPopupMenu* IGraphicsX11::CreateIPopupMenu(IPopupMenu*, const IRECT&)
+{
+  ReleaseMouseCapture();
+  return nullptr;  // drawn menus come with the editor's menu control
+}
+
+void IGraphicsX11::CreateTextEntry(IControl* control, const IText& text, const IRECT& rect, const char* initial,
+                                   IParam* param)
+{
+  if (!control || TextEntryOpen()) return;
+  mEntryText = initial ? initial : "";
+  mEntryRect = IRECT(rect.L, rect.T, rect.R + 1, rect.B + 1);
+  mEntryStyle = text;
+  mEntryStyle.mCached = nullptr;
+  BeginTextEntry(control, param);
+  SetTextEntryState(kTextEntryEditing);
+  DrawTextEntry();
+}
+
+void IGraphicsX11::DestroyTextEntry()
+{
+  const IRECT was = mEntryRect;
+  mEntryText.clear();
+  mEntryRect = IRECT();
+  for (int i = 0; i < GetNControls(); ++i)
+    if (GetControl(i)->GetRECT().Intersects(was)) GetControl(i)->SetDirty(false);
+}
+
+void IGraphicsX11::DrawTextEntry()
+{
+  FillIRect(mEntryStyle.mTextEntryBGColor, mEntryRect);
+  DrawRect(mEntryStyle.mTextEntryFGColor, mEntryRect);
+  IText style = mEntryStyle;
+  style.mColor = mEntryStyle.mTextEntryFGColor;
+  IRECT inner(mEntryRect.L + 2, mEntryRect.T + 1, mEntryRect.R - 2, mEntryRect.B - 1);
+  DrawIText(style, mEntryText.c_str(), inner);
+  mEntryStyle.mCached = style.mCached;
+  DrawScreen(mEntryRect);
+}
