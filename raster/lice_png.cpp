@@ -8,6 +8,9 @@
 #include "raster/lice.h"
 
 namespace {
+// Strip pictures are tall: the play-rate knob's 241 frames are 16,870 rows.
+constexpr png_uint_32 kMaxSide = 65536;
+
 struct MemoryReader
 {
   const unsigned char* data;
@@ -35,7 +38,7 @@ bool Decode(png_structp png, png_infop info, MemoryReader* reader, LICE_IBitmap*
   png_set_read_fn(png, reader, ReadFromMemory);
   png_read_info(png, info);
   const png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
-  if (w == 0 || h == 0 || w > 16384 || h > 16384) return false;
+  if (w == 0 || h == 0 || w > kMaxSide || h > kMaxSide) return false;
   const int colourType = png_get_color_type(png, info);
   if (colourType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
   if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
@@ -50,7 +53,7 @@ bool Decode(png_structp png, png_infop info, MemoryReader* reader, LICE_IBitmap*
                            ? into
                            : new LICE_MemBitmap(static_cast<int>(w), static_cast<int>(h));
   *bitmap = target;
-  for (png_uint_32 y = 0; y < h && y < 16384; ++y) rows[y] = reinterpret_cast<png_bytep>(target->pixel(0, static_cast<int>(y)));
+  for (png_uint_32 y = 0; y < h; ++y) rows[y] = reinterpret_cast<png_bytep>(target->pixel(0, static_cast<int>(y)));
   png_read_image(png, rows);
   return true;
 }
@@ -62,7 +65,7 @@ LICE_IBitmap* LICE_LoadPNGFromMemory(const void* data, int size, LICE_IBitmap* i
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, QuietError, QuietWarning);
   if (!png) return nullptr;
   png_infop info = png_create_info_struct(png);
-  std::unique_ptr<png_bytep[]> rows(new png_bytep[16384]);
+  std::unique_ptr<png_bytep[]> rows(new png_bytep[kMaxSide]);
   MemoryReader reader{static_cast<const unsigned char*>(data), static_cast<size_t>(size), 0};
   LICE_IBitmap* bitmap = nullptr;
   const bool ok = info && Decode(png, info, &reader, &bitmap, into, rows.get());

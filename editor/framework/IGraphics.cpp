@@ -5,8 +5,11 @@
 #include <cstdlib>
 #include <map>
 #include <mutex>
+#include <cstring>
+#include <strings.h>
 
 #include "frame/IPlugBase.h"
+#include "platform/Resources.h"
 #include "raster/lice_font.h"
 
 namespace {
@@ -109,7 +112,16 @@ bool IGraphics::PrepDraw()
   return true;
 }
 
-LICE_IBitmap* IGraphics::OSLoadBitmap(int, const char*) { return nullptr; }
+// Only PNG pictures, by the extension of their name (any case).
+LICE_IBitmap* IGraphics::OSLoadBitmap(int id, const char* name)
+{
+  const char* dot = name ? std::strrchr(name, '.') : nullptr;
+  if (!dot || strcasecmp(dot + 1, "png") != 0) return nullptr;
+  const void* data = nullptr;
+  int size = 0;
+  if (!FindEmbeddedResource("PNG", id, &data, &size)) return nullptr;
+  return LICE_LoadPNGFromMemory(data, size);
+}
 
 bool IGraphics::RenderText(IText& text, const char* str, IRECT& rect, bool measure)
 {
