@@ -20,24 +20,24 @@ int main(int argc, char** argv)
   std::vector<std::string> rows;
   for (int i = 2; i < argc; ++i)
   {
-    const std::string spec = argv[i];
-    const size_t a = spec.find(':'), b = spec.find(':', a + 1);
+    const std::string entry = argv[i];
+    const size_t a = entry.find(':'), b = entry.find(':', a + 1);
     if (a == std::string::npos || b == std::string::npos)
     {
-      std::fprintf(stderr, "embed-resources: '%s' is not TYPE:ID:FILE\n", spec.c_str());
+      std::fprintf(stderr, "embed-resources: '%s' is not TYPE:ID:FILE\n", entry.c_str());
       return 2;
     }
-    std::ifstream in(spec.substr(b + 1), std::ios::binary);
+    std::ifstream in(entry.substr(b + 1), std::ios::binary);
     if (!in)
     {
-      std::fprintf(stderr, "embed-resources: cannot read %s\n", spec.substr(b + 1).c_str());
+      std::fprintf(stderr, "embed-resources: cannot read %s\n", entry.substr(b + 1).c_str());
       return 1;
     }
     const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     out << "const unsigned char kData" << i << "[] = {";
     for (size_t k = 0; k < bytes.size(); ++k) out << (k % 24 ? "" : "\n  ") << static_cast<int>(bytes[k]) << ",";
     out << "\n};\n";
-    rows.push_back("  {\"" + spec.substr(0, a) + "\", " + spec.substr(a + 1, b - a - 1) + ", kData" + std::to_string(i) +
+    rows.push_back("  {\"" + entry.substr(0, a) + "\", " + entry.substr(a + 1, b - a - 1) + ", kData" + std::to_string(i) +
                    ", sizeof kData" + std::to_string(i) + "},\n");
   }
   out << "struct Entry\n{\n  const char* type;\n  int id;\n  const unsigned char* data;\n  int size;\n};\n\n"
