@@ -39,7 +39,6 @@ const double* EngineCore::inputChannel(int pair, int channel) const
 void EngineCore::handInput(double** inputs, int frames)
 {
   mInputs = inputs;
-  mBlockFrames = frames;
   if (mCommonMode)
     for (int i = 0; i < kNumVoices; ++i)
       mBuffers[i].takeInput(inputChannel(i, 0), inputChannel(i, 1), frames, mBlockCounter);
@@ -87,22 +86,21 @@ void EngineCore::endVoice(Voice& voice)
   voice.active = false;
 }
 
-bool EngineCore::renderVoice(Voice& voice, double* wetL, double* wetR)
+StereoPair EngineCore::renderVoice(Voice& voice, bool* update)
 {
   voice.stepFrequencyGlide();
   voice.stepVelocityGlide();
   double l, r;
-  bool update;
   if (voice.grainMode == Voice::kSimpleMode)
   {
     voice.renderSimple(&l, &r);
-    update = true;
+    *update = true;
   }
   else
   {
-    update = voice.renderGrains(&l, &r);
+    *update = voice.renderGrains(&l, &r);
     const bool silentGap = voice.gapMark[voice.currentSlot] == 'b' && !voice.gapFill;
-    if (silentGap) update = false;
+    if (silentGap) *update = false;
   }
   StereoPair x = Pair(l, r);
   if (voice.filter.enabled) x = voice.filter.process(x);
@@ -111,34 +109,17 @@ bool EngineCore::renderVoice(Voice& voice, double* wetL, double* wetR)
   {
     l = x[0];
     r = x[1];
-    voice.agc.process(&l, &r, update);
+    voice.agc.process(&l, &r, *update);
     x = Pair(l, r);
   }
-  x = voice.clipper.process(x);
-  l = x[0];
-  r = x[1];
-  voice.ampEnv.step(gRates.sampleRate);
-  voice.envLevel = voice.ampEnv.level;
-  ++voice.blockPos;
-  if (voice.ampEnv.stage == Envelope::kIdle)
-  {
-    endVoice(voice);
-    return update;
-  }
-  voice.gain = voice.velocityGain * voice.envLevel;
-  *wetL += l * voice.gain;
-  *wetR += r * voice.gain;
-  return update;
+  return voice.clipper.process(x);
 }
 
-void EngineCore::accumulateVoice(Voice& v, FrameSums& sums)
+void EngineCore::accumulateVoice(Voice& v, FrameSums& sums, bool isTop)
 {
-  sums.update |= renderVoice(v, &sums.wetL, &sums.wetR);
-  sums.gains += v.gain;
-  const bool scaledRelease = v.ampEnv.stage == Envelope::kRelease && (v.releaseFromDecay || v.releaseFromSustain);
-  sums.levels += v.envLevel * (scaledRelease ? v.releaseScale : 1.0);
-  const int stage = v.ampEnv.stage;
-  sums.quiet = sums.quiet && (stage == Envelope::kIdle || stage == Envelope::kAttack || stage == Envelope::kRelease);
+  bool update;
+  const StereoPair x = renderVoice(v, &update);
+  if (stepEnvelope(v, x, sums, isTop, update)) endVoice(v);
 }
 
 void EngineCore::renderFrame(int s, double* left, double* right)
@@ -147,7 +128,7 @@ void EngineCore::renderFrame(int s, double* left, double* right)
   tempoRefill(s);
   FrameSums sums;
   for (Voice& v : mVoices)
-    if (v.active) accumulateVoice(v, sums);
+    if (v.active) accumulateVoice(v, sums, false);
   sums.topStage = mVoices[mTables.top()].ampEnv.stage;
   mixFrame(s, sums, left, right);
 }
@@ -186,11 +167,7 @@ void EngineCore::renderRun(int s0, int n, double* left, double* right)
         j = renderSimpleRun(v, mRunSums, m, v.id == top);
       else if (v.active && v.grainMode != Voice::kSimpleMode)
         j = renderGrainRun(v, mRunSums, m, v.id == top);
-      for (; j < m && v.active; ++j)
-      {
-        accumulateVoice(v, mRunSums[j]);
-        if (v.id == top) mRunSums[j].topStage = v.ampEnv.stage;
-      }
+      for (; j < m && v.active; ++j) accumulateVoice(v, mRunSums[j], v.id == top);
       if (v.id == top)
         for (; j < m; ++j) mRunSums[j].topStage = v.ampEnv.stage;
     }

@@ -4,6 +4,7 @@
 // startBlock once per block and renderFrame once per sample; parameter
 // changes reach it through the setters.
 #include "engine/Buffer.h"
+#include "engine/EngineRates.h"
 #include "engine/MonoShiver.h"
 #include "engine/Pitch.h"
 #include "engine/VeskParams.h"
@@ -142,8 +143,9 @@ public:
 
 private:
 
-  bool renderVoice(Voice& voice, double* wetL, double* wetR);
-  void accumulateVoice(Voice& v, FrameSums& sums);
+  // One frame of a voice up to its envelope: source, filter, DC, gain control, clipper.
+  StereoPair renderVoice(Voice& voice, bool* update);
+  void accumulateVoice(Voice& v, FrameSums& sums, bool isTop);
   void mixFrame(int s, FrameSums& sums, double* left, double* right);
   bool voicesIndependent() const;
   bool simpleRunFits(const Voice& v) const;
@@ -175,7 +177,6 @@ private:
   BufferTabsModel mTabs;
 
   double** mInputs = nullptr;
-  int mBlockFrames = 0;
   long mBlockCounter = 0;
 
   double mBufferSeconds = 2.0;
@@ -201,3 +202,30 @@ private:
   SoftClipper mGlobalClipper{2.0};
   FrameSums mRunSums[kRunChunk];
 };
+
+// The end of a voice's frame: envelope, gain and the frame's sums. True
+// when the envelope fell idle (the caller ends the voice).
+inline bool EngineCore::stepEnvelope(Voice& v, StereoPair x, FrameSums& sum, bool isTop,
+                                                            bool update)
+{
+  Envelope& env = v.ampEnv;
+  env.step(gRates.sampleRate);
+  v.envLevel = env.level;
+  ++v.blockPos;
+  sum.update = sum.update || update;
+  const int stage = env.stage;
+  if (isTop) sum.topStage = stage;
+  if (stage == Envelope::kIdle)
+  {
+    sum.levels += v.envLevel;
+    return true;
+  }
+  v.gain = v.velocityGain * v.envLevel;
+  sum.wetL += x[0] * v.gain;
+  sum.wetR += x[1] * v.gain;
+  sum.gains += v.gain;
+  const bool scaledRelease = stage == Envelope::kRelease && (v.releaseFromDecay || v.releaseFromSustain);
+  sum.levels += v.envLevel * (scaledRelease ? v.releaseScale : 1.0);
+  sum.quiet = sum.quiet && (stage == Envelope::kAttack || stage == Envelope::kRelease);
+  return false;
+}

@@ -16,33 +16,6 @@ int FrameIndexOf(double pos)
 
 }  // namespace
 
-// The end of a voice's frame: envelope, gain and the frame's sums. True
-// when the envelope fell idle (the caller ends the voice).
-[[gnu::always_inline]] inline bool EngineCore::stepEnvelope(Voice& v, StereoPair x, FrameSums& sum, bool isTop,
-                                                            bool update)
-{
-  Envelope& env = v.ampEnv;
-  env.step(gRates.sampleRate);
-  v.envLevel = env.level;
-  ++v.blockPos;
-  sum.update = sum.update || update;
-  const int stage = env.stage;
-  if (isTop) sum.topStage = stage;
-  if (stage == Envelope::kIdle)
-  {
-    sum.levels += v.envLevel;
-    return true;
-  }
-  v.gain = v.velocityGain * v.envLevel;
-  sum.wetL += x[0] * v.gain;
-  sum.wetR += x[1] * v.gain;
-  sum.gains += v.gain;
-  const bool scaledRelease = stage == Envelope::kRelease && (v.releaseFromDecay || v.releaseFromSustain);
-  sum.levels += v.envLevel * (scaledRelease ? v.releaseScale : 1.0);
-  sum.quiet = sum.quiet && (stage == Envelope::kAttack || stage == Envelope::kRelease);
-  return false;
-}
-
 bool EngineCore::simpleRunFits(const Voice& v) const
 {
   const VoiceFilter& filter = v.filter;
