@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "editor/framework/IGraphics.h"
+#include "editor/layout/VeskEditor.h"
 #include "engine/EngineRates.h"
 
 #if defined(__SSE__) || defined(_M_X64)
@@ -63,6 +65,8 @@ Vesk::Vesk(vst2::HostCallback hostCallback)
 {
   DefineVeskParams(*this);
   for (int idx : {kShowTooltips, kBufMinVisible, kBufMaxVisible}) mExcludedFromLearn[idx] = true;
+  std::fill(std::begin(mAssignedCC), std::end(mAssignedCC), -1);
+  mEditor = std::make_unique<VeskEditor>(*this);
 
   for (int i = 0; i < kNumParams; ++i)
   {
@@ -103,6 +107,7 @@ void Vesk::Reset()
   gRates.SetSampleRate(GetSampleRate());
   mCore.setBufferSeconds(GetParam(kBufferSeconds)->Value());
   mCore.updateRates();
+  syncViewLength();
   mDispatcher.SizeQueue(GetBlockSize());
 }
 
@@ -130,6 +135,7 @@ void Vesk::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames
     mDispatcher.Skip(end - s);
     s = end;
   }
+  feedEditor();
   mDispatcher.EndBlock(nFrames);
 }
 
@@ -178,6 +184,7 @@ void Vesk::pickBuffer(int tab)
   if (tab == mCore.tabs().pickedTab) return;
   mCore.pickBuffer(tab);
   syncUseForParams();
+  if (mBufView && !mRestoring) mBufView->SelectTab(mCore.tabs().pickedTab, false);
 }
 
 void Vesk::OnParamChange(int idx)
@@ -340,14 +347,26 @@ void Vesk::applyImmediate(int idx, double v)
       forEachVoice([samples](Voice& voice) { voice.setPhGlideSamples(samples); });
       break;
     }
-    case kSelStart: mCore.setSelectionStart(v); break;
-    case kSelEnd: mCore.setSelectionEnd(v); break;
+    case kSelStart:
+      mCore.setSelectionStart(v);
+      syncViewSelections();
+      break;
+    case kSelEnd:
+      mCore.setSelectionEnd(v);
+      syncViewSelections();
+      break;
     case kClearSel:
       if (IsMomentaryOn(v)) clearSelection();
       break;
     case kSelectAll: mCore.tabs().commonSelection = on; break;
-    case kBufferSeconds: mCore.setBufferSeconds(v); break;
-    case kCommonBuf: mCore.setCommonMode(on, offset); break;
+    case kBufferSeconds:
+      mCore.setBufferSeconds(v);
+      syncViewLength();
+      break;
+    case kCommonBuf:
+      mCore.setCommonMode(on, offset);
+      if (mBufView) mBufView->SetCommonMode(on, mCore.commonIndex());
+      break;
     case kPickedBuf: pickBuffer(n - 1); break;
     case kWindowType: forEachVoice([n](Voice& voice) { voice.windowType = n; }); break;
     case kGapProb: forEachVoice([n](Voice& voice) { voice.gapProbability = n; }); break;
@@ -393,8 +412,14 @@ void Vesk::applyImmediate(int idx, double v)
       if (IsMomentaryOn(v)) mCore.clearAll();
       break;
     case kShowTooltips: mCore.tabs().showTooltips = on; break;
-    case kBufMinVisible: mCore.tabs().minVisible = v; break;
-    case kBufMaxVisible: mCore.tabs().maxVisible = v; break;
+    case kBufMinVisible:
+      mCore.tabs().minVisible = v;
+      if (mBufView) mBufView->SetVisibleRange(0, v);
+      break;
+    case kBufMaxVisible:
+      mCore.tabs().maxVisible = v;
+      if (mBufView) mBufView->SetVisibleRange(1, v);
+      break;
     case kPerBufInput: mCore.setPerBufInput(on); break;
     default: break;  // "flt model" and " " have no effect
   }
@@ -405,6 +430,7 @@ void Vesk::applyImmediate(int idx, double v)
 void Vesk::clearSelection()
 {
   mCore.clearSelection();
+  syncViewSelections();
   for (auto [param, value] : {std::pair{kSelStart, 0.0}, std::pair{kSelEnd, 1.0}})
   {
     GetParam(param)->Set(value);
@@ -471,9 +497,151 @@ bool Vesk::IsExcludedFromLearn(int idx) const
   return idx < 0 || idx >= kNumParams || mExcludedFromLearn[idx];
 }
 
-void Vesk::LearnAssigned(int, int) {}
+// Raised on the audio thread as well: only the number is kept; the menus
+// read it when they open.
+void Vesk::LearnAssigned(int paramIdx, int controller)
+{
+  if (paramIdx >= 0 && paramIdx < kNumParams) mAssignedCC[paramIdx] = controller;
+}
 
 void Vesk::LearnedCC(int paramIdx, int value)
 {
-  SetParameterFromGUI(paramIdx, value / 127.0);
+  const double v = value / 127.0;
+  IControl* control = mEditor ? mEditor->ControlOf(paramIdx) : nullptr;
+  if (!control)
+  {
+    SetParameterFromGUI(paramIdx, v);
+    return;
+  }
+  control->SetValueFromUserInput(v);
+  for (int i = 0; i < control->NAuxParams(); ++i)
+    if (control->GetAuxParam(i).mParamIdx == paramIdx) control->SetAuxParamValueFromPlug(i, v);
+}
+
+void Vesk::ArmLearnFromEditor(int paramIdx)
+{
+  IMutexLock lock(mMutex);
+  mDispatcher.ArmLearn(paramIdx);
+}
+
+void Vesk::ForgetFromEditor(int paramIdx)
+{
+  IMutexLock lock(mMutex);
+  mDispatcher.Forget(paramIdx);
+  mDispatcher.LearnAssigned(paramIdx, -1);
+}
+
+void Vesk::EraseMidiMapFromEditor()
+{
+  IMutexLock lock(mMutex);
+  for (int p = 0; p < kNumParams; ++p)
+    if (!IsExcludedFromLearn(p)) ForgetFromEditor(p);
+}
+
+// Per-voice values in parameter units, as the parameters hold them.
+void Vesk::SetAllToCurrent()
+{
+  IMutexLock lock(mMutex);
+  const uint8_t pickedOnly = mPickedVoiceOnly;
+  mPickedVoiceOnly = mParamsLoaded = 0;
+  const int voice = mCore.tabs().pickedTab;
+  for (int idx : kPerVoiceParams)
+  {
+    IParam* param = GetParam(idx);
+    const double v = std::clamp(valueForVoice(idx, voice), param->Min(), param->Max());
+    if (GetGUI()) GetGUI()->SetParameterFromPlug(idx, param->GetNormalized(v), true);
+    param->Set(v);
+    InformHostOfParamChange(idx, param->GetNormalized());
+    OnParamChange(idx);
+  }
+  mParamsLoaded = 1;
+  mPickedVoiceOnly = pickedOnly;
+}
+
+// ---- Editor feeds ----------------------------------------------------------------
+
+void Vesk::viewVoiceActivated(void* self, int v)
+{
+  if (auto* view = static_cast<Vesk*>(self)->mBufView) view->SetActivity(v, 1.0);
+}
+
+void Vesk::viewVoiceDeactivated(void* self, int v)
+{
+  if (auto* view = static_cast<Vesk*>(self)->mBufView) view->SetActivity(v, 0.0);
+}
+
+void Vesk::viewBufferRefilled(void* self, int b)
+{
+  if (auto* view = static_cast<Vesk*>(self)->mBufView) view->BufferRefilled(b);
+}
+
+void Vesk::viewBufferGrew(void* self, int b)
+{
+  if (auto* view = static_cast<Vesk*>(self)->mBufView) view->BufferGrew(b);
+}
+
+void Vesk::AttachEditorViews(BufferViewFeed* bufferView, KeyboardFeed* keyboard)
+{
+  mBufView = bufferView;
+  mKeyboard = keyboard;
+  if (!bufferView) return;
+  mCore.tables().activationObservers.Subscribe(&Vesk::viewVoiceActivated, this);
+  for (int i = 0; i < kNumVoices; ++i)
+  {
+    mCore.voice(i).deactivationObservers.Subscribe(&Vesk::viewVoiceDeactivated, this);
+    mCore.buffer(i).fillStartObservers.Subscribe(&Vesk::viewBufferRefilled, this);
+    mCore.buffer(i).fillProgressObservers.Subscribe(&Vesk::viewBufferGrew, this);
+  }
+  syncViewLength();
+}
+
+void Vesk::syncViewLength()
+{
+  if (!mBufView) return;
+  mBufView->SetBufferLength(mCore.bufferLength());
+  syncViewSelections();
+}
+
+void Vesk::syncViewSelections()
+{
+  if (!mBufView) return;
+  const double length = mCore.bufferLength();
+  for (int b = 0; b < kNumVoices; ++b)
+  {
+    mBufView->SetSelectionStart(b, mCore.tabs().selStartFraction[b] * length);
+    mBufView->SetSelectionEnd(b, mCore.tabs().selEndFraction[b] * length);
+  }
+}
+
+void Vesk::syncEditorFromState()
+{
+  if (!mBufView) return;
+  syncViewSelections();
+  mBufView->SelectTab(mCore.tabs().pickedTab, false);
+  mBufView->SetCommonMode(mCore.commonMode(), mCore.commonIndex());
+  mBufView->RefreshKeys();
+  if (mEditor) mEditor->SyncFromEngine();
+}
+
+// After every block: positions of the shown buffer's voice, the gains of the
+// active voices on their tabs and keys, and the shown voice's note.
+void Vesk::feedEditor()
+{
+  if (!mBufView) return;
+  const int shown = std::clamp(mBufView->ShownTab(), 0, kNumVoices - 1);
+  const Voice& sv = mCore.voice(shown);
+  const double inv = 1.0 / std::max(1, mCore.bufferLength());
+  mBufView->SetPositions(sv.playPos * inv, sv.aimTarget < 0.0 ? -1.0 : sv.aimTarget * inv);
+  double keys[kNumKeys] = {};
+  for (int i = 0; i < kNumVoices; ++i)
+  {
+    const Voice& v = mCore.voice(i);
+    if (!v.active) continue;
+    mBufView->SetActivity(i, v.gain);
+    if (v.note >= 0) keys[v.note % kNumKeys] += v.gain;
+  }
+  if (mKeyboard) mKeyboard->SetKeyActivity(keys);
+  char info[16] = "";
+  if (sv.active && sv.note >= 0) std::snprintf(info, sizeof info, " - %s%d", kKeyNames[sv.note % 12], sv.note / 12 - 1);
+  mBufView->SetInfoText(info);
 }

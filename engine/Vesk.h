@@ -2,12 +2,16 @@
 // The instrument: the engine spine on the VST 2.4 plug-in frame. One object
 // per instance, holding everything the audio path needs by value.
 #include <cstddef>
+#include <memory>
 #include <string>
 
+#include "engine/EditorFeeds.h"
 #include "engine/EngineCore.h"
 #include "engine/MidiDispatcher.h"
 #include "engine/VeskParams.h"
 #include "frame/IPlugVST.h"
+
+class VeskEditor;
 
 class Vesk final : public IPlugVST
 {
@@ -42,6 +46,20 @@ public:
   void LearnedCC(int paramIdx, int value);
   bool IsExcludedFromLearn(int paramIdx) const;
 
+  // The editor and what it asks of the engine.
+  VeskEditor* Editor() const { return mEditor.get(); }
+  void AttachEditorViews(BufferViewFeed* bufferView, KeyboardFeed* keyboard);
+  void SetShowLabels(bool on) { mShowLabels = on; }
+  void ArmLearnFromEditor(int paramIdx);
+  void ForgetFromEditor(int paramIdx);
+  void EraseMidiMapFromEditor();
+  // The parameter's next change is applied even when it equals the last.
+  void ForgetTarget(int paramIdx) { mTargetValue[paramIdx] = -1.0; }
+  // Every voice takes the picked voice's own settings.
+  void SetAllToCurrent();
+  // The controller learned for a parameter (-1: none), as last announced.
+  int AssignedController(int paramIdx) const { return paramIdx >= 0 && paramIdx < kNumParams ? mAssignedCC[paramIdx] : -1; }
+
   MidiDispatcher& Dispatcher() { return mDispatcher; }
   EngineCore& Core() { return mCore; }
   const EngineCore& Core() const { return mCore; }
@@ -70,6 +88,14 @@ private:
   void clearSelection();
   void syncUseForParams();
   void setParamFromPlug(int idx, double v);
+  void feedEditor();
+  void syncViewSelections();
+  void syncViewLength();
+  void syncEditorFromState();
+  static void viewVoiceActivated(void* self, int v);
+  static void viewVoiceDeactivated(void* self, int v);
+  static void viewBufferRefilled(void* self, int b);
+  static void viewBufferGrew(void* self, int b);
 
   template <typename F>
   void forEachVoice(F&& setter)
@@ -106,4 +132,10 @@ private:
   uint8_t mParamsLoaded = 0;
   uint8_t mPickedVoiceOnly = 0;
   bool mTempoWanted = false;
+  bool mRestoring = false;
+
+  std::unique_ptr<VeskEditor> mEditor;
+  BufferViewFeed* mBufView = nullptr;
+  KeyboardFeed* mKeyboard = nullptr;
+  int mAssignedCC[kNumParams];
 };

@@ -67,6 +67,8 @@ int Vesk::UnserializeState(ByteChunk* chunk, int startPos)
   int pos = chunk->Get(&version, startPos);
   pos = chunk->Get(&count, pos);
   mParamsLoaded = 0;
+  // The view follows once the whole state is in (it would push stale selections).
+  mRestoring = true;
   pos = UnserializeParams(chunk, pos, count);
   mParamsLoaded = 1;
   pos = readSelections(chunk, pos);
@@ -75,7 +77,10 @@ int Vesk::UnserializeState(ByteChunk* chunk, int startPos)
   pos = readKeyFlags(chunk, pos);
   pos = readLabels(chunk, pos);
   pos = readFileBlock(chunk, pos);
-  return readPerBufferBlock(chunk, pos);
+  pos = readPerBufferBlock(chunk, pos);
+  mRestoring = false;
+  syncEditorFromState();
+  return pos;
 }
 
 int Vesk::UnserializeParams(ByteChunk* chunk, int pos, int count)

@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <mutex>
 
+#include "editor/layout/VeskEditor.h"
 #include "engine/Vesk.h"
+#include "platform/x11/IGraphicsX11.h"
 #include "platform/VstExport.h"
 
 extern "C" VESK_EXPORT vst2::AEffect* VSTPluginMain(vst2::HostCallback hostCallback)
 {
   static std::mutex entryLock;
   std::lock_guard<std::mutex> lock(entryLock);
+  SetGraphicsFactory([](IPlugBase* p, int w, int h, int fps) -> IGraphics* { return new IGraphicsX11(p, w, h, fps); });
   Vesk* plug = new Vesk(hostCallback);
   if (!plug) return nullptr;
   plug->MakeDefaultPreset("Empty", plug->NPresets());

@@ -146,7 +146,7 @@ TEST(VeskSpine, UseForWritesOnlyThePickedColumn)
   host.automations.clear();
   SetParam(*plug, kPickedBuf, 1);
   EXPECT_EQ(plug->GetParam(UseForParam(2))->Value(), 1.0) << "picking reloads the keys of the new tab";
-  EXPECT_EQ(host.automations.size(), 12u) << "and tells the host";
+  EXPECT_EQ(host.automations.size(), 14u) << "and tells the host, with the tab's selection";
   SetParam(*plug, kPickedBuf, 5);
   EXPECT_EQ(plug->GetParam(UseForParam(2))->Value(), 0.0);
 }

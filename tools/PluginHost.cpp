@@ -46,7 +46,9 @@ void CloseLibrary(void* library)
 #if defined(_WIN32)
   FreeLibrary(reinterpret_cast<HMODULE>(library));
 #else
-  dlclose(library);
+  // Kept loaded until the process ends, as most hosts do: the library's
+  // process-wide picture and font caches stay reachable for leak checks.
+  (void)library;
 #endif
 }
 }  // namespace

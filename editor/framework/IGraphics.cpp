@@ -471,3 +471,55 @@ void IGraphics::Draw(const IRECT& rect)
   for (auto& control : mControls) control->SetClean();
   DrawScreen(rect);
 }
+
+bool MeasureTextSize(const IText& text, const char* str, int* width, int* height)
+{
+  *width = *height = 0;
+  LICE_CachedFont* font = FontFor(text);
+  if (!font || !str) return false;
+  LICE_Rect r{0, 0, 0, 0};
+  font->DrawText(nullptr, str, -1, &r, LICE_DT_CALCRECT);
+  *width = r.w;
+  *height = r.h;
+  return true;
+}
+
+bool IGraphics::DrawITextTurned(IText& text, const char* str, const IRECT& rect)
+{
+  int w = 0, h = 0;
+  LICE_CachedFont* font = FontFor(text);
+  if (!font || !mDrawBitmap || !MeasureTextSize(text, str, &w, &h) || w <= 0 || h <= 0) return false;
+  LICE_MemBitmap flat(w, h);
+  LICE_Clear(&flat, 0);
+  LICE_Rect r{0, 0, w, h};
+  font->SetTextColor(text.mColor.Packed());
+  font->DrawText(&flat, str, -1, &r, LICE_DT_NOCLIP | LICE_DT_LEFT);
+  LICE_MemBitmap turned(h, w);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x)
+      *turned.pixel(y, w - 1 - x) = (text.mColor.Packed() & 0xFFFFFFu) | (*flat.pixel(x, y) & 0xFF000000u);
+  LICE_Blit(mDrawBitmap.get(), &turned, rect.L, rect.B - w, nullptr, 1.0f, LICE_BLIT_MODE_COPY | LICE_BLIT_USE_ALPHA);
+  return true;
+}
+
+void IGraphics::FillAlpha(const IColor& color, const IRECT& rect)
+{
+  if (mDrawBitmap)
+    LICE_FillRect(mDrawBitmap.get(), rect.L, rect.T, rect.W(), rect.H(), color.Packed(), 1.0f,
+                  LICE_BLIT_MODE_COPY | LICE_BLIT_USE_ALPHA);
+}
+
+void IGraphics::LineAlpha(const IColor& color, int x1, int y1, int x2, int y2)
+{
+  if (mDrawBitmap)
+    LICE_Line(mDrawBitmap.get(), x1, y1, x2, y2, color.Packed(), color.A / 255.0f, LICE_BLIT_MODE_COPY, false);
+}
+
+void IGraphics::Outline(const IColor& color, const IRECT& r)
+{
+  if (r.W() <= 0 || r.H() <= 0) return;
+  LineAlpha(color, r.L, r.T, r.R - 1, r.T);
+  LineAlpha(color, r.L, r.B - 1, r.R - 1, r.B - 1);
+  LineAlpha(color, r.L, r.T, r.L, r.B - 1);
+  LineAlpha(color, r.R - 1, r.T, r.R - 1, r.B - 1);
+}

@@ -77,6 +77,14 @@ public:
   bool DrawLine(const IColor& color, int x1, int y1, int x2, int y2);
   bool DrawIText(IText& text, const char* str, IRECT& rect) { return DrawIText(text, str, rect, false); }
   bool MeasureIText(IText& text, const char* str, IRECT& rect) { return DrawIText(text, str, rect, true); }
+  // One line of text turned 90 degrees counter-clockwise, reading upward
+  // from the bottom left corner of rect.
+  bool DrawITextTurned(IText& text, const char* str, const IRECT& rect);
+  // A colour's alpha applied to fills and lines.
+  void FillAlpha(const IColor& color, const IRECT& rect);
+  void LineAlpha(const IColor& color, int x1, int y1, int x2, int y2);
+  // An outline drawn inside rect.
+  void Outline(const IColor& color, const IRECT& rect);
 
   void PromptUserInput(IControl* control, IParam* param, const IRECT& rect);
 
@@ -128,6 +136,9 @@ protected:
   IControl* mEdControl = nullptr;
   IParam* mEdParam = nullptr;
 };
+
+// The width and height of one line of text in its style, without an editor.
+bool MeasureTextSize(const IText& text, const char* str, int* width, int* height);
 
 // The process-wide picture cache: every picture is loaded once.
 LICE_IBitmap* CachedBitmap(int id);
