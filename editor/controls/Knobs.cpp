@@ -199,8 +199,9 @@ void IKnobControlMappedZR::ScaleFromCentre(int d)
   double v = mValue + d * (away ? distance * (mShiftFactor - 1.0) : distance / mShiftFactor);
   // A halving that lands (almost) on the centre crosses it instead of sticking.
   if (!away && (std::fabs(v - 0.5) < 0.001 || (v - 0.5) * offset <= 0.0)) v = 1.0 - v;
-  IControl::SetValueFromUserInput(std::clamp(v, mClampLo, mClampHi));
+  mValue = std::clamp(v, mClampLo, mClampHi);
   mPosition = mToPosition(mValue);
+  IControl::SetDirty(true);
 }
 
 void IKnobControlMappedZR::OnMouseDblClick(int, int, IMouseMod* mod)

@@ -463,11 +463,34 @@ bool IGraphics::IsDirty(IRECT* rect)
   return dirty && !rect->Empty();
 }
 
+// Controls draw whole; what they paint outside the update rect is put back,
+// so a background drawn for a small update leaves the rest of the editor be.
 void IGraphics::Draw(const IRECT& rect)
 {
   mDrawRECT = rect;
+  LICE_IBitmap* bits = mDrawBitmap.get();
+  const bool partial = bits && mTmpBitmap && !(rect.L <= 0 && rect.T <= 0 && rect.R >= mWidth && rect.B >= mHeight);
+  if (partial)
+  {
+    mTmpBitmap->resize(bits->getWidth(), bits->getHeight());
+    LICE_Blit(mTmpBitmap.get(), bits, 0, 0, nullptr, 1.0f, LICE_BLIT_MODE_COPY);
+  }
   for (auto& control : mControls)
     if (!control->IsHidden() && control->GetRECT().Intersects(rect)) control->Draw(this);
+  if (partial)
+  {
+    const int l = std::clamp(rect.L, 0, mWidth), r = std::clamp(rect.R, 0, mWidth);
+    const int t = std::clamp(rect.T, 0, mHeight), b = std::clamp(rect.B, 0, mHeight);
+    const auto restore = [&](int x, int y, int w, int h) {
+      if (w <= 0 || h <= 0) return;
+      const LICE_Rect src{x, y, w, h};
+      LICE_Blit(bits, mTmpBitmap.get(), x, y, &src, 1.0f, LICE_BLIT_MODE_COPY);
+    };
+    restore(0, 0, mWidth, t);
+    restore(0, b, mWidth, mHeight - b);
+    restore(0, t, l, b - t);
+    restore(r, t, mWidth - r, b - t);
+  }
   for (auto& control : mControls) control->SetClean();
   DrawScreen(rect);
 }

@@ -291,8 +291,6 @@ void VeskEditor::CreateBufferView()
     "\nR drag or Shift + L drag - select."
     "\nR click - transpose selection.\nL click - aim playhead."
     "\nmouse wheel - zoom time.\nwheel + Ctrl - zoom amplitude.\nwheel + Shift - scroll.");
-  // The picked-buffer carrier sits over the tab strip for its tooltip and learn menu.
-  mControls[kPickedBuf]->SetRects(mBufView->StripRect());
   mGraphics->AttachControl(mBufView);
   Subscribe(mBufView, false);
   mPlug.AttachEditorViews(mBufView, mKeyboard);

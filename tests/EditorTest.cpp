@@ -1,0 +1,347 @@
+// The editor as a user meets it: controls at their places, MIDI learn
+// menus, tooltips, the buffer view and every edit reaching the host.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "editor/controls/Buttons.h"
+#include "editor/controls/Keyboard.h"
+#include "editor/controls/Knobs.h"
+#include "tests/EditorRig.h"
+
+namespace {
+
+bool HostHeard(const TestHost& host, int index)
+{
+  return std::any_of(host.automations.begin(), host.automations.end(),
+                     [index](const TestHost::Automation& a) { return a.index == index; });
+}
+
+int IndexOf(IGraphics& g, const IControl* c)
+{
+  for (int i = 0; i < g.GetNControls(); ++i)
+    if (g.GetControl(i) == c) return i;
+  return -1;
+}
+
+}  // namespace
+
+TEST(EditorLayout, EveryParameterHasOneControlAndPlacedControlsLeaveTheOrigin)
+{
+  EditorRig rig;
+  for (int p = 0; p < kNumParams; ++p) ASSERT_NE(rig.editor.ControlOf(p), nullptr) << p;
+  std::vector<int> placedLater = {kClearSel, kSelectAll};
+  for (int p = kBeatNumC; p < kExtrudeInput; ++p) placedLater.push_back(p);
+  for (int k = 0; k < kNumKeys; ++k) placedLater.push_back(UseForParam(k));
+  for (int p : placedLater)
+  {
+    const IRECT& r = rig.Control(p).GetRECT();
+    EXPECT_FALSE(r.L == 0 && r.T == 0) << p;
+    EXPECT_FALSE(rig.Control(p).IsHidden()) << p;
+  }
+  for (int p : {kPlayheadPos, kSelStart, kSelEnd, kFltModel, kControlFreak}) EXPECT_TRUE(rig.Control(p).IsHidden()) << p;
+  // Pixels at the origin are the background's own.
+  LICE_IBitmap* bg = CachedBitmap(101);
+  ASSERT_NE(bg, nullptr);
+  rig.g.Draw(IRECT(0, 0, 815, 550));
+  for (int y = 0; y < 12; ++y)
+    for (int x = 0; x < 12; ++x) EXPECT_EQ(*rig.g.GetDrawBitmap()->pixel(x, y), *bg->pixel(x, y)) << x << "," << y;
+}
+
+TEST(EditorLayout, ListGridsOpenAboveEverythingElse)
+{
+  EditorRig rig;
+  auto& list = dynamic_cast<IListControlZR&>(rig.Control(kPerfMode));
+  EXPECT_GT(IndexOf(rig.g, &list), IndexOf(rig.g, &rig.view));
+  EXPECT_GT(IndexOf(rig.g, &list), IndexOf(rig.g, &rig.Control(kPlayRate)));
+  rig.ClickOn(kPerfMode);
+  ASSERT_TRUE(list.GridOpen());
+  const IRECT cell = list.CellRect(1);
+  EXPECT_EQ(rig.g.GetMouseControlIdx(cell.L + 3, cell.T + 3), IndexOf(rig.g, &list));
+  rig.Click(cell.L + 3, cell.T + 3);
+  EXPECT_FALSE(list.GridOpen());
+  EXPECT_EQ(rig.Value(kPerfMode), 1.0) << "BEAT chosen";
+  EXPECT_TRUE(HostHeard(rig.host, kPerfMode));
+}
+
+TEST(EditorLayout, TwoTextListsFlipWithoutAGrid)
+{
+  EditorRig rig;
+  auto& list = dynamic_cast<IListControlZR&>(rig.Control(kPolyMono));
+  const double before = rig.Value(kPolyMono);
+  rig.ClickOn(kPolyMono);
+  EXPECT_FALSE(list.GridOpen());
+  EXPECT_NE(rig.Value(kPolyMono), before);
+  rig.ClickOn(kPolyMono);
+  EXPECT_EQ(rig.Value(kPolyMono), before);
+}
+
+TEST(EditorTooltips, BeginWithTheParameterNameAndFollowTheQuestionMark)
+{
+  EditorRig rig;
+  ITooltipControlZR& tip = *rig.editor.Tooltip();
+  rig.Hover(rig.EditorRig::CentreX(rig.Control(kFltQ)), rig.EditorRig::CentreY(rig.Control(kFltQ)));
+  EXPECT_FALSE(tip.Showing()) << "tooltips start off";
+  rig.ClickOn(kShowTooltips);
+  ASSERT_EQ(rig.Value(kShowTooltips), 1.0);
+  for (int p = 0; p < kNumParams; ++p)
+  {
+    IControlZR& c = rig.Control(p);
+    if (c.IsHidden() || c.GetTargetRECT().Empty() || p == kShowTooltips || p == kBufMinVisible || p == kBufMaxVisible)
+      continue;
+    tip.HideTip();
+    c.Hover(rig.EditorRig::CentreX(c), rig.EditorRig::CentreY(c));
+    ASSERT_TRUE(tip.Showing()) << p;
+    EXPECT_EQ(tip.Text().rfind(rig.plug->GetParam(p)->GetNameForHost(), 0), 0u) << p << ": " << tip.Text();
+  }
+  tip.HideTip();
+  rig.Hover(rig.EditorRig::CentreX(rig.Control(kPlayRate)), rig.EditorRig::CentreY(rig.Control(kPlayRate)));
+  EXPECT_EQ(tip.Text(), "play rate\n\nin-grain and SIMPLE playrate.\nShift + wheel to * or / by 2.");
+  EXPECT_GE(tip.Box().L, 10);
+  EXPECT_LE(tip.Box().R, 815 - 10);
+}
+
+TEST(EditorLabels, HiddenLabelsKeepTheirArea)
+{
+  EditorRig rig;
+  IControlZR& freq = rig.Control(kFltFreq);
+  ASSERT_EQ(freq.NLabels(), 1);
+  EXPECT_TRUE(freq.ShowsLabels());
+  const IRECT withLabels = freq.GetRECT();
+  EXPECT_GE(withLabels.B, freq.LabelRect(0).B);
+  rig.ClickOn(kShowTooltips, EditorRig::Right());
+  IMenuControlZR& menu = *rig.editor.MenuControl();
+  ASSERT_NE(menu.OpenMenu(), nullptr) << "the ? control opens the labels menu";
+  EXPECT_EQ(menu.OpenMenu()->items[0].text, "show labels");
+  const IRECT item = menu.ItemRect(0);
+  rig.Click(item.L + 5, item.T + 5);
+  EXPECT_FALSE(freq.ShowsLabels());
+  EXPECT_FALSE(rig.plug->ShowLabels());
+  EXPECT_EQ(freq.GetRECT(), withLabels);
+}
+
+TEST(EditorLearn, MenuArmsLearningAndShowsTheController)
+{
+  EditorRig rig;
+  IMenuControlZR& menu = *rig.editor.MenuControl();
+  rig.ClickOn(kFltQ, EditorRig::Right());
+  ASSERT_NE(menu.OpenMenu(), nullptr);
+  ZRMenu& m = *menu.OpenMenu();
+  ASSERT_GE(m.items.size(), 3u);
+  EXPECT_EQ(m.items[0].text, "flt q");
+  EXPECT_EQ(m.items[0].state, ZRMenu::kTitle);
+  EXPECT_EQ(m.items[1].text, "MIDI learn");
+  EXPECT_EQ(m.items[2].text, "MIDI forget (none)");
+  EXPECT_EQ(m.items[2].state, ZRMenu::kDisabled);
+  const IRECT learn = menu.ItemRect(1);
+  rig.Click(learn.L + 5, learn.T + 5);
+  EXPECT_EQ(menu.OpenMenu(), nullptr);
+  EXPECT_TRUE(rig.plug->Dispatcher().LearnArmed());
+
+  TestIO io(64);
+  IMidiMsg cc(0, 0xB0, 74, 64);
+  rig.plug->ProcessMidiMsg(&cc);
+  io.Process(*rig.plug, 64);
+  EXPECT_EQ(rig.plug->Dispatcher().ControllerOf(kFltQ), 74);
+  ZRMenu& again = *rig.editor.LearnMenu(kFltQ);
+  EXPECT_EQ(again.items[2].text, "MIDI forget CC#74");
+  EXPECT_EQ(again.items[2].state, ZRMenu::kNormal);
+
+  // A learned controller moves the control and the parameter, and tells the host.
+  rig.host.automations.clear();
+  IMidiMsg move(0, 0xB0, 74, 127);
+  rig.plug->ProcessMidiMsg(&move);
+  io.Process(*rig.plug, 64);
+  EXPECT_DOUBLE_EQ(rig.Control(kFltQ).GetValue(), 1.0);
+  EXPECT_TRUE(HostHeard(rig.host, kFltQ));
+}
+
+TEST(EditorLearn, EraseMapAndExcludedControls)
+{
+  EditorRig rig;
+  rig.plug->Dispatcher().AppendToMap(10, kAmp);
+  rig.plug->Dispatcher().AppendToMap(11, kMix);
+  rig.plug->LearnAssigned(kAmp, 10);
+  rig.plug->LearnAssigned(kMix, 11);
+  EXPECT_EQ(rig.editor.LearnMenu(kAmp)->items[2].text, "MIDI forget CC#10");
+  rig.ClickOn(kMidiPanic, EditorRig::Right());
+  ZRMenu* panic = rig.editor.MenuControl()->OpenMenu();
+  ASSERT_NE(panic, nullptr);
+  ASSERT_EQ(panic->items[3].text, "erase MIDI map");
+  const IRECT erase = rig.editor.MenuControl()->ItemRect(3);
+  rig.Click(erase.L + 5, erase.T + 5);
+  for (int p = 0; p < kNumParams; ++p)
+    if (ZRMenu* m = rig.editor.LearnMenu(p); m && m->items.size() >= 3)
+      EXPECT_EQ(m->items[2].text, "MIDI forget (none)") << p;
+  EXPECT_EQ(rig.plug->Dispatcher().ControllerOf(kAmp), -1);
+  EXPECT_EQ(rig.editor.LearnMenu(kBufMinVisible), nullptr);
+  EXPECT_EQ(rig.editor.LearnMenu(kBufMaxVisible), nullptr);
+}
+
+TEST(EditorLearn, ToggleThisBufFlipsEveryKeyOfThePickedBuffer)
+{
+  EditorRig rig;
+  ZRMenu& menu = *rig.editor.LearnMenu(UseForParam(0));
+  ASSERT_EQ(menu.items[3].text, "toggle this buf");
+  const int picked = rig.plug->Core().tabs().pickedTab;
+  menu.onChoose(menu, 3);
+  for (int k = 0; k < kNumKeys; ++k)
+  {
+    EXPECT_FALSE(rig.plug->Core().tables().isUsedFor(k, picked)) << k;
+    EXPECT_EQ(rig.Value(UseForParam(k)), 0.0);
+    EXPECT_EQ(rig.plug->TargetValue(UseForParam(k)), -1.0);
+  }
+  EXPECT_TRUE(rig.plug->Core().tables().isUsedFor(0, picked + 1)) << "other buffers keep theirs";
+  menu.onChoose(menu, 3);
+  for (int k = 0; k < kNumKeys; ++k) EXPECT_TRUE(rig.plug->Core().tables().isUsedFor(k, picked)) << k;
+  menu.onChoose(menu, 4);  // toggle this note: C on every buffer
+  for (int b = 0; b < kNumVoices; ++b) EXPECT_FALSE(rig.plug->Core().tables().isUsedFor(0, b)) << b;
+  menu.onChoose(menu, 5);  // reset all flags
+  for (int b = 0; b < kNumVoices; ++b) EXPECT_TRUE(rig.plug->Core().tables().isUsedFor(0, b)) << b;
+}
+
+TEST(EditorLearn, SetAllToCurrentCopiesThePickedVoice)
+{
+  EditorRig rig;
+  rig.plug->Core().voice(0).errorInt = 7.5;
+  ZRMenu& menu = *rig.editor.LearnMenu(kControlFreak);
+  ASSERT_EQ(menu.items[3].text, "set all to current");
+  menu.onChoose(menu, 3);
+  EXPECT_EQ(rig.Value(kErrorInt), 7.5);
+  for (int v = 0; v < kNumVoices; ++v) EXPECT_EQ(rig.plug->Core().voice(v).errorInt, 7.5) << v;
+  EXPECT_TRUE(HostHeard(rig.host, kErrorInt));
+}
+
+TEST(EditorControls, KnobDragGearingAndFineControl)
+{
+  EditorRig rig;
+  auto& knob = dynamic_cast<IKnobMultiControlZR&>(rig.Control(kAmp));
+  const int h = knob.BitmapRect().H();
+  knob.SetValueFromUserInput(0.5);
+  IMouseMod plain = EditorRig::Left(), ctrl = EditorRig::Left(false, true);
+  knob.OnMouseDrag(0, 0, 0, -h, &plain);
+  EXPECT_NEAR(knob.GetValue(), 0.75, 1e-12);
+  knob.OnMouseDrag(0, 0, 0, h, &ctrl);
+  EXPECT_NEAR(knob.GetValue(), 0.725, 1e-12);
+  EXPECT_NEAR(rig.plug->GetParam(kAmp)->GetNormalized(), 0.725, 1e-9);
+  // A click shows the value box; leaving hides it.
+  rig.ClickOn(kAmp);
+  EXPECT_TRUE(knob.ValueBoxShowing());
+  knob.OnMouseOut();
+  EXPECT_FALSE(knob.ValueBoxShowing());
+}
+
+TEST(EditorControls, MappedKnobShiftWheelDoublesAndHalvesFromTheCentre)
+{
+  EditorRig rig;
+  auto& knob = dynamic_cast<IKnobControlMappedZR&>(rig.Control(kPlayRate));
+  IParam& rate = *rig.plug->GetParam(kPlayRate);
+  knob.SetValueFromUserInput(rate.GetNormalized(1.0));
+  IMouseMod shift;
+  shift.S = true;
+  for (double expected : {2.0, 4.0})
+  {
+    knob.OnMouseWheel(0, 0, &shift, 1);
+    EXPECT_NEAR(rate.Value(), expected, 1e-9);
+  }
+  knob.SetValueFromUserInput(rate.GetNormalized(1.0));
+  for (double expected : {0.5, 0.25})
+  {
+    knob.OnMouseWheel(0, 0, &shift, -1);
+    EXPECT_NEAR(rate.Value(), expected, 1e-9);
+  }
+  EXPECT_NEAR(knob.Position(), 0.5 + 0.5 * std::sqrt(0.25 / 16.0), 1e-9) << "the frame follows the square-root travel";
+}
+
+TEST(EditorControls, SwitchesAndContactButtons)
+{
+  EditorRig rig;
+  IBitmap strip;
+  strip.W = 10, strip.H = 30, strip.N = 3;
+  ISwitchControlZR three(rig.plug.get(), 0, 0, kPerfMode, strip);
+  IMouseMod left = EditorRig::Left();
+  std::vector<double> seen;
+  for (int i = 0; i < 4; ++i)
+  {
+    three.OnMouseDown(1, 1, &left);
+    seen.push_back(three.GetValue());
+  }
+  EXPECT_EQ(seen, (std::vector<double>{0.5, 1.0, 0.0, 0.5}));
+
+  auto& panic = rig.Control(kMidiPanic);
+  rig.host.automations.clear();
+  IMouseMod mod = EditorRig::Left();
+  panic.OnMouseDown(EditorRig::CentreX(panic), EditorRig::CentreY(panic), &mod);
+  EXPECT_EQ(rig.Value(kMidiPanic), 1.0);
+  panic.OnMouseUp(0, 0, &mod);
+  EXPECT_EQ(rig.Value(kMidiPanic), 0.0);
+  const size_t heard = rig.host.automations.size();
+  EXPECT_EQ(heard, 2u);
+  panic.OnMouseUp(0, 0, &mod);
+  EXPECT_EQ(rig.host.automations.size(), heard) << "a second release reports nothing";
+}
+
+TEST(EditorControls, IntegerTextWheelAndShiftDoubling)
+{
+  EditorRig rig;
+  IControlZR& voices = rig.Control(kActiveVoices);
+  const int start = static_cast<int>(rig.Value(kActiveVoices));
+  IMouseMod none, shift;
+  shift.S = true;
+  voices.OnMouseWheel(0, 0, &none, 1);
+  EXPECT_EQ(rig.Value(kActiveVoices), start + 1);
+  voices.OnMouseWheel(0, 0, &shift, 1);
+  EXPECT_EQ(rig.Value(kActiveVoices), 2 * (start + 1));
+  voices.OnMouseWheel(0, 0, &shift, -1);
+  EXPECT_EQ(rig.Value(kActiveVoices), start + 1);
+  for (int i = 0; i < 10; ++i) voices.OnMouseWheel(0, 0, &shift, 1);
+  EXPECT_EQ(rig.Value(kActiveVoices), 32) << "bounded to the range";
+}
+
+TEST(EditorControls, InfoPanelTakesEveryClickUntilClosed)
+{
+  EditorRig rig;
+  IInfoPanelControlZR& info = *rig.editor.InfoPanel();
+  rig.Click(info.GetRECT().L + 3, info.GetRECT().T + 3);
+  ASSERT_TRUE(info.IsOpen());
+  EXPECT_EQ(info.GetTargetRECT(), IRECT(0, 0, 815, 550));
+  const double amp = rig.Value(kAmp);
+  rig.ClickOn(kShowTooltips);
+  EXPECT_FALSE(info.IsOpen());
+  EXPECT_EQ(rig.Value(kShowTooltips), 0.0) << "the editor behind gets no click";
+  EXPECT_EQ(rig.Value(kAmp), amp);
+  EXPECT_NE(VeskEditor::AboutText().find("VESK x64 v1.0.0\nby "), std::string::npos);
+}
+
+TEST(EditorControls, LogoPlaysOnceThenStops)
+{
+  EditorRig rig;
+  IGifControlZR& logo = *rig.editor.Logo();
+  EXPECT_EQ(logo.GetRECT(), IRECT(610, 285, 770, 395));
+  ASSERT_GT(logo.NFrames(), 1);
+  for (int i = 0; i < logo.NFrames() + 2; ++i) rig.g.Draw(logo.GetRECT());
+  EXPECT_FALSE(logo.Playing());
+  rig.Click(650, 300);
+  EXPECT_TRUE(logo.Playing());
+  EXPECT_TRUE(logo.Looping());
+}
+
+TEST(EditorBeatKeyboard, ControlsSitOnTheirKeysAndActivityLights)
+{
+  EditorRig rig;
+  IBeatKeyboardContainerZR& keys = *rig.editor.Keyboard();
+  for (int k = 0; k < kNumKeys; ++k)
+  {
+    const IRECT key = keys.KeyRect(k);
+    const IControlZR& num = rig.Control(BeatNumParam(k));
+    EXPECT_GE(num.GetRECT().L + num.Width() / 2, key.L - 1) << k;
+    EXPECT_LE(num.GetRECT().L + num.Width() / 2, key.R + 1) << k;
+    EXPECT_LT(num.Top(), rig.Control(BeatDenParam(k)).Top()) << k;
+  }
+  rig.Play(69, 4);
+  rig.g.Draw(IRECT(0, 0, 815, 550));
+  const IRECT a = keys.KeyRect(9);
+  const LICE_pixel lit = *rig.g.GetDrawBitmap()->pixel(a.L + a.W() / 2, a.B - 4);
+  const LICE_pixel dark = *rig.g.GetDrawBitmap()->pixel(keys.KeyRect(11).L + 3, a.B - 4);
+  EXPECT_NE(lit, dark) << "the playing key shows a bar";
+}
