@@ -171,8 +171,12 @@ TEST(EditorLearn, EraseMapAndExcludedControls)
   const IRECT erase = rig.editor.MenuControl()->ItemRect(3);
   rig.Click(erase.L + 5, erase.T + 5);
   for (int p = 0; p < kNumParams; ++p)
+  {
     if (ZRMenu* m = rig.editor.LearnMenu(p); m && m->items.size() >= 3)
+    {
       EXPECT_EQ(m->items[2].text, "MIDI forget (none)") << p;
+    }
+  }
   EXPECT_EQ(rig.plug->Dispatcher().ControllerOf(kAmp), -1);
   EXPECT_EQ(rig.editor.LearnMenu(kBufMinVisible), nullptr);
   EXPECT_EQ(rig.editor.LearnMenu(kBufMaxVisible), nullptr);

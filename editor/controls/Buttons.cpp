@@ -113,11 +113,6 @@ void IContactTextControlZR::OnMouseUp(int, int, IMouseMod*)
   SetDirty(true);
 }
 
-void IContactTextControlZR::OnMouseOut()
-{
-  IControlZR::OnMouseOut();
-}
-
 void IContactTextControlZR::SetValueFromPlug(double value)
 {
   if (mDefaultValue < 0.0) mDefaultValue = value;
@@ -272,12 +267,8 @@ bool IInfoPanelControlZR::Draw(IGraphics* graphics)
   DrawButton(graphics);
   mAnchor = keep;
   if (!mOpen) return true;
-  const IColor shadow(60, 0, 0, 0);
   const IRECT& p = mPanel;
-  graphics->FillAlpha(shadow, IRECT(p.R, p.T + 10, p.R + 10, p.B + 10));
-  graphics->FillAlpha(shadow, IRECT(p.L + 10, p.B, p.R, p.B + 10));
-  graphics->FillAlpha(mBackground, p);
-  graphics->Outline(Dimmed(mMain, 0.6, 32), p);
+  DrawPanel(graphics, p, mBackground, Dimmed(mMain, 0.6, 32));
   IText body = mPanelStyle;
   body.mColor = Dimmed(mMain, 0.8, 16);
   DrawTextLines(graphics, body, FullText(), IRECT(p.L + 20, p.T + 15, p.R - 20, p.B - 15));

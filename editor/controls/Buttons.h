@@ -45,7 +45,6 @@ public:
                         int textSize = 14);
   void OnMouseDown(int x, int y, IMouseMod* mod) override;
   void OnMouseUp(int x, int y, IMouseMod* mod) override;
-  void OnMouseOut() override;
   bool Draw(IGraphics* graphics) override;
   void SetValueFromPlug(double value) override;
   void SetValueFromUserInput(double value) override;

@@ -272,12 +272,12 @@ void IBufTabsZR::SetBufferLength(int samples)
   mDirty = true;
 }
 
-void IBufTabsZR::SetSelectionStart(int tab, double sample)
+void IBufTabsZR::SetSelectionEdge(int tab, double sample, double Tab::*edge)
 {
   if (tab < 0 || tab >= kTabs) return;
   const double v = std::clamp(sample * mInvLength, 0.0, 1.0);
   for (int i = 0; i < kTabs; ++i)
-    if (i == tab || mLinkAll) mTab[i].selStart = v;
+    if (i == tab || mLinkAll) mTab[i].*edge = v;
   if (tab == mCurrent || mLinkAll)
   {
     SetAimRange(mTab[mCurrent].selStart, mTab[mCurrent].selEnd);
@@ -286,18 +286,14 @@ void IBufTabsZR::SetSelectionStart(int tab, double sample)
   mDirty = true;
 }
 
+void IBufTabsZR::SetSelectionStart(int tab, double sample)
+{
+  SetSelectionEdge(tab, sample, &Tab::selStart);
+}
+
 void IBufTabsZR::SetSelectionEnd(int tab, double sample)
 {
-  if (tab < 0 || tab >= kTabs) return;
-  const double v = std::clamp(sample * mInvLength, 0.0, 1.0);
-  for (int i = 0; i < kTabs; ++i)
-    if (i == tab || mLinkAll) mTab[i].selEnd = v;
-  if (tab == mCurrent || mLinkAll)
-  {
-    SetAimRange(mTab[mCurrent].selStart, mTab[mCurrent].selEnd);
-    PlaceHandles();
-  }
-  mDirty = true;
+  SetSelectionEdge(tab, sample, &Tab::selEnd);
 }
 
 void IBufTabsZR::SetVisibleRange(int which, double value)
@@ -918,7 +914,7 @@ bool IBufTabsZR::Draw(IGraphics* g)
   }
   if (mCommon && shown != mCommonIndex)
   {
-    char label[8];
+    char label[16];
     std::snprintf(label, sizeof label, "(%d)", mCommonIndex + 1);
     IText lt = mTextStyle;
     lt.mAlign = IText::kAlignNear;

@@ -150,6 +150,8 @@ private:
     double ampZoom = 1.0, ampFloor = 1.0;
   };
 
+  // One end of a tab's selection (of every tab when linked), in samples.
+  void SetSelectionEdge(int tab, double sample, double Tab::*edge);
   int ShownBuffer() const;
   double PositionAt(int x) const;
   int PixelOf(double position) const;

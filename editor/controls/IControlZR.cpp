@@ -137,6 +137,15 @@ IColor Dimmed(const IColor& c, double factor, int offset)
   return {c.A, part(c.R), part(c.G), part(c.B)};
 }
 
+void DrawPanel(IGraphics* graphics, const IRECT& b, const IColor& fill, const IColor& frame)
+{
+  const IColor shadow(60, 0, 0, 0);
+  graphics->FillAlpha(shadow, IRECT(b.R, b.T + 10, b.R + 10, b.B + 10));
+  graphics->FillAlpha(shadow, IRECT(b.L + 10, b.B, b.R, b.B + 10));
+  graphics->FillAlpha(fill, b);
+  graphics->Outline(frame, b);
+}
+
 static std::vector<std::string> SplitLines(const std::string& str)
 {
   std::vector<std::string> lines(1);

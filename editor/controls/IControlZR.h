@@ -90,6 +90,10 @@ protected:
 // factor plus offset, alpha kept.
 IColor Dimmed(const IColor& c, double factor, int offset);
 
+// A floating box: a 10-pixel drop shadow along its right and bottom edges,
+// the fill and a one-pixel frame.
+void DrawPanel(IGraphics* graphics, const IRECT& box, const IColor& fill, const IColor& frame);
+
 // Text of several lines, one under another, from the top of rect.
 void DrawTextLines(IGraphics* graphics, IText& text, const std::string& str, const IRECT& rect);
 // The size of such a text: its widest line and the sum of line heights.

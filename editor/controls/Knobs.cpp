@@ -284,11 +284,6 @@ void IIntValTextControlZR::OnMouseWheel(int, int, IMouseMod* mod, int d)
   SetDirty(true);
 }
 
-void IIntValTextControlZR::OnMouseOut()
-{
-  IKnobControlZR::OnMouseOut();
-}
-
 // Whole steps only: the value lands on the nearest integer.
 void IIntValTextControlZR::SetDirty(bool pushToPlug)
 {

@@ -96,10 +96,8 @@ public:
   void OnMouseDown(int x, int y, IMouseMod* mod) override;
   void OnMouseDblClick(int x, int y, IMouseMod* mod) override;
   void OnMouseWheel(int x, int y, IMouseMod* mod, int d) override;
-  void OnMouseOut() override;
   bool Draw(IGraphics* graphics) override;
   void SetDirty(bool pushToPlug = true) override;
-  void DrawLabels(IGraphics* graphics) override { IControlZR::DrawLabels(graphics); }
 
 private:
   int mStyle, mKind;

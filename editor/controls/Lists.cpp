@@ -211,7 +211,6 @@ void ITooltipControlZR::ShowFor(int paramIdx, const std::string& description, in
   const IRECT old = mShowing ? mRECT : IRECT();
   mBox = IRECT(l, t, l + w, t + h);
   mTipText = text;
-  mShownParam = paramIdx;
   mShowing = true;
   mRECT = mTargetRECT = IRECT(l, t, l + w + 10, t + h + 10).Union(old);
   SetDirty(false);
@@ -221,7 +220,6 @@ void ITooltipControlZR::HideTip()
 {
   if (!mShowing) return;
   mShowing = false;
-  mShownParam = -2;
   SetDirty(false);
 }
 
@@ -229,11 +227,7 @@ bool ITooltipControlZR::Draw(IGraphics* graphics)
 {
   if (!mShowing) return true;
   const IRECT& b = mBox;
-  const IColor shadow(60, 0, 0, 0);
-  graphics->FillAlpha(shadow, IRECT(b.R, b.T + 10, b.R + 10, b.B + 10));
-  graphics->FillAlpha(shadow, IRECT(b.L + 10, b.B, b.R, b.B + 10));
-  graphics->FillAlpha(mBackground, b);
-  graphics->Outline(Dimmed(mMain, 0.4, 48), b);
+  DrawPanel(graphics, b, mBackground, Dimmed(mMain, 0.4, 48));
   DrawTextLines(graphics, mText, mTipText, IRECT(b.L + 6, b.T + 4, b.R - 6, b.B - 4));
   return true;
 }
@@ -283,7 +277,6 @@ void IMenuControlZR::Open(ZRMenu* menu, int x, int y)
   mRECT = IRECT(l, t, l + w + 10, t + ht + 10);
   mTargetRECT = IRECT(0, 0, mEditorW, mEditorH);
   mHoverItem = -1;
-  mClosePending = false;
   Hide(false);
 }
 
@@ -293,11 +286,6 @@ void IMenuControlZR::Close()
   mMenu = nullptr;
   mHoverItem = -1;
   Hide(true);
-}
-
-void IMenuControlZR::SetClean()
-{
-  IControl::SetClean();
 }
 
 void IMenuControlZR::OnMouseDown(int x, int y, IMouseMod*)
@@ -337,12 +325,7 @@ void IMenuControlZR::OnMouseOut()
 bool IMenuControlZR::Draw(IGraphics* graphics)
 {
   if (!mMenu) return true;
-  const IRECT& b = mBox;
-  const IColor shadow(60, 0, 0, 0);
-  graphics->FillAlpha(shadow, IRECT(b.R, b.T + 10, b.R + 10, b.B + 10));
-  graphics->FillAlpha(shadow, IRECT(b.L + 10, b.B, b.R, b.B + 10));
-  graphics->FillAlpha(mBackground, b);
-  graphics->Outline(Dimmed(mMain, 0.4, 48), b);
+  DrawPanel(graphics, mBox, mBackground, Dimmed(mMain, 0.4, 48));
   for (int i = 0; i < static_cast<int>(mMenu->items.size()); ++i)
   {
     const ZRMenu::Item& item = mMenu->items[static_cast<size_t>(i)];

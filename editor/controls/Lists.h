@@ -65,7 +65,6 @@ private:
   std::string mTipText;
   IRECT mBox;
   int mEditorW, mEditorH;
-  int mShownParam = -2;
   bool mShowing = false;
 };
 
@@ -94,7 +93,6 @@ public:
   void OnMouseOut() override;
   bool IsHit(int x, int y) override { return mMenu && IControlZR::IsHit(x, y); }
   bool Draw(IGraphics* graphics) override;
-  void SetClean() override;
   // Lays the menu out at (x, y) and shows it.
   void Open(ZRMenu* menu, int x, int y);
   void Close();
@@ -109,5 +107,4 @@ private:
   int mItemH = 18;
   int mHoverItem = -1;
   int mEditorW, mEditorH;
-  bool mClosePending = false;
 };
