@@ -27,7 +27,7 @@ public:
 template <typename Done>
 bool PumpUntil(IGraphicsX11& gui, Done&& done)
 {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);  // a wait, not a measurement
   while (std::chrono::steady_clock::now() < until)
   {
     gui.ProcessEvents();
