@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "editor/framework/IGraphicsOffscreen.h"
+#include "editor/framework/IPopupMenuView.h"
 #include "frame/IPlugVST.h"
 
 namespace {
@@ -212,6 +213,38 @@ TEST(EditorMenu, EnumPromptOffersEveryValue)
   numbered.SetPrefix(2);
   numbered.AddItem("x");
   EXPECT_EQ(numbered.ItemLabel(0), "01: x");
+}
+
+TEST(EditorMenu, DrawnMenuMapsRowsBackToTheMenuThatHoldsThem)
+{
+  IPopupMenu menu;
+  menu.AddItem("title", IPopupMenu::kTitle);
+  menu.AddSeparator();
+  menu.AddItem("off", IPopupMenu::kDisabled);
+  auto sub = std::make_unique<IPopupMenu>();
+  sub->AddItem("a");
+  sub->AddItem("b", IPopupMenu::kChecked);
+  IPopupMenu* inner = sub.get();
+  menu.AddSubmenu("more", std::move(sub));
+  IPopupMenuView view(&menu);
+  const int row = IPopupMenuView::kRowHeight, sep = IPopupMenuView::kSeparatorHeight;
+  EXPECT_EQ(view.Height(), 2 + 5 * row + sep);
+  EXPECT_EQ(view.ChoosableRowAt(5), -1) << "title";
+  EXPECT_EQ(view.ChoosableRowAt(1 + row + 2), -1) << "separator";
+  EXPECT_EQ(view.ChoosableRowAt(1 + row + sep + 2), -1) << "disabled";
+  EXPECT_EQ(view.ChoosableRowAt(1 + 2 * row + sep + 2), -1) << "sub-menu heading";
+  const int b = view.ChoosableRowAt(1 + 4 * row + sep + 2);
+  ASSERT_GE(b, 0);
+  EXPECT_EQ(view.Choose(b), inner);
+  EXPECT_EQ(inner->GetChosenItemIdx(), 1);
+  EXPECT_EQ(menu.GetChosenItemIdx(), -1);
+  EXPECT_EQ(view.ChoosableRowAt(view.Height() + 5), -1);
+
+  LICE_MemBitmap pixels(view.Width(), view.Height());
+  view.SetHover(b);
+  view.Draw(&pixels);
+  EXPECT_EQ(*pixels.pixel(0, 0), LICE_RGBA(110, 110, 110, 255)) << "border";
+  EXPECT_EQ(*pixels.pixel(view.Width() - 3, 1 + 4 * row + sep + 1), LICE_RGBA(48, 112, 192, 255)) << "hover band";
 }
 
 TEST(EditorParams, PlugChangesReachBoundControlsAndAuxSlots)

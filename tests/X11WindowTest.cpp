@@ -9,7 +9,9 @@
 #include <chrono>
 #include <thread>
 
+#include "editor/framework/IPopupMenuView.h"
 #include "platform/x11/IGraphicsX11.h"
+#include "tools/PluginHost.h"
 
 namespace {
 
@@ -45,7 +47,172 @@ void ClickAt(Display* d, int x, int y)
   XFlush(d);
 }
 
+// A top-level window with this name, or 0.
+Window FindWindowNamed(Display* d, const char* name)
+{
+  Window root, parent, *children = nullptr;
+  unsigned n = 0;
+  Window found = 0;
+  if (!XQueryTree(d, DefaultRootWindow(d), &root, &parent, &children, &n)) return 0;
+  for (unsigned i = 0; i < n && !found; ++i)
+  {
+    char* title = nullptr;
+    if (XFetchName(d, children[i], &title) && title)
+    {
+      if (std::string(title) == name) found = children[i];
+      XFree(title);
+    }
+  }
+  if (children) XFree(children);
+  return found;
+}
+
+// Waits on its own connection for the popup window, then clicks at (x, y)
+// inside it, or outside it when outside is set.
+void ClickPopupWhenShown(int x, int y, bool outside)
+{
+  Display* d = XOpenDisplay(nullptr);
+  Window popup = 0;
+  for (int tries = 0; tries < 4000 && !popup; ++tries)
+  {
+    popup = FindWindowNamed(d, IGraphicsX11::kPopupWindowName);
+    if (!popup) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  if (popup)
+  {
+    XWindowAttributes a{};
+    for (int tries = 0; tries < 4000 && a.map_state != IsViewable; ++tries)
+    {
+      XGetWindowAttributes(d, popup, &a);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the grab follows the mapping
+    int rx = 0, ry = 0;
+    Window child;
+    XTranslateCoordinates(d, popup, DefaultRootWindow(d), 0, 0, &rx, &ry, &child);
+    ClickAt(d, outside ? rx + a.width + 30 : rx + x, outside ? ry + a.height + 30 : ry + y);
+  }
+  XCloseDisplay(d);
+}
+
+struct ParentWindow
+{
+  ParentWindow() : display(XOpenDisplay(nullptr))
+  {
+    // Xvfb now and then refuses a connection made just after others closed.
+    for (int tries = 0; tries < 50 && !display; ++tries)
+    {
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+      display = XOpenDisplay(nullptr);
+    }
+    if (!display) return;
+    int event, error, major, minor;
+    if (!XTestQueryExtension(display, &event, &error, &major, &minor)) return;
+    window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 900, 600, 0, 0, 0);
+    XMapWindow(display, window);
+    XSync(display, False);
+  }
+  ~ParentWindow()
+  {
+    if (window) XDestroyWindow(display, window);
+    if (display) XCloseDisplay(display);
+  }
+  Display* display;
+  Window window = 0;
+};
+
+// The root-window position of a window's origin.
+void OriginOf(Display* d, Window w, int* x, int* y)
+{
+  Window child;
+  XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, x, y, &child);
+}
+
 }  // namespace
+
+TEST(X11Window, PopupMenuReportsTheClickedItemAndNoneForAClickOutside)
+{
+  ParentWindow parent;
+  if (!parent.window) GTEST_SKIP() << "no X display with XTest";
+  IGraphicsX11 gui(nullptr, 200, 100);
+  gui.PrepDraw();
+  ASSERT_TRUE(gui.OpenWindow(reinterpret_cast<void*>(parent.window)));
+  IPopupMenu menu;
+  menu.AddItem("one");
+  menu.AddItem("two", IPopupMenu::kChecked);
+  auto sub = std::make_unique<IPopupMenu>();
+  sub->AddItem("deep");
+  menu.AddSubmenu("more", std::move(sub));
+
+  // Rows: "one", "two", heading "more", then "deep" (the fourth row).
+  std::thread clicker(ClickPopupWhenShown, 30, 1 + 3 * IPopupMenuView::kRowHeight + 5, false);
+  IPopupMenu* chosen = gui.CreateIPopupMenu(&menu, IRECT(10, 10, 60, 30));
+  clicker.join();
+  ASSERT_NE(chosen, nullptr);
+  EXPECT_EQ(chosen, menu.GetItem(2).submenu.get());
+  EXPECT_EQ(chosen->GetChosenItemIdx(), 0);
+  EXPECT_EQ(FindWindowNamed(parent.display, IGraphicsX11::kPopupWindowName), 0u) << "the menu window is gone";
+
+  menu.SetChosenItemIdx(-1);
+  std::thread outside(ClickPopupWhenShown, 0, 0, true);
+  EXPECT_EQ(gui.CreateIPopupMenu(&menu, IRECT(10, 10, 60, 30)), nullptr);
+  outside.join();
+  EXPECT_EQ(menu.GetChosenItemIdx(), -1);
+  gui.CloseWindow();
+}
+
+TEST(X11Window, InstrumentEditorOpensInAHostWindowAndAClickChangesAParameter)
+{
+  ParentWindow parent;
+  if (!parent.window) GTEST_SKIP() << "no X display with XTest";
+  PluginHost host;
+  std::string error;
+  ASSERT_TRUE(host.Load(VESK_SO, &error)) << error;
+  host.Start(48000, 256);
+  vst2::ERect* size = nullptr;
+  ASSERT_EQ(host.Dispatch(vst2::effEditGetRect, 0, 0, &size), 1);
+  ASSERT_NE(size, nullptr);
+  EXPECT_EQ(size->right - size->left, 815);
+  EXPECT_EQ(size->bottom - size->top, 550);
+
+  for (int round = 0; round < 2; ++round)
+  {
+    ASSERT_EQ(host.Dispatch(vst2::effEditOpen, 0, 0, reinterpret_cast<void*>(parent.window)), 1) << round;
+    Window root, up, *children = nullptr;
+    unsigned n = 0;
+    XQueryTree(parent.display, parent.window, &root, &up, &children, &n);
+    ASSERT_EQ(n, 1u) << "one editor window inside the host's";
+    const Window editor = children[0];
+    XFree(children);
+    XWindowAttributes a{};
+    for (int tries = 0; tries < 2000 && a.map_state != IsViewable; ++tries)
+    {
+      host.Dispatch(vst2::effEditIdle);
+      XGetWindowAttributes(parent.display, editor, &a);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_EQ(a.width, 815);
+    std::vector<float> before(static_cast<size_t>(host.NumParams()));
+    for (int p = 0; p < host.NumParams(); ++p) before[static_cast<size_t>(p)] = host.GetParameter(p);
+    int x = 0, y = 0;
+    OriginOf(parent.display, editor, &x, &y);
+    ClickAt(parent.display, x + 705, y + 36);  // the input-fill switch
+    int changed = -1;
+    for (int tries = 0; tries < 2000 && changed < 0; ++tries)
+    {
+      host.Dispatch(vst2::effEditIdle);
+      for (int p = 0; p < host.NumParams(); ++p)
+        if (host.GetParameter(p) != before[static_cast<size_t>(p)]) changed = p;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ASSERT_GE(changed, 0) << "round " << round;
+    EXPECT_EQ(host.ParamName(changed), "input fills gaps");
+    host.Dispatch(vst2::effEditClose);
+    XQueryTree(parent.display, parent.window, &root, &up, &children, &n);
+    if (children) XFree(children);
+    EXPECT_EQ(n, 0u) << "closing removes the editor window";
+  }
+}
 
 TEST(X11Window, OpensInTheParentTakesClicksClosesAndReopens)
 {

@@ -4,7 +4,10 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include <algorithm>
 #include <cstring>
+
+#include "editor/framework/IPopupMenuView.h"
 
 namespace {
 constexpr int kDoubleClickMs = 300;
@@ -218,10 +221,79 @@ void IGraphicsX11::HandleKey(void* e)
   if (code != kKeyNone) OnKeyDown(key.x, key.y, code);
 }
 
-IPopupMenu* IGraphicsX11::CreateIPopupMenu(IPopupMenu*, const IRECT&)
+IPopupMenu* IGraphicsX11::CreateIPopupMenu(IPopupMenu* menu, const IRECT& area)
 {
   ReleaseMouseCapture();
-  return nullptr;  // drawn menus come with the editor's menu control
+  mButtonHeld = false;
+  if (!menu || !mDisplay || menu->NItems() == 0) return nullptr;
+  Display* display = Dpy(mDisplay);
+  int x = 0, y = 0;
+  ::Window child;
+  XTranslateCoordinates(display, mWindow, DefaultRootWindow(display), area.L, area.B, &x, &y, &child);
+  IPopupMenu* chosen = RunPopup(menu, x, y);
+  for (int i = 0; i < GetNControls(); ++i) GetControl(i)->SetDirty(false);
+  return chosen;
+}
+
+IPopupMenu* IGraphicsX11::RunPopup(IPopupMenu* menu, int x, int y)
+{
+  Display* display = Dpy(mDisplay);
+  const int screen = DefaultScreen(display);
+  IPopupMenuView view(menu);
+  const int w = view.Width(), h = view.Height();
+  // Kept on the screen: flipped above the area when it would run off the bottom.
+  x = std::clamp(x, 0, std::max(0, DisplayWidth(display, screen) - w));
+  if (y + h > DisplayHeight(display, screen)) y = std::max(0, y - h);
+  XSetWindowAttributes attributes{};
+  attributes.override_redirect = True;
+  attributes.event_mask = ExposureMask | ButtonPressMask | PointerMotionMask | KeyPressMask;
+  const ::Window popup = XCreateWindow(display, DefaultRootWindow(display), x, y, static_cast<unsigned>(w),
+                                       static_cast<unsigned>(h), 0, CopyFromParent, InputOutput, CopyFromParent,
+                                       CWOverrideRedirect | CWEventMask, &attributes);
+  XStoreName(display, popup, kPopupWindowName);
+  XMapRaised(display, popup);
+  LICE_MemBitmap pixels(w, h);
+  XImage* image = XCreateImage(display, DefaultVisual(display, screen), static_cast<unsigned>(DefaultDepth(display, screen)),
+                               ZPixmap, 0, reinterpret_cast<char*>(pixels.getBits()), static_cast<unsigned>(w),
+                               static_cast<unsigned>(h), 32, w * 4);
+  auto repaint = [&] {
+    view.Draw(&pixels);
+    XPutImage(display, popup, static_cast<GC>(mGC), image, 0, 0, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h));
+    XFlush(display);
+  };
+  XSync(display, False);
+  XGrabPointer(display, popup, False, ButtonPressMask | PointerMotionMask, GrabModeAsync, GrabModeAsync, None, None,
+               CurrentTime);
+  XGrabKeyboard(display, popup, False, GrabModeAsync, GrabModeAsync, CurrentTime);
+  IPopupMenu* chosen = nullptr;
+  for (bool open = true; open;)
+  {
+    XEvent event;
+    XNextEvent(display, &event);
+    if (event.xany.window != popup) continue;  // the editor waits until the menu is gone
+    if (event.type == Expose) repaint();
+    else if (event.type == MotionNotify)
+    {
+      const int row = view.ChoosableRowAt(event.xmotion.y);
+      if (row != view.Hover()) view.SetHover(row), repaint();
+    }
+    else if (event.type == ButtonPress)
+    {
+      const XButtonEvent& b = event.xbutton;
+      const bool inside = b.x >= 0 && b.y >= 0 && b.x < w && b.y < h;
+      const int row = inside ? view.ChoosableRowAt(b.y) : -1;
+      if (row >= 0) chosen = view.Choose(row);
+      open = inside && row < 0;  // a click on a heading or separator keeps it open
+    }
+    else if (event.type == KeyPress && XLookupKeysym(&event.xkey, 0) == XK_Escape) open = false;
+  }
+  XUngrabKeyboard(display, CurrentTime);
+  XUngrabPointer(display, CurrentTime);
+  image->data = nullptr;  // the pixels belong to the bitmap
+  XDestroyImage(image);
+  XDestroyWindow(display, popup);
+  XFlush(display);
+  return chosen;
 }
 
 void IGraphicsX11::CreateTextEntry(IControl* control, const IText& text, const IRECT& rect, const char* initial,

@@ -1,7 +1,8 @@
 #pragma once
 // The editor in an X11 child window of the host's window. The host's idle
 // calls drive it: pending X events are handled and, every 40 ms, dirty
-// controls are repainted. Text entry is drawn inside the editor.
+// controls are repainted. Text entry is drawn inside the editor; popup menus
+// are drawn in their own window and run modally, as native menus do.
 #include <chrono>
 
 #include "editor/framework/IGraphics.h"
@@ -25,6 +26,8 @@ public:
   void Idle() override;
 
   unsigned long Window() const { return mWindow; }
+  // The name of a popup menu's window, for tests that look for it.
+  static constexpr const char* kPopupWindowName = "Vesk menu";
   // Handles every pending event, then ticks when a frame is due.
   void ProcessEvents();
 
@@ -33,6 +36,9 @@ private:
   void HandleKey(void* event);
   void Tick();
   void DrawTextEntry();
+  // Shows the menu at this screen position until a choice, Escape or a
+  // click outside it.
+  IPopupMenu* RunPopup(IPopupMenu* menu, int x, int y);
 
   void* mDisplay = nullptr;
   unsigned long mWindow = 0;
