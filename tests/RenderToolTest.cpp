@@ -1,6 +1,11 @@
 // The command-line host's readers: MIDI files with tempo maps, state files.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+
+#include "tools/Audio.h"
 #include "tools/Smf.h"
 #include "tools/StateFile.h"
 
@@ -88,4 +93,73 @@ TEST(StateFileFormat, PresetFileRoundTrip)
   std::vector<uint8_t> cut = {'C', 'c', 'n', 'K', 0, 0, 0, 9, 'F', 'P', 'C', 'h'};
   EXPECT_FALSE(ParseStateBytes(cut, &back, &error));
   EXPECT_TRUE(ParseStateBytes({9, 9}, &back, &error)) << "anything else is a bare chunk";
+}
+
+TEST(WavFiles, EveryFormatRoundTripsWithinItsResolutionAndClips)
+{
+  StereoAudio a;
+  a.sampleRate = 44100;
+  for (int i = 0; i < 1000; ++i)
+  {
+    a.left.push_back(std::sin(i * 0.05) * 0.9);
+    a.right.push_back(i == 10 ? 1.7 : i == 11 ? -3.0 : -0.25);
+  }
+  const std::string path = testing::TempDir() + "vesk-wav-test.wav";
+  const struct { SampleFormat format; double tolerance; } cases[] = {
+    {SampleFormat::kPcm16, 0.5 / 32768}, {SampleFormat::kPcm24, 0.5 / 8388608},
+    {SampleFormat::kPcm32, 0.5 / 2147483648.0}, {SampleFormat::kFloat, 1e-7}};
+  for (const auto& c : cases)
+  {
+    std::string error;
+    ASSERT_TRUE(WriteAudio(path, a, c.format, &error)) << error;
+    StereoAudio b;
+    ASSERT_TRUE(ReadAudio(path, &b, &error)) << error;
+    ASSERT_EQ(b.Frames(), a.Frames());
+    EXPECT_EQ(b.sampleRate, 44100);
+    for (size_t i = 0; i < a.Frames(); ++i)
+    {
+      ASSERT_NEAR(b.left[i], a.left[i], c.tolerance) << i;
+      if (c.format == SampleFormat::kFloat)
+      {
+        ASSERT_NEAR(b.right[i], a.right[i], c.tolerance) << i;
+      }
+    }
+    if (c.format != SampleFormat::kFloat)
+    {
+      EXPECT_NEAR(b.right[10], 1.0, 2 * c.tolerance) << "clipped, not wrapped";
+      EXPECT_NEAR(b.right[11], -1.0, 2 * c.tolerance);
+    }
+  }
+  std::remove(path.c_str());
+}
+
+TEST(WavFiles, BadFilesSayWhyAndCutOffFilesKeepWhatTheyHave)
+{
+  const std::string path = testing::TempDir() + "vesk-wav-bad.wav";
+  StereoAudio b;
+  std::string error;
+  EXPECT_FALSE(ReadAudio(path + ".none", &b, &error));
+  EXPECT_NE(error.find("cannot read"), std::string::npos);
+  std::ofstream(path, std::ios::binary) << "RIFF\x04\0\0\0MThd";
+  EXPECT_FALSE(ReadAudio(path, &b, &error));
+  EXPECT_NE(error.find("not a WAV file"), std::string::npos);
+
+  StereoAudio a;
+  a.left.assign(100, 0.5);
+  a.right.assign(100, -0.5);
+  ASSERT_TRUE(WriteAudio(path, a, SampleFormat::kPcm16, &error));
+  std::string bytes;
+  {
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  bytes.resize(44 + 4 * 40 + 2);  // forty whole frames and half of one
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  ASSERT_TRUE(ReadAudio(path, &b, &error)) << error;
+  EXPECT_EQ(b.Frames(), 40u);
+  bytes[20] = 2;  // an unknown sample format
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  EXPECT_FALSE(ReadAudio(path, &b, &error));
+  EXPECT_NE(error.find("sample format"), std::string::npos);
+  std::remove(path.c_str());
 }

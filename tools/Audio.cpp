@@ -1,38 +1,125 @@
 #include "tools/Audio.h"
 
-#include <sndfile.h>
-
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+
+namespace {
+constexpr uint16_t kFormatPcm = 1, kFormatFloat = 3, kFormatExtensible = 0xFFFE;
+
+uint32_t U32(const unsigned char* p) { return p[0] | p[1] << 8 | p[2] << 16 | static_cast<uint32_t>(p[3]) << 24; }
+uint16_t U16(const unsigned char* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+struct WavFormat
+{
+  uint16_t tag = 0, channels = 0, bits = 0;
+  uint32_t rate = 0;
+};
+
+// One sample of the data chunk as a double in [-1, 1).
+double Sample(const unsigned char* p, const WavFormat& f)
+{
+  if (f.tag == kFormatFloat)
+  {
+    if (f.bits == 64)
+    {
+      uint64_t v = 0;
+      for (int i = 7; i >= 0; --i) v = v << 8 | p[i];
+      double d;
+      std::memcpy(&d, &v, sizeof d);
+      return d;
+    }
+    const uint32_t v = U32(p);
+    float x;
+    std::memcpy(&x, &v, sizeof x);
+    return x;
+  }
+  switch (f.bits)
+  {
+    case 8: return (p[0] - 128) / 128.0;
+    case 16: return static_cast<int16_t>(U16(p)) / 32768.0;
+    case 24: return static_cast<int32_t>(p[0] << 8 | p[1] << 16 | static_cast<uint32_t>(p[2]) << 24) / 2147483648.0;
+    default: return static_cast<int32_t>(U32(p)) / 2147483648.0;
+  }
+}
+
+bool ParseFormat(const unsigned char* p, uint32_t size, WavFormat* f)
+{
+  if (size < 16) return false;
+  f->tag = U16(p);
+  f->channels = U16(p + 2);
+  f->rate = U32(p + 4);
+  f->bits = U16(p + 14);
+  if (f->tag == kFormatExtensible && size >= 26) f->tag = U16(p + 24);  // the sub-format's first two bytes
+  const bool pcm = f->tag == kFormatPcm && (f->bits == 8 || f->bits == 16 || f->bits == 24 || f->bits == 32);
+  const bool flt = f->tag == kFormatFloat && (f->bits == 32 || f->bits == 64);
+  return (pcm || flt) && f->channels > 0 && f->rate > 0;
+}
+
+void Put(std::vector<unsigned char>* out, uint64_t v, int bytes)
+{
+  for (int i = 0; i < bytes; ++i) out->push_back(static_cast<unsigned char>(v >> (8 * i)));
+}
+
+// The reader's scale, so PCM values round-trip exactly; PCM output is
+// clipped at full scale rather than wrapped.
+int64_t ToPcm(double x, int bits)
+{
+  const int64_t full = int64_t{1} << (bits - 1);
+  const double scaled = std::clamp(x, -1.0, 1.0) * static_cast<double>(full);
+  return std::clamp<int64_t>(std::llrint(scaled), -full, full - 1);
+}
+}  // namespace
 
 bool ReadAudio(const std::string& path, StereoAudio* audio, std::string* error)
 {
-  SF_INFO info{};
-  SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+  std::ifstream file(path, std::ios::binary);
   if (!file)
   {
-    *error = "cannot read " + path + ": " + sf_strerror(nullptr);
+    *error = "cannot read " + path + ": no such file or not readable";
     return false;
   }
-  if (info.channels < 1 || info.samplerate <= 0)
+  std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+  if (bytes.size() < 12 || std::memcmp(bytes.data(), "RIFF", 4) != 0 || std::memcmp(bytes.data() + 8, "WAVE", 4) != 0)
   {
-    sf_close(file);
-    *error = path + ": no audio channels";
+    *error = "cannot read " + path + ": not a WAV file";
     return false;
   }
-  std::vector<double> interleaved(static_cast<size_t>(info.frames) * static_cast<size_t>(info.channels));
-  const sf_count_t got = sf_readf_double(file, interleaved.data(), info.frames);
-  sf_close(file);
-  audio->sampleRate = info.samplerate;
-  audio->left.resize(static_cast<size_t>(got));
-  audio->right.resize(static_cast<size_t>(got));
-  const size_t channels = static_cast<size_t>(info.channels);
-  for (size_t f = 0; f < static_cast<size_t>(got); ++f)
+  WavFormat format;
+  bool haveFormat = false;
+  for (size_t at = 12; at + 8 <= bytes.size();)
   {
-    audio->left[f] = interleaved[f * channels];
-    audio->right[f] = interleaved[f * channels + (channels > 1 ? 1 : 0)];
+    const uint32_t size = U32(&bytes[at + 4]);
+    const unsigned char* body = &bytes[at + 8];
+    const size_t available = std::min<size_t>(size, bytes.size() - at - 8);  // a cut-off file keeps what it has
+    if (std::memcmp(&bytes[at], "fmt ", 4) == 0) haveFormat = ParseFormat(body, static_cast<uint32_t>(available), &format);
+    if (std::memcmp(&bytes[at], "data", 4) == 0)
+    {
+      if (!haveFormat)
+      {
+        *error = "cannot read " + path + ": unsupported or missing sample format";
+        return false;
+      }
+      const size_t frameBytes = static_cast<size_t>(format.channels) * format.bits / 8;
+      const size_t frames = available / frameBytes;
+      audio->sampleRate = format.rate;
+      audio->left.resize(frames);
+      audio->right.resize(frames);
+      const size_t step = format.bits / 8, second = format.channels > 1 ? step : 0;
+      for (size_t f = 0; f < frames; ++f)
+      {
+        const unsigned char* p = body + f * frameBytes;
+        audio->left[f] = Sample(p, format);
+        audio->right[f] = Sample(p + second, format);
+      }
+      return true;
+    }
+    at += 8 + static_cast<size_t>(size) + (size & 1);
   }
-  return true;
+  *error = "cannot read " + path + ": no audio data";
+  return false;
 }
 
 bool ParseSampleFormat(const std::string& name, SampleFormat* format)
@@ -47,30 +134,50 @@ bool ParseSampleFormat(const std::string& name, SampleFormat* format)
 
 bool WriteAudio(const std::string& path, const StereoAudio& audio, SampleFormat format, std::string* error)
 {
-  static const int kSubtypes[] = {SF_FORMAT_PCM_16, SF_FORMAT_PCM_24, SF_FORMAT_PCM_32, SF_FORMAT_FLOAT};
-  SF_INFO info{};
-  info.samplerate = static_cast<int>(audio.sampleRate);
-  info.channels = 2;
-  info.format = SF_FORMAT_WAV | kSubtypes[static_cast<int>(format)];
-  SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-  if (!file)
+  static const int kBits[] = {16, 24, 32, 32};
+  const int bits = kBits[static_cast<int>(format)], bytesPer = bits / 8;
+  const bool isFloat = format == SampleFormat::kFloat;
+  const uint64_t dataSize = audio.Frames() * 2 * static_cast<uint64_t>(bytesPer);
+  if (dataSize > 0xFFFFFF00u)
   {
-    *error = "cannot write " + path + ": " + sf_strerror(nullptr);
+    *error = "cannot write " + path + ": too long for a WAV file";
     return false;
   }
-  // PCM output is clipped at full scale rather than wrapped.
-  sf_command(file, SFC_SET_CLIPPING, nullptr, SF_TRUE);
-  std::vector<double> interleaved(audio.Frames() * 2);
+  std::vector<unsigned char> out;
+  out.reserve(44 + dataSize);
+  auto tag = [&](const char* t) { out.insert(out.end(), t, t + 4); };
+  tag("RIFF");
+  Put(&out, 36 + dataSize, 4);
+  tag("WAVE");
+  tag("fmt ");
+  Put(&out, 16, 4);
+  Put(&out, isFloat ? kFormatFloat : kFormatPcm, 2);
+  Put(&out, 2, 2);
+  const auto rate = static_cast<uint32_t>(std::lround(audio.sampleRate));
+  Put(&out, rate, 4);
+  Put(&out, static_cast<uint64_t>(rate) * 2 * bytesPer, 4);
+  Put(&out, 2 * bytesPer, 2);
+  Put(&out, bits, 2);
+  tag("data");
+  Put(&out, dataSize, 4);
   for (size_t f = 0; f < audio.Frames(); ++f)
+    for (double x : {audio.left[f], audio.right[f]})
+    {
+      if (isFloat)
+      {
+        const float v = static_cast<float>(x);
+        uint32_t raw;
+        std::memcpy(&raw, &v, sizeof raw);
+        Put(&out, raw, 4);
+      }
+      else
+        Put(&out, static_cast<uint64_t>(ToPcm(x, bits)), bytesPer);
+    }
+  std::ofstream file(path, std::ios::binary);
+  file.write(reinterpret_cast<const char*>(out.data()), static_cast<std::streamsize>(out.size()));
+  if (!file.good())
   {
-    interleaved[2 * f] = audio.left[f];
-    interleaved[2 * f + 1] = audio.right[f];
-  }
-  const sf_count_t wrote = sf_writef_double(file, interleaved.data(), static_cast<sf_count_t>(audio.Frames()));
-  sf_close(file);
-  if (wrote != static_cast<sf_count_t>(audio.Frames()))
-  {
-    *error = "could not write all of " + path;
+    *error = "cannot write " + path;
     return false;
   }
   return true;

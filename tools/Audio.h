@@ -1,6 +1,6 @@
 #pragma once
-// WAV files through libsndfile: read any PCM or float file as stereo
-// doubles, write 16/24/32-bit PCM or 32-bit float.
+// WAV files: read 8/16/24/32-bit PCM or 32/64-bit float (plain or
+// extensible) as stereo doubles, write 16/24/32-bit PCM or 32-bit float.
 #include <string>
 #include <vector>
 
