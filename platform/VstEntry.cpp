@@ -5,14 +5,39 @@
 
 #include "editor/layout/VeskEditor.h"
 #include "engine/Vesk.h"
-#include "platform/x11/IGraphicsX11.h"
 #include "platform/VstExport.h"
+#if defined(_WIN32)
+#include "platform/win/IGraphicsWin.h"
+#include "platform/win/Module.h"
+
+// The module handle finds the pictures and names the library's folder.
+BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+  if (reason == DLL_PROCESS_ATTACH) SetVeskModule(instance);
+  return TRUE;
+}
+
+namespace {
+IGraphics* MakeEditorWindow(IPlugBase* p, int w, int h, int fps)
+{
+  auto* g = new IGraphicsWin(p, w, h, fps);
+  g->SetHInstance(VeskModule());
+  return g;
+}
+}  // namespace
+#else
+#include "platform/x11/IGraphicsX11.h"
+
+namespace {
+IGraphics* MakeEditorWindow(IPlugBase* p, int w, int h, int fps) { return new IGraphicsX11(p, w, h, fps); }
+}  // namespace
+#endif
 
 extern "C" VESK_EXPORT vst2::AEffect* VSTPluginMain(vst2::HostCallback hostCallback)
 {
   static std::mutex entryLock;
   std::lock_guard<std::mutex> lock(entryLock);
-  SetGraphicsFactory([](IPlugBase* p, int w, int h, int fps) -> IGraphics* { return new IGraphicsX11(p, w, h, fps); });
+  SetGraphicsFactory(MakeEditorWindow);
   Vesk* plug = new Vesk(hostCallback);
   if (!plug) return nullptr;
   plug->MakeDefaultPreset("Empty", plug->NPresets());

@@ -2,6 +2,7 @@
 // alpha.
 #include <png.h>
 
+#include <cstdio>
 #include <cstring>
 #include <memory>
 
@@ -73,4 +74,28 @@ LICE_IBitmap* LICE_LoadPNGFromMemory(const void* data, int size, LICE_IBitmap* i
   if (ok) return bitmap;
   if (bitmap != into) delete bitmap;
   return nullptr;
+}
+
+bool LICE_WritePNG(const char* path, LICE_IBitmap* bitmap)
+{
+  if (!path || !bitmap || !bitmap->getBits()) return false;
+  FILE* file = std::fopen(path, "wb");
+  if (!file) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  bool ok = false;
+  if (png && info && !setjmp(png_jmpbuf(png)))
+  {
+    png_init_io(png, file);
+    png_set_IHDR(png, info, bitmap->getWidth(), bitmap->getHeight(), 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_bgr(png);
+    png_write_info(png, info);
+    for (int y = 0; y < bitmap->getHeight(); ++y) png_write_row(png, reinterpret_cast<png_bytep>(bitmap->pixel(0, y)));
+    png_write_end(png, nullptr);
+    ok = true;
+  }
+  png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
+  std::fclose(file);
+  return ok;
 }

@@ -19,7 +19,10 @@ using EntryPoint = AEffect* (*)(HostCallback);
 PluginHost* gLoading = nullptr;
 std::mutex gLoadingLock;
 
-void* OpenLibrary(const std::string& path, std::string* error)
+}  // namespace
+
+namespace plugin_library {
+void* Open(const std::string& path, std::string* error)
 {
 #if defined(_WIN32)
   HMODULE module = LoadLibraryA(path.c_str());
@@ -32,7 +35,7 @@ void* OpenLibrary(const std::string& path, std::string* error)
 #endif
 }
 
-void* FindSymbol(void* library, const char* name)
+void* Symbol(void* library, const char* name)
 {
 #if defined(_WIN32)
   return reinterpret_cast<void*>(GetProcAddress(reinterpret_cast<HMODULE>(library), name));
@@ -41,7 +44,7 @@ void* FindSymbol(void* library, const char* name)
 #endif
 }
 
-void CloseLibrary(void* library)
+void Close(void* library)
 {
 #if defined(_WIN32)
   FreeLibrary(reinterpret_cast<HMODULE>(library));
@@ -51,7 +54,7 @@ void CloseLibrary(void* library)
   (void)library;
 #endif
 }
-}  // namespace
+}  // namespace plugin_library
 
 PluginHost::~PluginHost()
 {
@@ -60,15 +63,15 @@ PluginHost::~PluginHost()
     Stop();
     Dispatch(effClose);
   }
-  if (mLibrary) CloseLibrary(mLibrary);
+  if (mLibrary) plugin_library::Close(mLibrary);
 }
 
 bool PluginHost::Load(const std::string& path, std::string* error)
 {
-  mLibrary = OpenLibrary(path, error);
+  mLibrary = plugin_library::Open(path, error);
   if (!mLibrary) return false;
-  auto entry = reinterpret_cast<EntryPoint>(FindSymbol(mLibrary, "VSTPluginMain"));
-  if (!entry) entry = reinterpret_cast<EntryPoint>(FindSymbol(mLibrary, "main"));
+  auto entry = reinterpret_cast<EntryPoint>(plugin_library::Symbol(mLibrary, "VSTPluginMain"));
+  if (!entry) entry = reinterpret_cast<EntryPoint>(plugin_library::Symbol(mLibrary, "main"));
   if (!entry) return (*error = path + " has no VSTPluginMain or main entry point"), false;
   {
     std::lock_guard<std::mutex> lock(gLoadingLock);

@@ -6,6 +6,13 @@
 
 #include "platform/vst2abi.h"
 
+// Loading a shared library and finding its symbols, on either platform.
+namespace plugin_library {
+void* Open(const std::string& path, std::string* error);
+void* Symbol(void* library, const char* name);
+void Close(void* library);
+}  // namespace plugin_library
+
 class PluginHost
 {
 public:

@@ -43,6 +43,19 @@ public:
   virtual bool OpenURL(const char* /*url*/, const char* /*title*/ = nullptr, const char* /*confirm*/ = nullptr,
                        const char* /*error*/ = nullptr) { return false; }
   virtual bool GetTextFromClipboard(std::string* out) { out->clear(); return false; }
+  // Folders, each with its trailing separator; empty where the platform has none.
+  enum EFileAction { kFileOpen, kFileSave };
+  virtual void HostPath(std::string* out) { out->clear(); }
+  virtual void PluginPath(std::string* out) { out->clear(); }
+  virtual void DesktopPath(std::string* out) { out->clear(); }
+  virtual void AppSupportPath(std::string* out, bool /*system*/ = false) { out->clear(); }
+  void SandboxSafeAppSupportPath(std::string* out) { AppSupportPath(out, false); }
+  // A file dialog: on success filename is the chosen path and dir its folder;
+  // on cancel (or without a window) filename becomes empty.
+  virtual void PromptForFile(std::string* filename, EFileAction /*action*/, std::string* /*dir*/ = nullptr,
+                             const char* /*extensions*/ = "") { filename->clear(); }
+  // The colour chooser: true with the colour's R, G, B replaced on OK.
+  virtual bool PromptForColor(IColor* /*color*/, const char* /*prompt*/ = "") { return false; }
   virtual void HideMouseCursor() {}
   virtual void ShowMouseCursor() {}
   virtual void Idle() {}

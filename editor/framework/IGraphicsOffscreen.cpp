@@ -1,7 +1,5 @@
 #include "editor/framework/IGraphicsOffscreen.h"
 
-#include <png.h>
-
 #include <cstdio>
 #include <vector>
 
@@ -65,25 +63,5 @@ void IGraphicsOffscreen::Type(const std::string& keys)
 
 bool IGraphicsOffscreen::WritePNG(const std::string& path)
 {
-  LICE_IBitmap* bitmap = GetDrawBitmap();
-  if (!bitmap || !bitmap->getBits()) return false;
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  bool ok = false;
-  if (png && info && !setjmp(png_jmpbuf(png)))
-  {
-    png_init_io(png, file);
-    png_set_IHDR(png, info, bitmap->getWidth(), bitmap->getHeight(), 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_bgr(png);
-    png_write_info(png, info);
-    for (int y = 0; y < bitmap->getHeight(); ++y) png_write_row(png, reinterpret_cast<png_bytep>(bitmap->pixel(0, y)));
-    png_write_end(png, nullptr);
-    ok = true;
-  }
-  png_destroy_write_struct(png ? &png : nullptr, info ? &info : nullptr);
-  std::fclose(file);
-  return ok;
+  return LICE_WritePNG(path.c_str(), GetDrawBitmap());
 }

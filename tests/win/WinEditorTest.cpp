@@ -1,0 +1,147 @@
+// The Windows editor inside a host's window: opened through the library's
+// dispatcher, clicked through window messages, read back as a parameter
+// change, and captured from the screen into a PNG.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "raster/lice.h"
+#include "tools/PluginHost.h"
+
+namespace {
+
+// Runs the window messages of this thread for a while.
+void Pump(int milliseconds)
+{
+  const DWORD until = GetTickCount() + static_cast<DWORD>(milliseconds);
+  while (GetTickCount() < until)
+  {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+    {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    Sleep(5);
+  }
+}
+
+HWND MakeHostWindow()
+{
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = DefWindowProcW;
+  wc.hInstance = GetModuleHandleW(nullptr);
+  wc.lpszClassName = L"VeskTestHost";
+  RegisterClassW(&wc);
+  HWND host = CreateWindowW(L"VeskTestHost", L"Host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 900, 650, nullptr,
+                            nullptr, wc.hInstance, nullptr);
+  Pump(100);
+  return host;
+}
+
+void Click(HWND window, int x, int y)
+{
+  PostMessageW(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+  PostMessageW(window, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+}
+
+// The window's pixels as the screen shows them.
+bool Capture(HWND window, LICE_MemBitmap* into)
+{
+  RECT r;
+  GetClientRect(window, &r);
+  into->resize(r.right, r.bottom);
+  HDC screen = GetDC(window);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), r.right, -r.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP section = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  bool ok = section && bits;
+  if (ok)
+  {
+    HGDIOBJ old = SelectObject(memory, section);
+    ok = BitBlt(memory, 0, 0, r.right, r.bottom, screen, 0, 0, SRCCOPY) != 0;
+    GdiFlush();
+    const auto* p = static_cast<const LICE_pixel*>(bits);
+    for (int y = 0; y < r.bottom; ++y)
+      for (int x = 0; x < r.right; ++x) *into->pixel(x, y) = p[y * r.right + x] | 0xFF000000u;
+    SelectObject(memory, old);
+    DeleteObject(section);
+  }
+  DeleteDC(memory);
+  ReleaseDC(window, screen);
+  return ok;
+}
+
+std::vector<float> Parameters(PluginHost& host)
+{
+  std::vector<float> values(static_cast<size_t>(host.NumParams()));
+  for (int p = 0; p < host.NumParams(); ++p) values[static_cast<size_t>(p)] = host.GetParameter(p);
+  return values;
+}
+
+}  // namespace
+
+TEST(WinEditor, OpensInAHostWindowTakesAClickAndPaints)
+{
+  PluginHost host;
+  std::string error;
+  ASSERT_TRUE(host.Load(VESK_SO, &error)) << error;
+  host.Start(48000, 256);
+  vst2::ERect* size = nullptr;
+  ASSERT_EQ(host.Dispatch(vst2::effEditGetRect, 0, 0, &size), 1);
+  EXPECT_EQ(size->right - size->left, 815);
+  EXPECT_EQ(size->bottom - size->top, 550);
+
+  HWND parent = MakeHostWindow();
+  ASSERT_NE(parent, nullptr);
+  for (int round = 0; round < 2; ++round)
+  {
+    ASSERT_EQ(host.Dispatch(vst2::effEditOpen, 0, 0, parent), 1) << round;
+    HWND editor = FindWindowExW(parent, nullptr, L"IPlugWndClass", nullptr);
+    ASSERT_NE(editor, nullptr) << "the editor is a child of the host's window";
+    wchar_t title[16] = {};
+    GetWindowTextW(editor, title, 16);
+    EXPECT_EQ(std::wstring(title), L"IPlug");
+    RECT r;
+    GetClientRect(editor, &r);
+    EXPECT_EQ(r.right, 815);
+    EXPECT_EQ(r.bottom, 550);
+    Pump(300);  // the timer's first ticks paint everything
+
+    const std::vector<float> before = Parameters(host);
+    Click(editor, 705, 36);  // the input-fill switch
+    int changed = -1;
+    for (int tries = 0; tries < 200 && changed < 0; ++tries)
+    {
+      Pump(10);
+      const std::vector<float> now = Parameters(host);
+      for (size_t p = 0; p < now.size(); ++p)
+        if (now[p] != before[p]) changed = static_cast<int>(p);
+    }
+    ASSERT_GE(changed, 0) << "round " << round;
+    EXPECT_EQ(host.ParamName(changed), "input fills gaps");
+    EXPECT_EQ(host.GetParameter(changed), 1.0f - before[static_cast<size_t>(changed)]);
+
+    Pump(200);
+    LICE_MemBitmap shot;
+    ASSERT_TRUE(Capture(editor, &shot));
+    int distinct = 0;
+    const LICE_pixel first = *shot.pixel(0, 0);
+    for (int y = 0; y < shot.getHeight(); y += 7)
+      for (int x = 0; x < shot.getWidth(); x += 7) distinct += *shot.pixel(x, y) != first;
+    EXPECT_GT(distinct, 1000) << "the editor's pictures reached the window";
+    if (round == 0)
+    {
+      CreateDirectoryA(VESK_SHOTS, nullptr);
+      EXPECT_TRUE(LICE_WritePNG(VESK_SHOTS "/windows-editor.png", &shot));
+    }
+    host.Dispatch(vst2::effEditClose);
+    EXPECT_EQ(FindWindowExW(parent, nullptr, L"IPlugWndClass", nullptr), nullptr) << "closing removes the editor";
+  }
+  DestroyWindow(parent);
+}
