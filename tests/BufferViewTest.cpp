@@ -173,3 +173,22 @@ TEST(BufferView, SelectionsFollowTheStateAndTheHost)
   EXPECT_DOUBLE_EQ(other.view.SelEnd(0), 0.5);
   EXPECT_DOUBLE_EQ(other.Value(kSelEnd), 0.5);
 }
+
+TEST(BufferView, AHairlineVisibleRangeFromTheHostStillDraws)
+{
+  EditorRig rig;
+  rig.Play(60, 40);
+  auto set = [&](int param, double v) {
+    rig.plug->GetParam(param)->Set(v);
+    rig.plug->OnParamChange(param);
+  };
+  set(kBufMinVisible, 0.5);
+  set(kBufMaxVisible, 0.5 + 2e-9);  // a billion-fold zoom: selection edges lie far off the wave
+  rig.g.Tick();
+  rig.g.Draw(IRECT(0, 0, 815, 550));
+  EXPECT_GT(rig.view.TimeZoom(0), 1e8);
+  set(kBufMaxVisible, 1.0);
+  set(kBufMinVisible, 0.0);
+  rig.g.Tick();
+  EXPECT_EQ(rig.view.TimeZoom(0), 1.0);
+}

@@ -191,7 +191,12 @@ int IBufTabsZR::PixelOf(double position) const
 {
   const Tab& t = mTab[mCurrent];
   const double span = t.viewEnd - t.viewStart;
-  return mWave.L + static_cast<int>(std::floor((position - t.viewStart) / (span > 0 ? span : 1.0) * mW));
+  double offset = std::floor((position - t.viewStart) / (span > 0 ? span : 1.0) * mW);
+  // Far-off (or unreadable) positions from a restored state land just off
+  // the wave's sides instead of overflowing.
+  if (!(offset > -mW)) offset = -mW;
+  if (offset > 2.0 * mW) offset = 2.0 * mW;
+  return mWave.L + static_cast<int>(offset);
 }
 
 double IBufTabsZR::PositionAt(int x) const
