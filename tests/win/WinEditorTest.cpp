@@ -145,3 +145,37 @@ TEST(WinEditor, OpensInAHostWindowTakesAClickAndPaints)
   }
   DestroyWindow(parent);
 }
+
+TEST(WinEditor, TextEntryFiltersKeysAndCommitsOnEnter)
+{
+  PluginHost host;
+  std::string error;
+  ASSERT_TRUE(host.Load(VESK_SO, &error)) << error;
+  host.Start(48000, 256);
+  const int param = host.FindParam("base len nom");
+  ASSERT_GE(param, 0);
+  HWND parent = MakeHostWindow();
+  ASSERT_EQ(host.Dispatch(vst2::effEditOpen, 0, 0, parent), 1);
+  HWND editor = FindWindowExW(parent, nullptr, L"IPlugWndClass", nullptr);
+  ASSERT_NE(editor, nullptr);
+  Pump(200);
+  Click(editor, 56, 328);  // the base length's numerator
+  HWND entry = nullptr;
+  for (int tries = 0; tries < 100 && !entry; ++tries)
+  {
+    Pump(10);
+    entry = FindWindowExW(editor, nullptr, L"EDIT", nullptr);
+  }
+  ASSERT_NE(entry, nullptr) << "a click on the number opens an edit box";
+  EXPECT_EQ(GetDlgCtrlID(entry), 99);
+  for (wchar_t c : {L'x', L'1', L'.', L'2'}) SendMessageW(entry, WM_CHAR, c, 0);
+  wchar_t typed[16] = {};
+  GetWindowTextW(entry, typed, 16);
+  EXPECT_EQ(std::wstring(typed), L"12") << "an integer takes digits only";
+  SendMessageW(entry, WM_KEYDOWN, VK_RETURN, 0);
+  for (int tries = 0; tries < 100 && FindWindowExW(editor, nullptr, L"EDIT", nullptr); ++tries) Pump(10);
+  EXPECT_EQ(FindWindowExW(editor, nullptr, L"EDIT", nullptr), nullptr) << "Enter closes the box";
+  EXPECT_EQ(host.ParamDisplay(param), "12");
+  host.Dispatch(vst2::effEditClose);
+  DestroyWindow(parent);
+}
