@@ -197,3 +197,12 @@ intptr_t PluginHost::Answer(int32_t opcode, int32_t index, intptr_t, void* ptr, 
     default: return 0;
   }
 }
+
+bool PluginHost::EditorSize(int* width, int* height)
+{
+  ERect* rect = nullptr;
+  if (Dispatch(effEditGetRect, 0, 0, &rect) != 1 || !rect) return false;
+  *width = rect->right - rect->left;
+  *height = rect->bottom - rect->top;
+  return true;
+}

@@ -46,6 +46,9 @@ public:
   float GetParameter(int index) { return mEffect->getParameter(mEffect, index); }
   void SetParameter(int index, float value) { mEffect->setParameter(mEffect, index, value); }
 
+  // The editor's size as the plug-in reports it; false without an editor.
+  bool EditorSize(int* width, int* height);
+
   bool SetChunk(const std::vector<uint8_t>& bytes, bool bank);
   std::vector<uint8_t> GetChunk(bool bank);
 
