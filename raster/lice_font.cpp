@@ -89,7 +89,10 @@ bool LICE_CachedFont::SetFace(const std::string& family, int pixelSize, bool bol
   if (path.empty() || !Library() || pixelSize <= 0) return false;
   FT_Face face = nullptr;
   if (FT_New_Face(Library(), path.c_str(), 0, &face) != 0) return false;
-  if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize)) != 0)
+  // The size is the cell height (ascent plus descent), as system fonts take
+  // it, not the em square.
+  FT_Size_RequestRec request{FT_SIZE_REQUEST_TYPE_CELL, 0, static_cast<FT_Long>(pixelSize) << 6, 0, 0};
+  if (FT_Request_Size(face, &request) != 0)
   {
     FT_Done_Face(face);
     return false;
