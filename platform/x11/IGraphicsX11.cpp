@@ -25,6 +25,21 @@ IMouseMod ModsOf(unsigned state, unsigned button)
   return mod;
 }
 
+// An image over the bitmap's own pixels, for putting it on screen.
+XImage* ImageOver(Display* display, LICE_IBitmap* bitmap)
+{
+  const int screen = DefaultScreen(display);
+  return XCreateImage(display, DefaultVisual(display, screen), static_cast<unsigned>(DefaultDepth(display, screen)),
+                      ZPixmap, 0, reinterpret_cast<char*>(bitmap->getBits()), static_cast<unsigned>(bitmap->getWidth()),
+                      static_cast<unsigned>(bitmap->getHeight()), 32, bitmap->getRowSpan() * 4);
+}
+
+void DestroyImageOver(XImage* image)
+{
+  image->data = nullptr;  // the pixels belong to the bitmap
+  XDestroyImage(image);
+}
+
 int EditorKeyCode(KeySym sym)
 {
   if (sym == XK_space) return IGraphics::kKeySpace;
@@ -68,11 +83,7 @@ bool IGraphicsX11::OpenWindow(void* parentWindow)
                ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask | KeyReleaseMask |
                  LeaveWindowMask | EnterWindowMask);
   mGC = XCreateGC(display, mWindow, 0, nullptr);
-  Visual* visual = DefaultVisual(display, screen);
-  LICE_IBitmap* bitmap = GetDrawBitmap();
-  mImage = XCreateImage(display, visual, static_cast<unsigned>(DefaultDepth(display, screen)), ZPixmap, 0,
-                        reinterpret_cast<char*>(bitmap->getBits()), static_cast<unsigned>(bitmap->getWidth()),
-                        static_cast<unsigned>(bitmap->getHeight()), 32, bitmap->getRowSpan() * 4);
+  mImage = ImageOver(display, GetDrawBitmap());
   XMapWindow(display, mWindow);
   XFlush(display);
   for (int i = 0; i < GetNControls(); ++i) GetControl(i)->SetDirty(false);
@@ -83,13 +94,8 @@ void IGraphicsX11::CloseWindow()
 {
   if (!mDisplay) return;
   Display* display = Dpy(mDisplay);
-  if (mImage)
-  {
-    // The pixels belong to the draw bitmap.
-    static_cast<XImage*>(mImage)->data = nullptr;
-    XDestroyImage(static_cast<XImage*>(mImage));
-    mImage = nullptr;
-  }
+  if (mImage) DestroyImageOver(static_cast<XImage*>(mImage));
+  mImage = nullptr;
   if (mGC) XFreeGC(display, static_cast<GC>(mGC));
   mGC = nullptr;
   if (mWindow) XDestroyWindow(display, mWindow);
@@ -253,9 +259,7 @@ IPopupMenu* IGraphicsX11::RunPopup(IPopupMenu* menu, int x, int y)
   XStoreName(display, popup, kPopupWindowName);
   XMapRaised(display, popup);
   LICE_MemBitmap pixels(w, h);
-  XImage* image = XCreateImage(display, DefaultVisual(display, screen), static_cast<unsigned>(DefaultDepth(display, screen)),
-                               ZPixmap, 0, reinterpret_cast<char*>(pixels.getBits()), static_cast<unsigned>(w),
-                               static_cast<unsigned>(h), 32, w * 4);
+  XImage* image = ImageOver(display, &pixels);
   auto repaint = [&] {
     view.Draw(&pixels);
     XPutImage(display, popup, static_cast<GC>(mGC), image, 0, 0, 0, 0, static_cast<unsigned>(w), static_cast<unsigned>(h));
@@ -289,8 +293,7 @@ IPopupMenu* IGraphicsX11::RunPopup(IPopupMenu* menu, int x, int y)
   }
   XUngrabKeyboard(display, CurrentTime);
   XUngrabPointer(display, CurrentTime);
-  image->data = nullptr;  // the pixels belong to the bitmap
-  XDestroyImage(image);
+  DestroyImageOver(image);
   XDestroyWindow(display, popup);
   XFlush(display);
   return chosen;
