@@ -151,3 +151,9 @@ void LICE_Line(LICE_IBitmap* dest, int x1, int y1, int x2, int y2, LICE_pixel co
     if (e2 <= dx) error += dx, y += stepY;
   }
 }
+
+void LICE_PutTextPixel(LICE_IBitmap* bitmap, int x, int y, LICE_pixel colour, int coverage, int alpha)
+{
+  if (!coverage || x < 0 || y < 0 || x >= bitmap->getWidth() || y >= bitmap->getHeight()) return;
+  LICE_FillRect(bitmap, x, y, 1, 1, colour | 0xFF000000u, coverage * alpha / (255.0f * 255.0f), LICE_BLIT_MODE_COPY);
+}

@@ -98,6 +98,10 @@ struct LICE_Rect
 
 void LICE_Clear(LICE_IBitmap* bitmap, LICE_pixel colour);
 void LICE_FillRect(LICE_IBitmap* dest, int x, int y, int w, int h, LICE_pixel colour, float opacity, int mode);
+// One pixel of text: the colour laid on with the glyph's coverage (0..255)
+// times alpha (0..255); pixels outside the bitmap are skipped.
+void LICE_PutTextPixel(LICE_IBitmap* bitmap, int x, int y, LICE_pixel colour, int coverage, int alpha);
+
 void LICE_Blit(LICE_IBitmap* dest, LICE_IBitmap* src, int dstX, int dstY, const LICE_Rect* srcRect, float opacity,
                int mode);
 void LICE_Line(LICE_IBitmap* dest, int x1, int y1, int x2, int y2, LICE_pixel colour, float opacity, int mode,

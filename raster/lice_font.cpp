@@ -147,11 +147,9 @@ bool LICE_CachedFont::DrawText(LICE_IBitmap* bitmap, const char* str, int len, L
       for (unsigned col = 0; col < glyph.width; ++col)
       {
         const int px = x + g->bitmap_left + static_cast<int>(col), py = baseline - g->bitmap_top + static_cast<int>(row);
-        if (px < 0 || py < 0 || px >= bitmap->getWidth() || py >= bitmap->getHeight()) continue;
         const unsigned char* src = glyph.buffer + static_cast<long>(row) * glyph.pitch;
         const int coverage = glyph.pixel_mode == FT_PIXEL_MODE_MONO ? ((src[col / 8] >> (7 - col % 8)) & 1) * 255 : src[col];
-        if (!coverage) continue;
-        LICE_FillRect(bitmap, px, py, 1, 1, mColour | 0xFF000000u, coverage * alpha / (255.0f * 255.0f), LICE_BLIT_MODE_COPY);
+        LICE_PutTextPixel(bitmap, px, py, mColour, coverage, alpha);
       }
     x += static_cast<int>(g->advance.x >> 6);
   }

@@ -40,10 +40,7 @@ void LayCoverage(LICE_IBitmap* bitmap, const uint32_t* grey, int w, int h, int x
     for (int x = 0; x < w; ++x)
     {
       const uint32_t p = grey[y * w + x];
-      const int coverage = std::max({LICE_GETR(p), LICE_GETG(p), LICE_GETB(p)});
-      const int px = x0 + x, py = y0 + y;
-      if (!coverage || px < 0 || py < 0 || px >= bitmap->getWidth() || py >= bitmap->getHeight()) continue;
-      LICE_FillRect(bitmap, px, py, 1, 1, colour | 0xFF000000u, coverage * alpha / (255.0f * 255.0f), LICE_BLIT_MODE_COPY);
+      LICE_PutTextPixel(bitmap, x0 + x, y0 + y, colour, std::max({LICE_GETR(p), LICE_GETG(p), LICE_GETB(p)}), alpha);
     }
 }
 }  // namespace
