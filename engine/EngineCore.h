@@ -156,6 +156,9 @@ private:
   int renderGrainRun(Voice& v, FrameSums* sums, int m, bool isTop);
   template <int Filter>
   int renderGrainRun(Voice& v, FrameSums* sums, int m, bool isTop);
+  static bool sourcesAheadFit(const Voice& v, int m);
+  template <typename Source, typename Chain, typename Store>
+  int runVoice(Voice& v, int m, bool ahead, Source& source, Chain& chain, Store& store);
   bool stepEnvelope(Voice& v, StereoPair x, FrameSums& sum, bool isTop, bool update);
   void endVoice(Voice& voice);
   void voiceDeactivated(int v);

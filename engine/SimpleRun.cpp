@@ -16,6 +16,38 @@ int FrameIndexOf(double pos)
 
 }  // namespace
 
+// Whether a run's sources may all be read before the chain runs over them:
+// nothing in the chain may then feed back into the source or end the voice
+// part way, which would leave its positions ahead of its last frame.
+bool EngineCore::sourcesAheadFit(const Voice& v, int m)
+{
+  const Envelope& env = v.ampEnv;
+  const bool mayEnd = env.stage == Envelope::kRelease && env.length - env.counter <= m + 2;
+  return !v.gliding && !v.velocityRamping && !mayEnd;
+}
+
+// A voice through a run: its source and its chain frame by frame, or with
+// `ahead` the sources of the whole run first. Returns the frames rendered,
+// fewer when the voice ended.
+template <typename Source, typename Chain, typename Store>
+int EngineCore::runVoice(Voice& v, int m, bool ahead, Source& source, Chain& chain, Store& store)
+{
+  if (ahead)
+    for (int j = 0; j < m; ++j) source(j);
+  for (int j = 0; j < m; ++j)
+  {
+    if (!ahead) source(j);
+    if (chain(j))
+    {
+      store();
+      endVoice(v);
+      return j + 1;
+    }
+  }
+  store();
+  return m;
+}
+
 bool EngineCore::simpleRunFits(const Voice& v) const
 {
   const VoiceFilter& filter = v.filter;
@@ -70,10 +102,10 @@ int EngineCore::renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop)
     v.dc = dc;
   };
 
-  for (int j = 0; j < m; ++j)
-  {
+  StereoPair source[kRunChunk];
+  auto read = [&](int j) {
     const int idx = FrameIndexOf(readPos);
-    StereoPair x = Pair(buffer.frames[idx][0], buffer.frames[idx][1]);
+    source[j] = Pair(buffer.frames[idx][0], buffer.frames[idx][1]);
 
     const double move = Voice::spanReduce(w, rate * readDir + 0.0);
     if (synced)
@@ -90,8 +122,9 @@ int EngineCore::renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop)
       }
       else
         readPos = playPos = truePos = moved;
+      return;
     }
-    else if (preserve)
+    if (preserve)
     {
       playPos = truePos + move;
       const Voice::PosDir t = v.edgeRule(w, truePos + Voice::spanReduce(w, rate * trueDir), trueDir);
@@ -100,19 +133,18 @@ int EngineCore::renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop)
     }
     else
       playPos += move;
-    if (!synced)
+    const Voice::PosDir p = v.edgeRule(w, playPos, playDir);
+    playPos = p.pos;
+    playDir = readDir = p.dir;
+    if (!preserve)
     {
-      const Voice::PosDir p = v.edgeRule(w, playPos, playDir);
-      playPos = p.pos;
-      playDir = readDir = p.dir;
-      if (!preserve)
-      {
-        truePos = playPos;
-        trueDir = playDir;
-      }
-      readPos = playPos;
+      truePos = playPos;
+      trueDir = playDir;
     }
-
+    readPos = playPos;
+  };
+  auto chain = [&](int j) {
+    StereoPair x = source[j];
     if (filterOn)
     {
       StereoPair out;
@@ -120,16 +152,11 @@ int EngineCore::renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop)
     }
     if (dcOn) x = dc.process(x);
     x = v.clipper.process(x);
-
-    if (stepEnvelope(v, x, sums[j], isTop, true))
-    {
-      storeState();
-      endVoice(v);
-      return j + 1;
-    }
-  }
-  storeState();
-  return m;
+    return stepEnvelope(v, x, sums[j], isTop, true);
+  };
+  // A frame's read is short: it overlaps the chain's latency best when the
+  // two alternate.
+  return runVoice(v, m, false, read, chain, storeState);
 }
 
 // NOTE and BEAT mode through a run: the grains as in the per-frame path,
@@ -158,18 +185,21 @@ int EngineCore::renderGrainRun(Voice& v, FrameSums* sums, int m, bool isTop)
   FilterSection section = fs;  // used while the cut-off stands still
   const bool dcOn = v.dcOn, agcOn = v.agcOn != 0.0, poles4 = fs.poles == 1;
   DcBlocker dc = v.dc;
+  StereoPair source[kRunChunk];
+  bool updates[kRunChunk];
   auto storeState = [&] {
     if (Filter != kMovingFilter && Filter != kNoFilter) fs = section;
     v.dc = dc;
   };
-  for (int j = 0; j < m; ++j)
-  {
+  auto grains = [&](int j) {
     v.stepFrequencyGlide();
     v.stepVelocityGlide();
     double l, r;
-    bool update = v.renderGrains(&l, &r);
-    if (v.gapMark[v.currentSlot] == 'b' && !v.gapFill) update = false;
-    StereoPair x = Pair(l, r);
+    updates[j] = v.renderGrains(&l, &r) && !(v.gapMark[v.currentSlot] == 'b' && !v.gapFill);
+    source[j] = Pair(l, r);
+  };
+  auto chain = [&](int j) {
+    StereoPair x = source[j];
     if (Filter == kMovingFilter)
       x = v.filter.process(x);
     else if (Filter != kNoFilter)
@@ -180,19 +210,14 @@ int EngineCore::renderGrainRun(Voice& v, FrameSums* sums, int m, bool isTop)
     if (dcOn) x = dc.process(x);
     if (agcOn)
     {
-      l = x[0];
-      r = x[1];
-      v.agc.process(&l, &r, update);
+      double l = x[0], r = x[1];
+      v.agc.process(&l, &r, updates[j]);
       x = Pair(l, r);
     }
     x = v.clipper.process(x);
-    if (stepEnvelope(v, x, sums[j], isTop, update))
-    {
-      storeState();
-      endVoice(v);
-      return j + 1;
-    }
-  }
-  storeState();
-  return m;
+    return stepEnvelope(v, x, sums[j], isTop, updates[j]);
+  };
+  // The grain sums are long: apart from the chain they run as a tight loop,
+  // where together every frame would wait on the chain's recurrences.
+  return runVoice(v, m, sourcesAheadFit(v, m), grains, chain, storeState);
 }
