@@ -1,4 +1,4 @@
-// SIMPLE mode through a run of frames, one voice at a time, with the voice's
+// Voices through a run of frames, one voice at a time, with the voice's
 // state held in locals. The arithmetic is the per-frame path's, step for
 // step, so both give the same samples.
 #include <algorithm>
@@ -18,12 +18,15 @@ int FrameIndexOf(double pos)
 
 // Whether a run's sources may all be read before the chain runs over them:
 // nothing in the chain may then feed back into the source or end the voice
-// part way, which would leave its positions ahead of its last frame.
+// part way, which would leave its positions ahead of its last frame. Glides
+// steer the gain control and the envelope's gain; a gap filled from the
+// input reads at the frame the envelope step counts. The release test
+// keeps a frame or two of slack.
 bool EngineCore::sourcesAheadFit(const Voice& v, int m)
 {
   const Envelope& env = v.ampEnv;
   const bool mayEnd = env.stage == Envelope::kRelease && env.length - env.counter <= m + 2;
-  return !v.gliding && !v.velocityRamping && !mayEnd;
+  return !v.gliding && !v.velocityRamping && v.gappedSlots == 0 && !mayEnd;
 }
 
 // A voice through a run: its source and its chain frame by frame, or with

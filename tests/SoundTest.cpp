@@ -137,12 +137,19 @@ TEST(Sound, RunsAndFramesGiveTheSameSamples)
     vrandom::Seed(99);
     Rig r(256);
     r.source = [](int c, long f) { return Sine(f, 197.0 + 3 * c, 0.8) + 0.1 * Sine(f, 3001.0); };
-    r.set(kPolyMono, 1);
+    r.set(kPolyMono, patch != 6);
+    r.set(kGlide, 0.02);
     r.set(kActiveVoices, 8);
     r.set(kEnvR, 0.05);
     r.set(kEnvD, 0.02);
     r.set(kEnvS, 0.5);
-    r.set(kPerfMode, patch == 1 ? 0 : 2);
+    r.set(kPerfMode, patch == 1 || patch == 6 ? 0 : patch == 5 ? 1 : 2);
+    if (patch == 5)
+    {
+      r.set(kGapProb, 60);
+      r.set(kGapStereo, 1);
+      r.set(kGapFill, 1);
+    }
     r.set(kFltType, patch);
     r.set(kWrapMirror, patch == 2);
     r.set(kPlayRate, patch == 3 ? -1.7 : 1.3);
@@ -157,6 +164,7 @@ TEST(Sound, RunsAndFramesGiveTheSameSamples)
       if (b % 10 == 0) r.noteOn(40 + (b * 7) % 40, 60 + b % 60, (b * 37) % 256);
       if (b % 10 == 6) r.noteOff(40 + ((b - 6) * 7) % 40, (b * 11) % 256);
       if (b == 50) r.set(kSelEnd, 0.3);
+      if (b == 25) r.set(kGapProb, 0);  // the grains drawn with gaps play on
       r.run();
       out.insert(out.end(), r.io.out[0].begin(), r.io.out[0].end());
       out.insert(out.end(), r.io.out[1].begin(), r.io.out[1].end());
@@ -164,7 +172,7 @@ TEST(Sound, RunsAndFramesGiveTheSameSamples)
     EngineCore::sRunsEnabled = true;
     return out;
   };
-  for (int patch = 0; patch < 5; ++patch) EXPECT_EQ(render(false, patch), render(true, patch)) << "patch " << patch;
+  for (int patch = 0; patch < 7; ++patch) EXPECT_EQ(render(false, patch), render(true, patch)) << "patch " << patch;
 }
 
 TEST(Sound, ExtremeSettingsStayFiniteAndBounded)
