@@ -277,20 +277,14 @@ bool Voice::renderGrains(double* left, double* right)
   return due;
 }
 
-void Voice::normaliseGrains(double outL, double outR, double sum, double* left, double* right) const
+void Voice::normaliseGrains(StereoPair out, double sum, double* left, double* right) const
 {
   if (windowType == kSine)
-  {
-    outL *= 1.0 / (overlap + 1.0);
-    outR *= 1.0 / (overlap + 1.0);
-  }
+    out *= 1.0 / (overlap + 1.0);
   else if (activeGrains >= 2 && sum > 0.0 && sum != 1.0)
-  {
-    outL /= sum;
-    outR /= sum;
-  }
-  *left = outL;
-  *right = outR;
+    out /= sum;
+  *left = out[0];
+  *right = out[1];
 }
 
 void Voice::sumGrains(double* left, double* right)
@@ -313,7 +307,7 @@ void Voice::sumGrains(double* left, double* right)
     outR += r * weight;
     sum += weight;
   }
-  normaliseGrains(outL, outR, sum, left, right);
+  normaliseGrains(Pair(outL, outR), sum, left, right);
 }
 
 // The same sums as sumGrains for linear and parabolic windows, with every
@@ -321,7 +315,8 @@ void Voice::sumGrains(double* left, double* right)
 // the general form does, so positions match to the bit.
 void Voice::sumPlainGrains(double* left, double* right)
 {
-  double outL = 0.0, outR = 0.0, sum = 0.0;
+  StereoPair out = {};
+  double sum = 0.0;
   int active = 0;
   const Window w = window();
   const double lastFrame = w.e - 1.0;
@@ -334,7 +329,7 @@ void Voice::sumPlainGrains(double* left, double* right)
     ++active;
     const double pos = readPos[i];
     const int idx = FrameIndex(pos);
-    const double l = frames[idx][0], r = frames[idx][1];
+    const StereoPair x = Pair(frames[idx][0], frames[idx][1]);
     const int t = elapsed[i], fi = fadeIn[i];
     const double weight = fi == 0 || (t > fi && t <= grainLen[i] + fi) ? 1.0 : fadeWeight(i);
     if (++elapsed[i] >= grainTotal[i])
@@ -358,12 +353,11 @@ void Voice::sumPlainGrains(double* left, double* right)
       else
         readPos[i] = moved;
     }
-    outL += l * weight;
-    outR += r * weight;
+    out += x * weight;
     sum += weight;
   }
   activeGrains = active;
-  normaliseGrains(outL, outR, sum, left, right);
+  normaliseGrains(out, sum, left, right);
 }
 
 void Voice::renderSimple(double* left, double* right)

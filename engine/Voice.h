@@ -269,7 +269,7 @@ struct Voice
 private:
   void sumGrains(double* left, double* right);
   void sumPlainGrains(double* left, double* right);
-  void normaliseGrains(double outL, double outR, double sum, double* left, double* right) const;
+  void normaliseGrains(StereoPair out, double sum, double* left, double* right) const;
   static PosDir edgeRuleOutside(const Window& w, double pos, double dir, bool mirror);
   static double spanReduceLong(const Window& w, double move);
   double windowValue(int slot) const;
