@@ -4,7 +4,8 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest
   libbenchmark-dev libpng-dev libgif-dev
-  libfreetype-dev libfontconfig-dev fonts-dejavu-core libx11-dev libxtst-dev xvfb xauth)
+  libfreetype-dev libfontconfig-dev fonts-dejavu-core libx11-dev libxtst-dev xvfb xauth
+  dpf-plugins-vst)  # the last: another maker's plug-ins, loaded by the host tests
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
