@@ -4,15 +4,23 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest
   libbenchmark-dev libpng-dev libgif-dev
-  libfreetype-dev libfontconfig-dev fonts-dejavu-core libx11-dev libxtst-dev xvfb xauth
-  dpf-plugins-vst)  # the last: another maker's plug-ins, loaded by the host tests
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
+  libfreetype-dev libfontconfig-dev fonts-dejavu-core libx11-dev libxtst-dev xvfb xauth)
+# Other makers' hosts and plug-ins the tests load ours in and theirs with.
+peers=(dpf-plugins-vst ardour)
+
+missing() {
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
+  done
+}
+mapfile -t tools < <(missing "${packages[@]}")
+mapfile -t hosts < <(missing "${peers[@]}")
+[ ${#tools[@]} -eq 0 ] && [ ${#hosts[@]} -eq 0 ] && exit 0
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
-echo "installing: ${missing[*]}"
+echo "installing: ${tools[*]} ${hosts[*]}"
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+install=($sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq)
+[ ${#tools[@]} -eq 0 ] || "${install[@]}" "${tools[@]}" >/dev/null
+# The host's own recommendations (a sound server, manuals) are not needed.
+[ ${#hosts[@]} -eq 0 ] || "${install[@]}" --no-install-recommends "${hosts[@]}" >/dev/null
