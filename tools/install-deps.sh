@@ -6,7 +6,7 @@ packages=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev 
   libbenchmark-dev libpng-dev libgif-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core libx11-dev libxtst-dev xvfb xauth)
 # Other makers' hosts and plug-ins the tests load ours in and theirs with.
-peers=(dpf-plugins-vst ardour)
+peers=(dpf-plugins-vst amsynth ardour)
 
 missing() {
   for p in "$@"; do

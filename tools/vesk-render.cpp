@@ -282,14 +282,18 @@ int main(int argc, char** argv)
       events.push_back(e);
     }
     host.SendMidi(events);
-    for (int s = 0; s < n; ++s)
+    // The input goes to the first two inputs, as many as there are: a
+    // synthesiser may have none.
+    for (int c = 0; c < std::min(nIn, 2); ++c)
     {
-      const size_t at = static_cast<size_t>(pos + s);
-      const double l = at < input.Frames() ? input.left[at] : 0.0, r = at < input.Frames() ? input.right[at] : 0.0;
-      inD[0][static_cast<size_t>(s)] = l;
-      inD[1][static_cast<size_t>(s)] = r;
-      inF[0][static_cast<size_t>(s)] = static_cast<float>(l);
-      inF[1][static_cast<size_t>(s)] = static_cast<float>(r);
+      const std::vector<double>& from = c == 0 ? input.left : input.right;
+      for (int s = 0; s < n; ++s)
+      {
+        const size_t at = static_cast<size_t>(pos + s);
+        const double x = at < from.size() ? from[at] : 0.0;
+        inD[static_cast<size_t>(c)][static_cast<size_t>(s)] = x;
+        inF[static_cast<size_t>(c)][static_cast<size_t>(s)] = static_cast<float>(x);
+      }
     }
     if (doubles)
       host.ProcessDouble(inDP.data(), outDP.data(), n);
