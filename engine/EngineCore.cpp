@@ -160,19 +160,54 @@ void EngineCore::renderRun(int s0, int n, double* left, double* right)
     const int top = mTables.top();
     for (int j = 0; j < m; ++j) mRunSums[j] = FrameSums{};
     mSampleCounter += m;  // the tempo refill's counter, with no tempo voice to refill
-    for (Voice& v : mVoices)
+    for (int i = 0; i < kNumVoices; ++i)
     {
-      int j = 0;
-      if (v.active && simpleRunFits(v))
-        j = renderSimpleRun(v, mRunSums, m, v.id == top);
-      else if (v.active && v.grainMode != Voice::kSimpleMode)
-        j = renderGrainRun(v, mRunSums, m, v.id == top);
-      for (; j < m && v.active; ++j) accumulateVoice(v, mRunSums[j], v.id == top);
-      if (v.id == top)
-        for (; j < m; ++j) mRunSums[j].topStage = v.ampEnv.stage;
+      const int partner = pairPartner(i);
+      if (partner < 0)
+      {
+        finishVoiceRun(mVoices[i], 0, m, top);
+        continue;
+      }
+      const int both = renderSimplePair(mVoices[i], mVoices[partner], mRunSums, m, top);
+      finishVoiceRun(mVoices[i], both, m, top);
+      for (int k = i + 1; k < partner; ++k) finishVoiceRun(mVoices[k], 0, m, top);  // idle ones between
+      finishVoiceRun(mVoices[partner], both, m, top);
+      i = partner;
     }
     for (int j = 0; j < m; ++j) mixFrame(c + j, mRunSums[j], &left[c + j], &right[c + j]);
   }
+}
+
+// The next sounding voice after `first` when the two can go through a run
+// together: both in SIMPLE runs with the same pass type and only idle
+// voices between them, so the sums keep their order. Else -1.
+int EngineCore::pairPartner(int first) const
+{
+  const Voice& a = mVoices[first];
+  if (!a.active || !simpleRunFits(a)) return -1;
+  for (int k = first + 1; k < kNumVoices; ++k)
+  {
+    const Voice& b = mVoices[k];
+    if (!b.active) continue;
+    const bool fits = simpleRunFits(b) && b.filter.section.passType == a.filter.section.passType;
+    return fits ? k : -1;
+  }
+  return -1;
+}
+
+// A voice through the rest of a run from frame `from`: a run kernel where
+// one fits, frame by frame after it or without one.
+void EngineCore::finishVoiceRun(Voice& v, int from, int m, int top)
+{
+  const bool isTop = v.id == top;
+  int j = from;
+  if (j < m && v.active && simpleRunFits(v))
+    j += renderSimpleRun(v, mRunSums + j, m - j, isTop);
+  else if (j < m && v.active && v.grainMode != Voice::kSimpleMode)
+    j += renderGrainRun(v, mRunSums + j, m - j, isTop);
+  for (; j < m && v.active; ++j) accumulateVoice(v, mRunSums[j], isTop);
+  if (isTop)
+    for (; j < m; ++j) mRunSums[j].topStage = v.ampEnv.stage;
 }
 
 void EngineCore::mixFrame(int s, FrameSums& sums, double* left, double* right)

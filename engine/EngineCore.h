@@ -152,6 +152,11 @@ private:
   int renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop);
   template <int PassType>
   int renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop);
+  int renderSimplePair(Voice& a, Voice& b, FrameSums* sums, int m, int top);
+  template <int PassType>
+  int renderSimplePair(Voice& a, Voice& b, FrameSums* sums, int m, int top);
+  int pairPartner(int first) const;
+  void finishVoiceRun(Voice& v, int from, int m, int top);
   static constexpr int kMovingFilter = -2, kNoFilter = -3;
   int renderGrainRun(Voice& v, FrameSums* sums, int m, bool isTop);
   template <int Filter>

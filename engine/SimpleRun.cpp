@@ -14,6 +14,99 @@ int FrameIndexOf(double pos)
   return pos >= kBufferFrames - 1 ? kBufferFrames - 1 : static_cast<int>(pos);
 }
 
+// A SIMPLE-mode voice through a run, its state held in locals so it stays
+// in registers: the position steps, then filter, DC blocker and clipper.
+template <int PassType>
+struct SimpleLane
+{
+  Voice& v;
+  const Buffer& buffer;
+  const Voice::Window w;
+  const double lastFrame, rate;
+  const bool preserve;
+  const int cur;
+  double playPos, playDir, truePos, trueDir, readPos, readDir;
+  const bool synced, filterOn, dcOn;
+  FilterSection section;
+  DcBlocker dc;
+
+  explicit SimpleLane(Voice& voice)
+    : v(voice), buffer(*voice.buffer), w(voice.window()), lastFrame(w.e - 1.0),
+      rate(voice.playRate * (voice.wobbleInternal ? voice.wobbleFactor : 1.0)), preserve(voice.preservePos),
+      cur(voice.currentSlot), playPos(voice.playPos), playDir(voice.playDir), truePos(voice.truePos),
+      trueDir(voice.trueDir), readPos(voice.readPos[cur]), readDir(voice.readDir[cur]),
+      synced(preserve && playPos == truePos && readPos == truePos && playDir == trueDir && readDir == trueDir),
+      filterOn(voice.filter.enabled), dcOn(voice.dcOn), section(voice.filter.section), dc(voice.dc)
+  {
+  }
+
+  // The frame at the read position, then one step on.
+  StereoPair read()
+  {
+    const int idx = FrameIndexOf(readPos);
+    const StereoPair x = Pair(buffer.frames[idx][0], buffer.frames[idx][1]);
+    const double move = Voice::spanReduce(w, rate * readDir + 0.0);
+    if (synced)
+    {
+      // Without errors the true and the played position take the same
+      // steps from the same place: one computation serves both. The span
+      // is above one frame, so the edge rule only acts outside the window.
+      const double moved = truePos + move;
+      if (moved > lastFrame || moved < w.s)
+      {
+        const Voice::PosDir p = v.edgeRule(w, moved, trueDir);
+        readPos = playPos = truePos = p.pos;
+        readDir = playDir = trueDir = p.dir;
+      }
+      else
+        readPos = playPos = truePos = moved;
+      return x;
+    }
+    if (preserve)
+    {
+      playPos = truePos + move;
+      const Voice::PosDir t = v.edgeRule(w, truePos + Voice::spanReduce(w, rate * trueDir), trueDir);
+      truePos = t.pos;
+      trueDir = t.dir;
+    }
+    else
+      playPos += move;
+    const Voice::PosDir p = v.edgeRule(w, playPos, playDir);
+    playPos = p.pos;
+    playDir = readDir = p.dir;
+    if (!preserve)
+    {
+      truePos = playPos;
+      trueDir = playDir;
+    }
+    readPos = playPos;
+    return x;
+  }
+
+  StereoPair chain(StereoPair x)
+  {
+    if (filterOn)
+    {
+      StereoPair out;
+      x = section.runPoles(x, &out) ? PassOutput(PassType, true, x, section.b0, out, section.q) : StereoPair{};
+    }
+    if (dcOn) x = dc.process(x);
+    return v.clipper.process(x);
+  }
+
+  void store()
+  {
+    v.playPos = playPos;
+    v.playDir = playDir;
+    v.truePos = truePos;
+    v.trueDir = trueDir;
+    v.readPos[cur] = readPos;
+    v.readDir[cur] = readDir;
+    v.filter.section = section;
+    v.dc = dc;
+  }
+};
+
 }  // namespace
 
 // Whether a run's sources may all be read before the chain runs over them:
@@ -76,90 +169,52 @@ int EngineCore::renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop)
 template <int PassType>
 int EngineCore::renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop)
 {
-  const Buffer& buffer = *v.buffer;
-  const Voice::Window w = v.window();
-  const double lastFrame = w.e - 1.0;
-  const double rate = v.playRate * (v.wobbleInternal ? v.wobbleFactor : 1.0);
-  const bool preserve = v.preservePos;
-  const int cur = v.currentSlot;
-  double playPos = v.playPos, playDir = v.playDir, truePos = v.truePos, trueDir = v.trueDir;
-  double readPos = v.readPos[cur], readDir = v.readDir[cur];
-  const bool synced = preserve && playPos == truePos && readPos == truePos && playDir == trueDir && readDir == trueDir;
-
-  FilterSection& fs = v.filter.section;
-  const bool filterOn = v.filter.enabled;
-  const double q = fs.q;
-  FilterSection section = fs;  // a local copy keeps the states in registers
-
-  const bool dcOn = v.dcOn;
-  DcBlocker dc = v.dc;  // likewise
-
-  auto storeState = [&] {
-    v.playPos = playPos;
-    v.playDir = playDir;
-    v.truePos = truePos;
-    v.trueDir = trueDir;
-    v.readPos[cur] = readPos;
-    v.readDir[cur] = readDir;
-    fs = section;
-    v.dc = dc;
-  };
-
+  SimpleLane<PassType> lane(v);
   StereoPair source[kRunChunk];
-  auto read = [&](int j) {
-    const int idx = FrameIndexOf(readPos);
-    source[j] = Pair(buffer.frames[idx][0], buffer.frames[idx][1]);
-
-    const double move = Voice::spanReduce(w, rate * readDir + 0.0);
-    if (synced)
-    {
-      // Without errors the true and the played position take the same
-      // steps from the same place: one computation serves both. The span
-      // is above one frame, so the edge rule only acts outside the window.
-      const double moved = truePos + move;
-      if (moved > lastFrame || moved < w.s)
-      {
-        const Voice::PosDir p = v.edgeRule(w, moved, trueDir);
-        readPos = playPos = truePos = p.pos;
-        readDir = playDir = trueDir = p.dir;
-      }
-      else
-        readPos = playPos = truePos = moved;
-      return;
-    }
-    if (preserve)
-    {
-      playPos = truePos + move;
-      const Voice::PosDir t = v.edgeRule(w, truePos + Voice::spanReduce(w, rate * trueDir), trueDir);
-      truePos = t.pos;
-      trueDir = t.dir;
-    }
-    else
-      playPos += move;
-    const Voice::PosDir p = v.edgeRule(w, playPos, playDir);
-    playPos = p.pos;
-    playDir = readDir = p.dir;
-    if (!preserve)
-    {
-      truePos = playPos;
-      trueDir = playDir;
-    }
-    readPos = playPos;
-  };
-  auto chain = [&](int j) {
-    StereoPair x = source[j];
-    if (filterOn)
-    {
-      StereoPair out;
-      x = section.runPoles(x, &out) ? PassOutput(PassType, true, x, section.b0, out, q) : StereoPair{};
-    }
-    if (dcOn) x = dc.process(x);
-    x = v.clipper.process(x);
-    return stepEnvelope(v, x, sums[j], isTop, true);
-  };
+  auto read = [&](int j) { source[j] = lane.read(); };
+  auto chain = [&](int j) { return stepEnvelope(v, lane.chain(source[j]), sums[j], isTop, true); };
+  auto store = [&] { lane.store(); };
   // A frame's read is short: it overlaps the chain's latency best when the
   // two alternate.
-  return runVoice(v, m, false, read, chain, storeState);
+  return runVoice(v, m, false, read, chain, store);
+}
+
+// Two voices, a before b, through the run frame by frame together: each
+// one's chain waits on its own last state, so the two fill each other's
+// waits. A frame's sums take a's part, then b's, as when the voices run one
+// after the other. Stops after the frame where either ends; returns the
+// frames both rendered.
+template <int PassType>
+int EngineCore::renderSimplePair(Voice& a, Voice& b, FrameSums* sums, int m, int top)
+{
+  SimpleLane<PassType> la(a), lb(b);
+  bool endA = false, endB = false;
+  int j = 0;
+  while (j < m && !endA && !endB)
+  {
+    const StereoPair xa = la.chain(la.read()), xb = lb.chain(lb.read());
+    endA = stepEnvelope(a, xa, sums[j], a.id == top, true);
+    endB = stepEnvelope(b, xb, sums[j], b.id == top, true);
+    ++j;
+  }
+  la.store();
+  lb.store();
+  if (endA) endVoice(a);
+  if (endB) endVoice(b);
+  return j;
+}
+
+int EngineCore::renderSimplePair(Voice& a, Voice& b, FrameSums* sums, int m, int top)
+{
+  switch (a.filter.section.passType)
+  {
+    case VoiceFilter::kLowPass: return renderSimplePair<VoiceFilter::kLowPass>(a, b, sums, m, top);
+    case VoiceFilter::kBandPass: return renderSimplePair<VoiceFilter::kBandPass>(a, b, sums, m, top);
+    case VoiceFilter::kHighPass: return renderSimplePair<VoiceFilter::kHighPass>(a, b, sums, m, top);
+    case VoiceFilter::kPeak: return renderSimplePair<VoiceFilter::kPeak>(a, b, sums, m, top);
+    case VoiceFilter::kBandReject: return renderSimplePair<VoiceFilter::kBandReject>(a, b, sums, m, top);
+    default: return renderSimplePair<-1>(a, b, sums, m, top);
+  }
 }
 
 // NOTE and BEAT mode through a run: the grains as in the per-frame path,

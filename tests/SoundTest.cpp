@@ -140,7 +140,7 @@ TEST(Sound, RunsAndFramesGiveTheSameSamples)
     r.set(kPolyMono, patch != 6);
     r.set(kGlide, 0.02);
     r.set(kActiveVoices, 8);
-    r.set(kEnvR, 0.05);
+    r.set(kEnvR, patch == 7 ? 0.5 : 0.05);  // 7: most of the voices sound at once
     r.set(kEnvD, 0.02);
     r.set(kEnvS, 0.5);
     r.set(kPerfMode, patch == 1 || patch == 6 ? 0 : patch == 5 ? 1 : 2);
@@ -155,7 +155,7 @@ TEST(Sound, RunsAndFramesGiveTheSameSamples)
     r.set(kPlayRate, patch == 3 ? -1.7 : 1.3);
     r.set(kExtrudeInput, patch == 4);
     r.set(kAgcPerVoice, patch != 4);
-    r.set(kAgcAmount, patch >= 3 ? 0.7 : 0.0);
+    r.set(kAgcAmount, patch >= 3 && patch != 7 ? 0.7 : 0.0);
     r.set(kFltQ, 0.6);
     r.set(kAmp, 1.8);
     std::vector<double> out;
@@ -172,7 +172,7 @@ TEST(Sound, RunsAndFramesGiveTheSameSamples)
     EngineCore::sRunsEnabled = true;
     return out;
   };
-  for (int patch = 0; patch < 7; ++patch) EXPECT_EQ(render(false, patch), render(true, patch)) << "patch " << patch;
+  for (int patch = 0; patch < 8; ++patch) EXPECT_EQ(render(false, patch), render(true, patch)) << "patch " << patch;
 }
 
 TEST(Sound, ExtremeSettingsStayFiniteAndBounded)
