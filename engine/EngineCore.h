@@ -157,7 +157,6 @@ private:
   int renderSimplePair(Voice& a, Voice& b, FrameSums* sums, int m, int top);
   int pairPartner(int first) const;
   void finishVoiceRun(Voice& v, int from, int m, int top);
-  static constexpr int kMovingFilter = -2, kNoFilter = -3;
   int renderGrainRun(Voice& v, FrameSums* sums, int m, bool isTop);
   template <int Filter>
   int renderGrainRun(Voice& v, FrameSums* sums, int m, bool isTop);

@@ -1,7 +1,8 @@
-// Voices through a run of frames, one voice at a time, with the voice's
-// state held in locals. The arithmetic is the per-frame path's, step for
+// Voices through a run of frames, one or two at a time, with their state
+// held in locals. The arithmetic is the per-frame path's, step for
 // step, so both give the same samples.
 #include <algorithm>
+#include <type_traits>
 
 #include "engine/EngineCore.h"
 #include "engine/EngineRates.h"
@@ -12,6 +13,28 @@ int FrameIndexOf(double pos)
 {
   if (!(pos > 0.0)) return 0;
   return pos >= kBufferFrames - 1 ? kBufferFrames - 1 : static_cast<int>(pos);
+}
+
+// Grain runs beside the five pass types: a cut-off that moves, no filter.
+constexpr int kMovingFilter = -2, kNoFilter = -3;
+
+// Calls f with the filter kind as a compile-time constant, so every run
+// kernel is built once per kind: the five pass types, a moving cut-off, no
+// filter; anything else gives -1.
+template <typename F>
+int WithPassType(int type, F&& f)
+{
+  switch (type)
+  {
+    case VoiceFilter::kLowPass: return f(std::integral_constant<int, VoiceFilter::kLowPass>{});
+    case VoiceFilter::kBandPass: return f(std::integral_constant<int, VoiceFilter::kBandPass>{});
+    case VoiceFilter::kHighPass: return f(std::integral_constant<int, VoiceFilter::kHighPass>{});
+    case VoiceFilter::kPeak: return f(std::integral_constant<int, VoiceFilter::kPeak>{});
+    case VoiceFilter::kBandReject: return f(std::integral_constant<int, VoiceFilter::kBandReject>{});
+    case kMovingFilter: return f(std::integral_constant<int, kMovingFilter>{});
+    case kNoFilter: return f(std::integral_constant<int, kNoFilter>{});
+    default: return f(std::integral_constant<int, -1>{});
+  }
 }
 
 // A SIMPLE-mode voice through a run, its state held in locals so it stays
@@ -155,15 +178,8 @@ bool EngineCore::simpleRunFits(const Voice& v) const
 
 int EngineCore::renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop)
 {
-  switch (v.filter.section.passType)
-  {
-    case VoiceFilter::kLowPass: return renderSimpleRun<VoiceFilter::kLowPass>(v, sums, m, isTop);
-    case VoiceFilter::kBandPass: return renderSimpleRun<VoiceFilter::kBandPass>(v, sums, m, isTop);
-    case VoiceFilter::kHighPass: return renderSimpleRun<VoiceFilter::kHighPass>(v, sums, m, isTop);
-    case VoiceFilter::kPeak: return renderSimpleRun<VoiceFilter::kPeak>(v, sums, m, isTop);
-    case VoiceFilter::kBandReject: return renderSimpleRun<VoiceFilter::kBandReject>(v, sums, m, isTop);
-    default: return renderSimpleRun<-1>(v, sums, m, isTop);
-  }
+  return WithPassType(v.filter.section.passType,
+                      [&](auto type) { return renderSimpleRun<decltype(type)::value>(v, sums, m, isTop); });
 }
 
 template <int PassType>
@@ -206,15 +222,8 @@ int EngineCore::renderSimplePair(Voice& a, Voice& b, FrameSums* sums, int m, int
 
 int EngineCore::renderSimplePair(Voice& a, Voice& b, FrameSums* sums, int m, int top)
 {
-  switch (a.filter.section.passType)
-  {
-    case VoiceFilter::kLowPass: return renderSimplePair<VoiceFilter::kLowPass>(a, b, sums, m, top);
-    case VoiceFilter::kBandPass: return renderSimplePair<VoiceFilter::kBandPass>(a, b, sums, m, top);
-    case VoiceFilter::kHighPass: return renderSimplePair<VoiceFilter::kHighPass>(a, b, sums, m, top);
-    case VoiceFilter::kPeak: return renderSimplePair<VoiceFilter::kPeak>(a, b, sums, m, top);
-    case VoiceFilter::kBandReject: return renderSimplePair<VoiceFilter::kBandReject>(a, b, sums, m, top);
-    default: return renderSimplePair<-1>(a, b, sums, m, top);
-  }
+  return WithPassType(a.filter.section.passType,
+                      [&](auto type) { return renderSimplePair<decltype(type)::value>(a, b, sums, m, top); });
 }
 
 // NOTE and BEAT mode through a run: the grains as in the per-frame path,
@@ -223,17 +232,8 @@ int EngineCore::renderGrainRun(Voice& v, FrameSums* sums, int m, bool isTop)
 {
   const VoiceFilter& filter = v.filter;
   const bool staticFilter = filter.cutoffGliding == 0.0 && filter.envDepth == 0.0;
-  switch (filter.enabled ? (staticFilter ? filter.section.passType : -2) : -3)
-  {
-    case VoiceFilter::kLowPass: return renderGrainRun<VoiceFilter::kLowPass>(v, sums, m, isTop);
-    case VoiceFilter::kBandPass: return renderGrainRun<VoiceFilter::kBandPass>(v, sums, m, isTop);
-    case VoiceFilter::kHighPass: return renderGrainRun<VoiceFilter::kHighPass>(v, sums, m, isTop);
-    case VoiceFilter::kPeak: return renderGrainRun<VoiceFilter::kPeak>(v, sums, m, isTop);
-    case VoiceFilter::kBandReject: return renderGrainRun<VoiceFilter::kBandReject>(v, sums, m, isTop);
-    case -2: return renderGrainRun<kMovingFilter>(v, sums, m, isTop);
-    case -3: return renderGrainRun<kNoFilter>(v, sums, m, isTop);
-    default: return renderGrainRun<-1>(v, sums, m, isTop);
-  }
+  const int type = filter.enabled ? (staticFilter ? filter.section.passType : kMovingFilter) : kNoFilter;
+  return WithPassType(type, [&](auto t) { return renderGrainRun<decltype(t)::value>(v, sums, m, isTop); });
 }
 
 template <int Filter>
