@@ -2,7 +2,9 @@
 // per-frame and the run-at-a-time paths, and extreme settings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numbers>
+#include <random>
 
 #include "engine/Random.h"
 #include "tests/Rig.h"
@@ -173,6 +175,65 @@ TEST(Sound, RunsAndFramesGiveTheSameSamples)
     return out;
   };
   for (int patch = 0; patch < 8; ++patch) EXPECT_EQ(render(false, patch), render(true, patch)) << "patch " << patch;
+}
+
+// Random playing: notes, and sound parameters set anywhere in their ranges
+// between blocks. Whatever the mix of voices, the run kernels must give the
+// per-frame path's samples.
+TEST(Sound, RunsMatchFramesUnderRandomPlaying)
+{
+  auto render = [](bool runs, unsigned seed) {
+    EngineCore::sRunsEnabled = runs;
+    vrandom::Seed(seed);
+    std::mt19937 pick(seed);
+    auto chance = [&](double p) { return std::uniform_real_distribution<double>(0.0, 1.0)(pick) < p; };
+    Rig r(256);
+    r.source = [](int c, long f) { return Sine(f, 180.0 + 5 * c, 0.7) + 0.2 * Sine(f, 2200.0 + c); };
+    r.set(kPolyMono, 1);
+    r.set(kActiveVoices, 12);
+    r.set(kEnvR, 0.2);
+    std::vector<int> held;
+    std::vector<double> out;
+    for (int b = 0; b < 80; ++b)
+    {
+      for (int n = 0; n < 2; ++n)
+        if (chance(0.35))
+        {
+          // Not those that couple the voices: they turn the runs off.
+          const int idx = static_cast<int>(pick() % (kAmp + 1));
+          if (idx == kErrorInt || idx == kErrorExt || idx == kGapProb || idx == kWobbleAmount || idx == kRefillMode)
+            continue;
+          const IParam& param = *r.P().GetParam(idx);
+          const double u = std::uniform_real_distribution<double>(0.0, 1.0)(pick);
+          double v = param.Min() + u * (param.Max() - param.Min());
+          if (param.Type() != IParam::kTypeDouble) v = std::round(v);
+          r.set(idx, v);
+        }
+      if (chance(0.4))
+      {
+        held.push_back(36 + static_cast<int>(pick() % 48));
+        r.noteOn(held.back(), 30 + static_cast<int>(pick() % 98), static_cast<int>(pick() % 256));
+      }
+      if (!held.empty() && chance(0.3))
+      {
+        r.noteOff(held.front(), static_cast<int>(pick() % 256));
+        held.erase(held.begin());
+      }
+      r.run();
+      out.insert(out.end(), r.io.out[0].begin(), r.io.out[0].end());
+      out.insert(out.end(), r.io.out[1].begin(), r.io.out[1].end());
+    }
+    EngineCore::sRunsEnabled = true;
+    return out;
+  };
+  for (unsigned seed = 1; seed <= 10; ++seed)
+  {
+    const std::vector<double> frames = render(false, seed), runs = render(true, seed);
+    ASSERT_EQ(frames.size(), runs.size());
+    const auto diff = std::mismatch(frames.begin(), frames.end(), runs.begin());
+    EXPECT_TRUE(diff.first == frames.end()) << "seed " << seed << ": first difference at sample "
+                                            << (diff.first - frames.begin());
+  }
 }
 
 TEST(Sound, ExtremeSettingsStayFiniteAndBounded)
