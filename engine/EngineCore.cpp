@@ -68,6 +68,17 @@ void EngineCore::startBlock(double** inputs, int frames)
   ++mBlockCounter;
 }
 
+void EngineCore::endBlock()
+{
+  mInputs = nullptr;
+  for (Buffer& b : mBuffers) b.takeInput(nullptr, nullptr, 0);
+  for (Voice& v : mVoices)
+  {
+    v.input[0] = v.input[1] = nullptr;
+    v.blockFrames = 0;
+  }
+}
+
 void EngineCore::tempoRefill(int s)
 {
   ++mSampleCounter;

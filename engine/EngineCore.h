@@ -45,6 +45,10 @@ public:
 
   // Process loop.
   void startBlock(double** inputs, int frames);
+  // The host's input arrays live only through its process call: let go of
+  // them, so a refill started between blocks (a switch pressed, a state
+  // loaded) records from the next block instead of reading freed memory.
+  void endBlock();
   void renderFrame(int s, double* left, double* right);
   // Frames s0 .. s0 + n - 1 with no event among them.
   void renderRun(int s0, int n, double* left, double* right);

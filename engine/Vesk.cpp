@@ -137,6 +137,7 @@ void Vesk::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames
   }
   feedEditor();
   mDispatcher.EndBlock(nFrames);
+  mCore.endBlock();
 }
 
 void Vesk::ProcessMidiMsg(IMidiMsg* msg)

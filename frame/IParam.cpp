@@ -82,9 +82,13 @@ double IParam::FromNormalized(double normalized) const
   return std::pow(normalized, mShape) * (mMax - mMin) + mMin;
 }
 
+// A host may send anything: a value outside 0..1 is taken at the nearer end,
+// so the result stays in range (a negative one would, through the shape's
+// power, even come out as NaN), and a NaN leaves the value as it was.
 void IParam::SetNormalized(double normalized)
 {
-  double v = FromNormalized(normalized);
+  if (std::isnan(normalized)) return;
+  double v = FromNormalized(std::clamp(normalized, 0.0, 1.0));
   if (mType != kTypeDouble) v = std::floor(v / mStep + 0.5) * mStep;
   mValue = std::min(v, mMax);
 }

@@ -282,7 +282,8 @@ void IPlugVST::VSTSetParameter(AEffect* effect, int32_t index, float value)
   if (!plug) return;
   IMutexLock lock(plug->mMutex);
   IParam* param = plug->GetParam(index);
-  if (!param) return;
+  if (!param || std::isnan(value)) return;
+  value = std::clamp(value, 0.0f, 1.0f);  // the editor's controls take the value as given
   if (plug->GetGUI()) plug->GetGUI()->SetParameterFromPlug(index, value, true);
   param->SetNormalized(value);
   plug->OnParamChange(index);

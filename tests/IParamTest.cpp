@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "frame/IParam.h"
@@ -93,6 +94,12 @@ TEST(IParam, NormalisedFormSteppingAndClamping)
   EXPECT_DOUBLE_EQ(d.GetNormalized(20.0), 1.0);
   d.SetNormalized(1.5);
   EXPECT_EQ(d.Value(), 10.0) << "clamped to max on the way in";
+  d.SetNormalized(-0.5);
+  EXPECT_EQ(d.Value(), 0.0) << "and to min, where the shape's power would give NaN";
+  d.SetNormalized(std::nan(""));
+  EXPECT_EQ(d.Value(), 0.0) << "a NaN changes nothing";
+  i.SetNormalized(-3.0);
+  EXPECT_EQ(i.Value(), 0.0);
 }
 
 TEST(IParam, TextsAreBoundedByTheOutputBuffer)
