@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
+#include <vector>
 
 #include "editor/controls/Buttons.h"
 #include "editor/controls/Keyboard.h"
@@ -348,4 +350,62 @@ TEST(EditorBeatKeyboard, ControlsSitOnTheirKeysAndActivityLights)
   const LICE_pixel lit = *rig.g.GetDrawBitmap()->pixel(a.L + a.W() / 2, a.B - 4);
   const LICE_pixel dark = *rig.g.GetDrawBitmap()->pixel(keys.KeyRect(11).L + 3, a.B - 4);
   EXPECT_NE(lit, dark) << "the playing key shows a bar";
+}
+
+// A user who clicks, drags, scrolls and types anywhere, picks any menu item
+// and types into any entry, while the instrument plays and the host loads
+// states: every parameter stays inside its range and nothing breaks.
+TEST(EditorMonkey, AnyInputKeepsEveryParameterInRange)
+{
+  EditorRig r;
+  std::mt19937 pick(7);
+  auto any = [&](int lo, int hi) { return lo + static_cast<int>(pick() % static_cast<unsigned>(hi - lo + 1)); };
+  ByteChunk saved;
+  r.plug->SerializeState(&saved);
+  int entries = 0;
+  std::vector<bool> touched(static_cast<size_t>(r.plug->NParams()));
+  for (int step = 0; step < 400; ++step)
+  {
+    const int x = any(-10, r.g.Width() + 10), y = any(-10, r.g.Height() + 10);
+    IMouseMod mod;
+    mod.L = any(0, 4) != 0, mod.R = !mod.L, mod.S = any(0, 3) == 0, mod.C = any(0, 5) == 0;
+    r.g.QueueMenuChoice(any(-1, 12));
+    switch (any(0, 7))
+    {
+      case 0: r.Click(x, y, mod); break;
+      case 1:
+        r.g.OnButtonPress(x, y, &mod);
+        for (int n = any(1, 6); n > 0; --n) r.g.OnMouseDrag(x + any(-80, 80), y + any(-80, 80), &mod);
+        r.g.OnMouseUp(x, y, &mod);
+        break;
+      case 2: r.g.OnMouseDblClick(x, y, &mod); break;
+      case 3: r.Wheel(x, y, any(-3, 3), mod); break;
+      case 4: r.Hover(x, y); break;
+      case 5: r.g.OnKeyDown(x, y, any(-1, 40)); break;
+      case 6: r.Play(any(30, 90), 1); break;
+      default:
+        if (any(0, 9) == 0)
+        {
+          ByteChunk copy = saved;
+          r.plug->UnserializeState(&copy, 0);
+        }
+        break;
+    }
+    if (r.g.TextEntryOpen())
+    {
+      ++entries;
+      r.g.Type(any(0, 1) ? "12.5" : "-x9");
+      any(0, 1) ? r.g.PressEnter() : r.g.PressEscape();
+    }
+    r.g.Tick();
+    for (int i = 0; i < r.plug->NParams(); ++i)
+    {
+      const IParam& p = *r.plug->GetParam(i);
+      if (p.Value() != p.Default()) touched[static_cast<size_t>(i)] = true;
+      ASSERT_TRUE(p.Value() >= p.Min() && p.Value() <= p.Max()) << "step " << step << ": " << p.GetNameForHost() << " at "
+                                                                << p.Value();
+    }
+  }
+  EXPECT_GT(std::count(touched.begin(), touched.end(), true), 15) << "the input reached the controls";
+  EXPECT_GT(entries, 0) << "and some text entries";
 }
