@@ -262,3 +262,36 @@ TEST(X11Window, OpensInTheParentTakesClicksClosesAndReopens)
   XDestroyWindow(host, parent);
   XCloseDisplay(host);
 }
+
+// Hosts that destroy their window before closing the editor, or hand over a
+// window that no longer exists, must not end through an X error.
+TEST(X11Window, SurvivesAParentDestroyedFirstAndAParentThatIsGone)
+{
+  ParentWindow parent;
+  if (!parent.window) GTEST_SKIP() << "no X display with XTest";
+  PluginHost host;
+  std::string error;
+  ASSERT_TRUE(host.Load(VESK_SO, &error)) << error;
+  host.Start(48000, 256);
+
+  ASSERT_EQ(host.Dispatch(vst2::effEditOpen, 0, 0, reinterpret_cast<void*>(parent.window)), 1);
+  for (int i = 0; i < 20; ++i) host.Dispatch(vst2::effEditIdle);
+  XDestroyWindow(parent.display, parent.window);
+  XSync(parent.display, False);
+  const Window gone = parent.window;
+  parent.window = 0;
+  for (int i = 0; i < 20; ++i)
+  {
+    host.SetParameter(35, i % 2 ? 1.0f : 0.0f);  // a repaint of a window that is no more
+    host.Dispatch(vst2::effEditIdle);
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  host.Dispatch(vst2::effEditClose);
+
+  EXPECT_EQ(host.Dispatch(vst2::effEditOpen, 0, 0, reinterpret_cast<void*>(gone)), 0) << "a window that is gone";
+  for (int i = 0; i < 5; ++i) host.Dispatch(vst2::effEditIdle);
+  host.Dispatch(vst2::effEditClose);
+  ParentWindow another;
+  EXPECT_EQ(host.Dispatch(vst2::effEditOpen, 0, 0, reinterpret_cast<void*>(another.window)), 1) << "and then a real one";
+  host.Dispatch(vst2::effEditClose);
+}

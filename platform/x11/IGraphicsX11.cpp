@@ -5,6 +5,7 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "editor/framework/IPopupMenuView.h"
@@ -13,6 +14,41 @@ namespace {
 constexpr int kDoubleClickMs = 300;
 
 Display* Dpy(void* d) { return static_cast<Display*>(d); }
+
+// Xlib's default error handler ends the process, and a host may destroy its
+// window before it closes the editor or hand over one already gone. The
+// editor's connection is its own, so every error on it comes from its own
+// requests: they are caught while the editor works, and the host's handler
+// is put back after.
+class XErrorTrap
+{
+public:
+  explicit XErrorTrap(Display* display) : mDisplay(display), mStart(sErrors), mPrevious(XSetErrorHandler(&Catch)) {}
+  ~XErrorTrap()
+  {
+    XSync(mDisplay, False);
+    XSetErrorHandler(mPrevious);
+  }
+  XErrorTrap(const XErrorTrap&) = delete;
+  XErrorTrap& operator=(const XErrorTrap&) = delete;
+  // Whether a request so far failed.
+  bool Caught()
+  {
+    XSync(mDisplay, False);
+    return sErrors != mStart;
+  }
+
+private:
+  static int Catch(Display*, XErrorEvent*)
+  {
+    ++sErrors;
+    return 0;
+  }
+  static inline std::atomic<int> sErrors{0};
+  Display* mDisplay;
+  int mStart;
+  XErrorHandler mPrevious;
+};
 
 IMouseMod ModsOf(unsigned state, unsigned button)
 {
@@ -71,17 +107,24 @@ bool IGraphicsX11::OpenWindow(void* parentWindow)
   }
   if (!GetDrawBitmap()) PrepDraw();
   const int screen = DefaultScreen(display);
-  mWindow = XCreateSimpleWindow(display, parent, 0, 0, static_cast<unsigned>(Width()), static_cast<unsigned>(Height()), 0,
-                                BlackPixel(display, screen), BlackPixel(display, screen));
-  if (!mWindow)
+  bool refused;
   {
+    XErrorTrap trap(display);
+    mWindow = XCreateSimpleWindow(display, parent, 0, 0, static_cast<unsigned>(Width()), static_cast<unsigned>(Height()),
+                                  0, BlackPixel(display, screen), BlackPixel(display, screen));
+    refused = !mWindow || trap.Caught();  // a parent that does not exist
+  }
+  if (refused)
+  {
+    mWindow = 0;
     XCloseDisplay(display);
     return false;
   }
   mDisplay = display;
+  XErrorTrap trap(display);
   XSelectInput(display, mWindow,
                ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask | KeyReleaseMask |
-                 LeaveWindowMask | EnterWindowMask);
+                 LeaveWindowMask | EnterWindowMask | StructureNotifyMask);
   mGC = XCreateGC(display, mWindow, 0, nullptr);
   mImage = ImageOver(display, GetDrawBitmap());
   XMapWindow(display, mWindow);
@@ -94,25 +137,29 @@ void IGraphicsX11::CloseWindow()
 {
   if (!mDisplay) return;
   Display* display = Dpy(mDisplay);
-  if (mImage) DestroyImageOver(static_cast<XImage*>(mImage));
-  mImage = nullptr;
-  if (mGC) XFreeGC(display, static_cast<GC>(mGC));
-  mGC = nullptr;
-  if (mWindow) XDestroyWindow(display, mWindow);
-  mWindow = 0;
+  {
+    XErrorTrap trap(display);
+    if (mImage) DestroyImageOver(static_cast<XImage*>(mImage));
+    mImage = nullptr;
+    if (mGC) XFreeGC(display, static_cast<GC>(mGC));
+    mGC = nullptr;
+    if (mWindow) XDestroyWindow(display, mWindow);
+    mWindow = 0;
+  }
   XCloseDisplay(display);
   mDisplay = nullptr;
 }
 
 void IGraphicsX11::DrawScreen(const IRECT& rect)
 {
-  if (!mDisplay || !mImage) return;
+  if (!mDisplay || !mImage || !mWindow) return;
   const int l = std::max(0, rect.L), t = std::max(0, rect.T);
   const int w = std::min(Width(), rect.R) - l, h = std::min(Height(), rect.B) - t;
   if (w <= 0 || h <= 0) return;
+  XErrorTrap trap(Dpy(mDisplay));
   XPutImage(Dpy(mDisplay), mWindow, static_cast<GC>(mGC), static_cast<XImage*>(mImage), l, t, l, t,
             static_cast<unsigned>(w), static_cast<unsigned>(h));
-  XFlush(Dpy(mDisplay));
+  if (trap.Caught()) mWindow = 0;  // destroyed with the host's window
 }
 
 void IGraphicsX11::Idle()
@@ -123,6 +170,7 @@ void IGraphicsX11::Idle()
 void IGraphicsX11::ProcessEvents()
 {
   if (!mDisplay) return;
+  XErrorTrap trap(Dpy(mDisplay));
   while (XPending(Dpy(mDisplay)))
   {
     XEvent event;
@@ -202,6 +250,11 @@ void IGraphicsX11::HandleEvent(void* e)
       break;
     }
     case LeaveNotify: OnMouseOut(); break;
+    case DestroyNotify:
+      // The host destroyed its window first: nothing is drawn any more, and
+      // closing only lets go of the rest.
+      if (event.xdestroywindow.window == mWindow) mWindow = 0;
+      break;
     case KeyPress: HandleKey(&event); break;
     default: break;
   }
@@ -231,8 +284,9 @@ IPopupMenu* IGraphicsX11::CreateIPopupMenu(IPopupMenu* menu, const IRECT& area)
 {
   ReleaseMouseCapture();
   mButtonHeld = false;
-  if (!menu || !mDisplay || menu->NItems() == 0) return nullptr;
+  if (!menu || !mDisplay || !mWindow || menu->NItems() == 0) return nullptr;
   Display* display = Dpy(mDisplay);
+  XErrorTrap trap(display);
   int x = 0, y = 0;
   ::Window child;
   XTranslateCoordinates(display, mWindow, DefaultRootWindow(display), area.L, area.B, &x, &y, &child);
