@@ -179,3 +179,31 @@ TEST(WinEditor, TextEntryFiltersKeysAndCommitsOnEnter)
   host.Dispatch(vst2::effEditClose);
   DestroyWindow(parent);
 }
+
+// Hosts that destroy their window before closing the editor, or hand over a
+// window that no longer exists.
+TEST(WinEditor, SurvivesAParentDestroyedFirstAndAParentThatIsGone)
+{
+  PluginHost host;
+  std::string error;
+  ASSERT_TRUE(host.Load(VESK_SO, &error)) << error;
+  host.Start(48000, 256);
+  HWND parent = MakeHostWindow();
+  ASSERT_EQ(host.Dispatch(vst2::effEditOpen, 0, 0, parent), 1);
+  Pump(100);
+  DestroyWindow(parent);
+  for (int i = 0; i < 10; ++i)
+  {
+    host.SetParameter(35, i % 2 ? 1.0f : 0.0f);
+    host.Dispatch(vst2::effEditIdle);
+    Pump(10);
+  }
+  host.Dispatch(vst2::effEditClose);
+  EXPECT_EQ(host.Dispatch(vst2::effEditOpen, 0, 0, parent), 0) << "a window that is gone";
+  host.Dispatch(vst2::effEditClose);
+  HWND another = MakeHostWindow();
+  EXPECT_EQ(host.Dispatch(vst2::effEditOpen, 0, 0, another), 1) << "and then a real one";
+  EXPECT_NE(FindWindowExW(another, nullptr, L"IPlugWndClass", nullptr), nullptr);
+  host.Dispatch(vst2::effEditClose);
+  DestroyWindow(another);
+}
