@@ -121,6 +121,15 @@ struct ParentWindow
   Window window = 0;
 };
 
+// The plug-in library loaded and started as a host does it.
+testing::AssertionResult Started(PluginHost& host)
+{
+  std::string error;
+  if (!host.Load(VESK_SO, &error)) return testing::AssertionFailure() << error;
+  host.Start(48000, 256);
+  return testing::AssertionSuccess();
+}
+
 // The root-window position of a window's origin.
 void OriginOf(Display* d, Window w, int* x, int* y)
 {
@@ -166,9 +175,7 @@ TEST(X11Window, InstrumentEditorOpensInAHostWindowAndAClickChangesAParameter)
   ParentWindow parent;
   if (!parent.window) GTEST_SKIP() << "no X display with XTest";
   PluginHost host;
-  std::string error;
-  ASSERT_TRUE(host.Load(VESK_SO, &error)) << error;
-  host.Start(48000, 256);
+  ASSERT_TRUE(Started(host));
   int width = 0, height = 0;
   ASSERT_TRUE(host.EditorSize(&width, &height));
   EXPECT_EQ(width, 815);
@@ -270,9 +277,7 @@ TEST(X11Window, SurvivesAParentDestroyedFirstAndAParentThatIsGone)
   ParentWindow parent;
   if (!parent.window) GTEST_SKIP() << "no X display with XTest";
   PluginHost host;
-  std::string error;
-  ASSERT_TRUE(host.Load(VESK_SO, &error)) << error;
-  host.Start(48000, 256);
+  ASSERT_TRUE(Started(host));
 
   ASSERT_EQ(host.Dispatch(vst2::effEditOpen, 0, 0, reinterpret_cast<void*>(parent.window)), 1);
   for (int i = 0; i < 20; ++i) host.Dispatch(vst2::effEditIdle);

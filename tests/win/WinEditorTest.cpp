@@ -77,6 +77,15 @@ bool Capture(HWND window, LICE_MemBitmap* into)
   return ok;
 }
 
+// The plug-in library loaded and started as a host does it.
+testing::AssertionResult Started(PluginHost& host)
+{
+  std::string error;
+  if (!host.Load(VESK_SO, &error)) return testing::AssertionFailure() << error;
+  host.Start(48000, 256);
+  return testing::AssertionSuccess();
+}
+
 std::vector<float> Parameters(PluginHost& host)
 {
   std::vector<float> values(static_cast<size_t>(host.NumParams()));
@@ -89,9 +98,7 @@ std::vector<float> Parameters(PluginHost& host)
 TEST(WinEditor, OpensInAHostWindowTakesAClickAndPaints)
 {
   PluginHost host;
-  std::string error;
-  ASSERT_TRUE(host.Load(VESK_SO, &error)) << error;
-  host.Start(48000, 256);
+  ASSERT_TRUE(Started(host));
   int width = 0, height = 0;
   ASSERT_TRUE(host.EditorSize(&width, &height));
   EXPECT_EQ(width, 815);
@@ -149,9 +156,7 @@ TEST(WinEditor, OpensInAHostWindowTakesAClickAndPaints)
 TEST(WinEditor, TextEntryFiltersKeysAndCommitsOnEnter)
 {
   PluginHost host;
-  std::string error;
-  ASSERT_TRUE(host.Load(VESK_SO, &error)) << error;
-  host.Start(48000, 256);
+  ASSERT_TRUE(Started(host));
   const int param = host.FindParam("base len nom");
   ASSERT_GE(param, 0);
   HWND parent = MakeHostWindow();
@@ -185,9 +190,7 @@ TEST(WinEditor, TextEntryFiltersKeysAndCommitsOnEnter)
 TEST(WinEditor, SurvivesAParentDestroyedFirstAndAParentThatIsGone)
 {
   PluginHost host;
-  std::string error;
-  ASSERT_TRUE(host.Load(VESK_SO, &error)) << error;
-  host.Start(48000, 256);
+  ASSERT_TRUE(Started(host));
   HWND parent = MakeHostWindow();
   ASSERT_EQ(host.Dispatch(vst2::effEditOpen, 0, 0, parent), 1);
   Pump(100);
