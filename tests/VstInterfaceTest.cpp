@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <atomic>
 #include <memory>
 #include <random>
+#include <thread>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -295,11 +297,18 @@ namespace {
 class CarelessHost
 {
 public:
-  CarelessHost(Loaded& loaded, unsigned seed) : l(loaded), pick(seed), chunk(loaded.host.GetChunk(false)) {}
+  // Without `audio` the calls that belong to the audio thread (MIDI and
+  // process) are left to another thread.
+  CarelessHost(Loaded& loaded, unsigned seed, bool audio = true)
+    : l(loaded), pick(seed), chunk(loaded.host.GetChunk(false)), audio(audio)
+  {
+  }
 
   void Call()
   {
-    switch (Any(0, 15))
+    int call = Any(0, 15);
+    if (!audio && (call == 8 || call == 15)) call = 14;
+    switch (call)
     {
       case 0: Text(); break;
       case 1: l.Do(effSetProgramName, 0, 0, Word().data()); break;
@@ -412,6 +421,7 @@ private:
   Loaded& l;
   std::mt19937 pick;
   std::vector<uint8_t> chunk;
+  bool audio;
   bool finite = true;
 };
 
@@ -426,4 +436,24 @@ TEST(VstInterface, SurvivesACarelessHost)
     for (int call = 0; call < 300; ++call) host.Call();
     EXPECT_TRUE(host.OutputFinite()) << "seed " << seed;
   }
+}
+
+TEST(VstInterface, SurvivesACarelessHostBesideItsAudioThread)
+{
+  Loaded l;
+  std::atomic<bool> stop{false};
+  std::atomic<int> blocks{0};
+  std::thread audio([&] {
+    for (int note = 40; !stop || blocks < 50; note = note == 80 ? 40 : note + 1)
+    {
+      Note(l.host, 0x90, note, 100);
+      Play(l.host, 256, 0.5);
+      ++blocks;
+    }
+  });
+  CarelessHost host(l, 11, false);
+  for (int call = 0; call < 300; ++call) host.Call();
+  stop = true;
+  audio.join();
+  EXPECT_GE(blocks.load(), 50);
 }
