@@ -410,6 +410,11 @@ private:
                                       effSetProcessPrecision, effGetVu, effIdle, effKeysRequired});
     l.Do(op, Any(-2, 120), Any(0, 1));
     l.host.GetParameter(Any(-2, 120));
+    l.Do(Any(0, 1) ? effEditIdle : effEditClose);
+    if (Any(0, 4) != 0) return;
+    // An editor asked into a window that does not exist opens nowhere.
+    const intptr_t window = Pick<intptr_t>({0, 1, 0x3fffff, 0x7ffffff0});
+    EXPECT_EQ(l.Do(effEditOpen, 0, 0, reinterpret_cast<void*>(window)), 0) << "window " << window;
   }
   void Process()
   {
