@@ -43,6 +43,24 @@ std::vector<double> Capture(Rig& r, int blocks)
   return out;
 }
 
+// Both channels over `blocks` blocks, through the run kernels or only the
+// per-frame path; `between(b)` plays and sets what block b begins with.
+template <typename F>
+std::vector<double> RenderThrough(bool runs, Rig& r, int blocks, F&& between)
+{
+  EngineCore::sRunsEnabled = runs;
+  std::vector<double> out;
+  for (int b = 0; b < blocks; ++b)
+  {
+    between(b);
+    r.run();
+    out.insert(out.end(), r.io.out[0].begin(), r.io.out[0].end());
+    out.insert(out.end(), r.io.out[1].begin(), r.io.out[1].end());
+  }
+  EngineCore::sRunsEnabled = true;
+  return out;
+}
+
 }  // namespace
 
 TEST(Sound, NoteModeSoundsAtThePlayedPitch)
@@ -135,7 +153,6 @@ TEST(Sound, ReleaseChangeStretchesWithoutAJump)
 TEST(Sound, RunsAndFramesGiveTheSameSamples)
 {
   auto render = [](bool runs, int patch) {
-    EngineCore::sRunsEnabled = runs;
     vrandom::Seed(99);
     Rig r(256);
     r.source = [](int c, long f) { return Sine(f, 197.0 + 3 * c, 0.8) + 0.1 * Sine(f, 3001.0); };
@@ -160,19 +177,12 @@ TEST(Sound, RunsAndFramesGiveTheSameSamples)
     r.set(kAgcAmount, patch >= 3 && patch != 7 ? 0.7 : 0.0);
     r.set(kFltQ, 0.6);
     r.set(kAmp, 1.8);
-    std::vector<double> out;
-    for (int b = 0; b < 120; ++b)
-    {
+    return RenderThrough(runs, r, 120, [&](int b) {
       if (b % 10 == 0) r.noteOn(40 + (b * 7) % 40, 60 + b % 60, (b * 37) % 256);
       if (b % 10 == 6) r.noteOff(40 + ((b - 6) * 7) % 40, (b * 11) % 256);
       if (b == 50) r.set(kSelEnd, 0.3);
       if (b == 25) r.set(kGapProb, 0);  // the grains drawn with gaps play on
-      r.run();
-      out.insert(out.end(), r.io.out[0].begin(), r.io.out[0].end());
-      out.insert(out.end(), r.io.out[1].begin(), r.io.out[1].end());
-    }
-    EngineCore::sRunsEnabled = true;
-    return out;
+    });
   };
   for (int patch = 0; patch < 8; ++patch) EXPECT_EQ(render(false, patch), render(true, patch)) << "patch " << patch;
 }
@@ -183,7 +193,6 @@ TEST(Sound, RunsAndFramesGiveTheSameSamples)
 TEST(Sound, RunsMatchFramesUnderRandomPlaying)
 {
   auto render = [](bool runs, unsigned seed) {
-    EngineCore::sRunsEnabled = runs;
     vrandom::Seed(seed);
     std::mt19937 pick(seed);
     auto chance = [&](double p) { return std::uniform_real_distribution<double>(0.0, 1.0)(pick) < p; };
@@ -193,9 +202,7 @@ TEST(Sound, RunsMatchFramesUnderRandomPlaying)
     r.set(kActiveVoices, 12);
     r.set(kEnvR, 0.2);
     std::vector<int> held;
-    std::vector<double> out;
-    for (int b = 0; b < 80; ++b)
-    {
+    return RenderThrough(runs, r, 80, [&](int) {
       for (int n = 0; n < 2; ++n)
         if (chance(0.35))
         {
@@ -219,12 +226,7 @@ TEST(Sound, RunsMatchFramesUnderRandomPlaying)
         r.noteOff(held.front(), static_cast<int>(pick() % 256));
         held.erase(held.begin());
       }
-      r.run();
-      out.insert(out.end(), r.io.out[0].begin(), r.io.out[0].end());
-      out.insert(out.end(), r.io.out[1].begin(), r.io.out[1].end());
-    }
-    EngineCore::sRunsEnabled = true;
-    return out;
+    });
   };
   for (unsigned seed = 1; seed <= 10; ++seed)
   {
