@@ -7,6 +7,8 @@
 #include "editor/framework/IGraphics.h"
 #include "editor/layout/VeskEditor.h"
 #include "engine/EngineRates.h"
+#include "engine/Random.h"
+#include "platform/VeskVendor.h"
 
 #if defined(__SSE__) || defined(_M_X64)
 #include <pmmintrin.h>
@@ -138,6 +140,13 @@ void Vesk::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames
   feedEditor();
   mDispatcher.EndBlock(nFrames);
   mCore.endBlock();
+}
+
+intptr_t Vesk::VendorSpecific(int32_t index, intptr_t value, void*, float)
+{
+  if (index != vesk_vendor::kSeedRandom) return 0;
+  vrandom::Seed(static_cast<uint32_t>(value));
+  return 1;
 }
 
 void Vesk::ProcessMidiMsg(IMidiMsg* msg)

@@ -33,6 +33,7 @@ public:
   void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override;
   void ProcessMidiMsg(IMidiMsg* msg) override;
   bool SerializeState(ByteChunk* chunk) override;
+  intptr_t VendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) override;
   int UnserializeState(ByteChunk* chunk, int startPos) override;
 
   // Reads count parameter values at pos and applies all of them at once.

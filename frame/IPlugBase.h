@@ -74,6 +74,8 @@ public:
   virtual void OnPresetsChangedHook() {}
   virtual void PresetsChangedByHost() {}
   virtual void SetBlockSize(int blockSize);
+  // A vendor-specific request the adapter does not answer itself; 0 for none.
+  virtual intptr_t VendorSpecific(int32_t /*index*/, intptr_t /*value*/, void* /*ptr*/, float /*opt*/) { return 0; }
 
   // Parameters and channels.
   IParam* GetParam(int idx) { return idx >= 0 && idx < NParams() ? mParams[idx].get() : nullptr; }

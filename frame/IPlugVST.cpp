@@ -527,7 +527,7 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
         const IParam* p = GetParam(static_cast<int>(value));
         return p && p->Type() != IParam::kTypeDouble ? 0xBEEF : 0;
       }
-      return 0;
+      return VendorSpecific(index, value, ptr, opt);
     case effCanDo:
     {
       intptr_t answer = 0;

@@ -46,10 +46,13 @@ struct TestHost
     }
   }
 
-  TestHost() { Current() = this; }
-  ~TestHost() { Current() = nullptr; }
+  // Hosts nest: the innermost one answers until it goes.
+  TestHost() : mOuter(Current()) { Current() = this; }
+  ~TestHost() { Current() = mOuter; }
   TestHost(const TestHost&) = delete;
   TestHost& operator=(const TestHost&) = delete;
+
+  TestHost* const mOuter;
 
   std::unique_ptr<Vesk> MakePlug(double sampleRate = 48000.0, int blockSize = 512)
   {

@@ -2,7 +2,7 @@
 //   vesk-render --in input.wav --midi phrase.mid --out out.wav
 //               [--state file] [--save-state file] [--set NAME=VALUE ...]
 //               [--rate HZ] [--block FRAMES] [--tempo BPM] [--tail SECONDS]
-//               [--format pcm16|pcm24|pcm32|float] [--float] [--plugin LIB]
+//               [--format pcm16|pcm24|pcm32|float] [--float] [--seed N] [--plugin LIB]
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +20,7 @@
 #include <unistd.h>
 #endif
 
+#include "platform/VeskVendor.h"
 #include "tools/Audio.h"
 #include "tools/PluginHost.h"
 #include "tools/Smf.h"
@@ -32,6 +33,7 @@ struct Options
   std::string in, midi, out, state, saveState, plugin;
   std::vector<std::string> sets;
   double rate = 0.0, tempo = 120.0, tail = 0.0;
+  long seed = -1;  // the plug-in's own seed (the time) unless given
   int block = 512;
   bool floatPath = false;
   SampleFormat format = SampleFormat::kFloat;
@@ -86,6 +88,7 @@ Options Parse(int argc, char** argv)
     else if (flag == "--block") o.block = static_cast<int>(Number(flag, value(), 1, 65536));
     else if (flag == "--tempo") o.tempo = Number(flag, value(), 1, 999);
     else if (flag == "--tail") o.tail = Number(flag, value(), 0, 600);
+    else if (flag == "--seed") o.seed = static_cast<long>(Number(flag, value(), 0, 4294967295.0));
     else if (flag == "--float") o.floatPath = true;
     else if (flag == "--format")
     {
@@ -96,7 +99,7 @@ Options Parse(int argc, char** argv)
     {
       std::puts("usage: vesk-render --in input.wav --midi phrase.mid --out out.wav [--state file] [--save-state file]\n"
                 "       [--set NAME=VALUE ...] [--rate HZ] [--block FRAMES] [--tempo BPM] [--tail SECONDS]\n"
-                "       [--format pcm16|pcm24|pcm32|float] [--float] [--plugin LIB]");
+                "       [--format pcm16|pcm24|pcm32|float] [--float] [--seed N] [--plugin LIB]");
       std::exit(0);
     }
     else
@@ -233,6 +236,7 @@ int main(int argc, char** argv)
   if (!host.Load(o.plugin, &error)) Fail(error);
   if (host.Effect()->numOutputs < 2) Fail(o.plugin + " has fewer than two outputs");
   host.Start(rate, o.block);
+  if (o.seed >= 0) host.Dispatch(vst2::effVendorSpecific, vesk_vendor::kSeedRandom, static_cast<intptr_t>(o.seed));
 
   if (!o.state.empty())
   {
