@@ -10,7 +10,6 @@
 #include <memory>
 #include <vector>
 
-#include "engine/Random.h"
 #include "engine/Vesk.h"
 
 namespace {
@@ -103,8 +102,8 @@ struct Timing
 // fresh instance's buffer pages, a cost paid once per instance.
 Timing Render(const Patch& patch)
 {
-  vrandom::Seed(1);
   std::unique_ptr<Vesk> plug(new Vesk(nullptr));
+  plug->Core().random().seed(1);
   plug->SetSampleRate(kRate);
   plug->SetBlockSize(kBlock);
   plug->Reset();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "engine/StereoPair.h"
+
 void Buffer::takeInput(const double* left, const double* right, int frameCount, long stamp)
 {
   input[0] = left;
@@ -29,8 +31,8 @@ void Buffer::fillStep()
     const double *left = input[0] + inputPos, *right = input[1] + inputPos;
     for (int i = 0; i < n; ++i)
     {
-      to[i][0] = left[i];
-      to[i][1] = right[i];
+      to[i][0] = FiniteSample(left[i]);
+      to[i][1] = FiniteSample(right[i]);
     }
     filled += n;
     inputPos += n;

@@ -3,14 +3,15 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/EngineRates.h"
 
 namespace {
 void SetWobbleFactor(Voice& voice, double factor) { voice.wobbleFactor = factor; }
 }  // namespace
 
-EngineCore::EngineCore() : mTables(mVoices, &mPitch.bendRatio, *this), mShiver(mVoices, &SetWobbleFactor)
+EngineCore::EngineCore()
+  : mTables(mVoices, &mPitch.bendRatio, *this), mShiver(mVoices, &SetWobbleFactor, &mRates, &mRandom)
 {
+  mGlobalAgc.rates = mGlobalDc.rates = &mRates;
   std::copy(std::begin(mTuning.noteTable), std::end(mTuning.noteTable), std::begin(mPitch.noteTable));
   std::fill(std::begin(mPitch.keyMeter), std::end(mPitch.keyMeter), 1.0);
   for (int i = 0; i < kNumVoices; ++i)
@@ -18,6 +19,8 @@ EngineCore::EngineCore() : mTables(mVoices, &mPitch.bendRatio, *this), mShiver(m
     mBuffers[i].index = i;
     Voice& v = mVoices[i];
     v.id = i;
+    v.setRates(&mRates);
+    v.random = &mRandom;
     v.buffer = &mBuffers[i];
     v.pitch = &mPitch;
     v.deactivationObservers.Subscribe(&BindMember<&VoiceTables::voiceDeactivated, VoiceTables, int>, &mTables);
@@ -240,11 +243,13 @@ void EngineCore::mixFrame(int s, FrameSums& sums, double* left, double* right)
     if (levels > 1.0) levels = std::log(levels) + 1.0;
     room = 1.0 - levels;
   }
+  // The host's input as it may reach the output: a sample that is not a
+  // number is silence, even in the dry part, so it cannot spoil the wet one.
   double dryL, dryR;
   if (!mPerBufInput)
   {
-    dryL = mInputs[0][s];
-    dryR = mInputs[1][s];
+    dryL = FiniteSample(mInputs[0][s]);
+    dryR = FiniteSample(mInputs[1][s]);
   }
   else
   {
@@ -252,8 +257,8 @@ void EngineCore::mixFrame(int s, FrameSums& sums, double* left, double* right)
     for (const Voice& v : mVoices)
       if (v.active)
       {
-        dryL += v.input[0][s];
-        dryR += v.input[1][s];
+        dryL += FiniteSample(v.input[0][s]);
+        dryR += FiniteSample(v.input[1][s]);
       }
   }
   if (room > 0.0)
@@ -271,6 +276,8 @@ void EngineCore::mixFrame(int s, FrameSums& sums, double* left, double* right)
 void EngineCore::startVoice(int v, int offset, bool glided)
 {
   Voice& voice = mVoices[v];
+  voice.healNonFinite();
+  healNonFinite();
   if (!voice.started)
   {
     voice.started = true;
@@ -355,7 +362,7 @@ void EngineCore::refillAll(int offset)
 void EngineCore::setBufferSeconds(double seconds)
 {
   mBufferSeconds = seconds;
-  const int frames = std::clamp(static_cast<int>(gRates.sampleRate * seconds), kMinBufferFrames, kBufferFrames);
+  const int frames = std::clamp(static_cast<int>(mRates.sampleRate * seconds), kMinBufferFrames, kBufferFrames);
   for (Buffer& b : mBuffers) b.setLength(frames);
   recomputeSelections();
 }
@@ -369,7 +376,7 @@ void EngineCore::setRefillRatio(int nom, int denum)
 
 void EngineCore::updateRefillPeriod()
 {
-  mRefillPeriod = std::max(1, static_cast<int>(std::ceil(2.0 * gRates.samplesPerBeat * mRefillRatio)));
+  mRefillPeriod = std::max(1, static_cast<int>(std::ceil(2.0 * mRates.samplesPerBeat * mRefillRatio)));
 }
 
 void EngineCore::setCommonMode(bool on, int offset)
@@ -486,7 +493,7 @@ void EngineCore::setGlobalAutoFreq()
   if (v.note >= 0 && v.grainMode == Voice::kNoteMode)
     hz = FoldAgcFrequency(v.glideTarget * v.baseLenRatio * v.bendFactor, true, 50.0, 500.0);
   else if (v.note >= 0 && v.grainMode == Voice::kBeatMode)
-    hz = FoldAgcFrequency(mPitch.keyMeter[PitchClass(v.note)] * v.baseLenRatio * gRates.tempo / 60.0, false, 4.0,
+    hz = FoldAgcFrequency(mPitch.keyMeter[PitchClass(v.note)] * v.baseLenRatio * mRates.tempo / 60.0, false, 4.0,
                           500.0);
   mGlobalAgc.setFrequency(hz);
 }
@@ -568,7 +575,22 @@ void EngineCore::setAgcPerVoice(bool perVoice)
 
 void EngineCore::resetVoiceStates()
 {
-  for (Voice& v : mVoices) v.resetEnvelopes();
+  for (Voice& v : mVoices) v.clearStates();
+  mGlobalDc.clear();
+  mGlobalAgc.reset();
+}
+
+void EngineCore::healNonFinite()
+{
+  if (!IsFinite(mGlobalDc.xPrev) || !IsFinite(mGlobalDc.yPrev)) mGlobalDc.clear();
+  if (!mGlobalAgc.finite()) mGlobalAgc.reset();
+}
+
+bool EngineCore::setTempo(double bpm)
+{
+  if (!mRates.SetTempo(bpm)) return false;
+  updateRefillPeriod();
+  return true;
 }
 
 void EngineCore::updateRates()

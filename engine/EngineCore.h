@@ -54,6 +54,12 @@ public:
   void renderRun(int s0, int n, double* left, double* right);
   long blockCounter() const { return mBlockCounter; }
 
+  const EngineRates& rates() const { return mRates; }
+  RandomSource& random() { return mRandom; }
+  void setSampleRate(double sr) { mRates.SetSampleRate(sr); }
+  // True when the host's tempo is new (the refill period follows it).
+  bool setTempo(double bpm);
+
   Voice& voice(int i) { return mVoices[i]; }
   const Voice& voice(int i) const { return mVoices[i]; }
   Buffer& buffer(int i) { return mBuffers[i]; }
@@ -124,7 +130,8 @@ public:
   double mix() const { return mMixAmount; }
   double amp() const { return mAmpGain; }
 
-  // After a sample-rate change or when processing stops.
+  // After a sample-rate change or when processing stops: every voice's and
+  // the master's filters, DC blockers and gain controls start from rest.
   void resetVoiceStates();
   void updateRates();
 
@@ -169,6 +176,7 @@ private:
   int runVoice(Voice& v, int m, bool ahead, Source& source, Chain& chain, Store& store);
   bool stepEnvelope(Voice& v, StereoPair x, FrameSums& sum, bool isTop, bool update);
   void endVoice(Voice& voice);
+  void healNonFinite();
   void voiceDeactivated(int v);
   void tempoRefill(int s);
   void handInput(double** inputs, int frames);
@@ -179,6 +187,8 @@ private:
   template <typename F>
   void forSelectedVoices(F&& f);
 
+  EngineRates mRates;
+  RandomSource mRandom;
   Tuning mTuning;
   PitchBlock mPitch;
   Buffer mBuffers[kNumVoices];
@@ -220,7 +230,7 @@ inline bool EngineCore::stepEnvelope(Voice& v, StereoPair x, FrameSums& sum, boo
                                                             bool update)
 {
   Envelope& env = v.ampEnv;
-  env.step(gRates.sampleRate);
+  env.step(mRates.sampleRate);
   v.envLevel = env.level;
   ++v.blockPos;
   sum.update = sum.update || update;

@@ -2,16 +2,11 @@
 
 #include <numbers>
 
-namespace {
-EngineRates MakeInitialRates()
+const EngineRates& EngineRates::Default()
 {
-  EngineRates rates;
-  rates.SetSampleRate(48000.0);
+  static const EngineRates rates;
   return rates;
 }
-}  // namespace
-
-EngineRates gRates = MakeInitialRates();
 
 void EngineRates::SetSampleRate(double sr)
 {

@@ -1,6 +1,7 @@
 #pragma once
-// Sample-rate and tempo values shared by every instance in the process: the
-// last instance to reset or to see a new tempo sets them for all.
+// Sample-rate and tempo values of one instance, shared by its voices and
+// stages: each instance keeps its own, so instances at different rates or
+// tempos in one host never disturb each other.
 struct EngineRates
 {
   double sampleRate = 48000.0;
@@ -13,10 +14,13 @@ struct EngineRates
   double beatsPerSecond = 2.0;
   double samplesPerBeat = 24000.0;
 
+  EngineRates() { SetSampleRate(48000.0); }
   void SetSampleRate(double sr);
   // Stores a new host tempo; false (and nothing changes) when it is not
   // positive or equals the last one.
   bool SetTempo(double bpm);
-};
 
-extern EngineRates gRates;
+  // 48 kHz at 120 beats a minute, for stages made outside an instance
+  // (their owner points them at its own rates); never written.
+  static const EngineRates& Default();
+};

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/EngineRates.h"
 
 namespace {
 // The integrated log2 gain is held within +-40 (about +-240 dB), so a run of
@@ -14,7 +13,7 @@ constexpr double kLogGainLimit = 40.0;
 void GainControl::setFrequency(double hz)
 {
   frequency = hz;
-  const double e = std::exp(-gRates.twoPiOverSr * hz);
+  const double e = std::exp(-rates->twoPiOverSr * hz);
   b0 = 1.0 - e;
   a1 = -e;
 }
@@ -50,7 +49,7 @@ void GainControl::process(double* left, double* right, bool update)
 
 void DcBlocker::updatePole()
 {
-  pole = 1.0 - gRates.twoPiOverSr * kCutoff;
+  pole = 1.0 - rates->twoPiOverSr * kCutoff;
 }
 
 double FoldAgcFrequency(double hz, bool halveFirst, double lo, double hi)

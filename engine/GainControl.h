@@ -1,4 +1,5 @@
 #pragma once
+#include "engine/EngineRates.h"
 #include "engine/StereoPair.h"
 
 // Automatic gain control, measured at grain boundaries in the log domain,
@@ -14,10 +15,16 @@ struct GainControl
   double a1 = 0.0;
   double smoothedPower = 0.0;
   double frequency = 50.0;
+  const EngineRates* rates = &EngineRates::Default();
 
   GainControl() { setFrequency(50.0); }
   void setFrequency(double hz);
   void reset();
+  bool finite() const
+  {
+    return __builtin_isfinite(gain) && __builtin_isfinite(logGain) && __builtin_isfinite(peakPower) &&
+           __builtin_isfinite(smoothedPower);
+  }
   void process(double* left, double* right, bool update);
 };
 
@@ -26,6 +33,7 @@ struct DcBlocker
   static constexpr double kCutoff = 10.0;
   double pole = 0.0;
   StereoPair xPrev = {}, yPrev = {};  // previous input and output, left and right
+  const EngineRates* rates = &EngineRates::Default();
 
   DcBlocker() { updatePole(); }
   void updatePole();

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <numbers>
 
-#include "engine/EngineRates.h"
-#include "engine/Random.h"
 #include "engine/Voice.h"
 
 namespace {
@@ -98,14 +96,14 @@ void Voice::resetGrains(bool hard)
 double Voice::externalError() const
 {
   if (errorExt == 0.0) return 0.0;
-  const int r = vrandom::Next() % 201 - 100;
+  const int r = random->next() % 201 - 100;
   const double scale = grainMode == kNoteMode ? notePeriod * 0.01 : 5.0;
   return r * errorExt * 0.125 * scale;
 }
 
 double Voice::drawInternalError() const
 {
-  double e = vrandom::Next() / 1092.2333333333333 - 15.0;
+  double e = random->next() / 1092.2333333333333 - 15.0;
   if (grainMode == kNoteMode) e *= 0.5;
   return e * errorInt;
 }
@@ -114,9 +112,9 @@ char Voice::drawGap() const
 {
   const int p = gapProbability;
   if (p == 0) return 'n';
-  const int a = vrandom::Next() % 101;
+  const int a = random->next() % 101;
   if (!gapStereo) return a >= p ? 'n' : 'b';
-  const int b = vrandom::Next() % 101;
+  const int b = random->next() % 101;
   if (a >= p) return b < p ? 'r' : 'n';
   return b >= p ? 'l' : 'b';
 }
@@ -248,8 +246,8 @@ double Voice::gapSample(int channel) const
 {
   if (!gapFill || !input[channel] || blockFrames <= 0) return 0.0;
   const double g = errorInt * 0.02;
-  const int at = static_cast<int>(blockPos * (1.0 - g) + (vrandom::Next() % blockFrames) * g);
-  return input[channel][std::clamp(at, 0, blockFrames - 1)];
+  const int at = static_cast<int>(blockPos * (1.0 - g) + (random->next() % blockFrames) * g);
+  return FiniteSample(input[channel][std::clamp(at, 0, blockFrames - 1)]);
 }
 
 [[gnu::always_inline]] inline void Voice::readGrainSample(int slot, double* left, double* right) const

@@ -4,7 +4,7 @@
 
 MidiDispatcher::MidiDispatcher(int mapCapacity)
 {
-  mQueue.reserve(kQueueStep);
+  mQueue.reserve(kMinQueue);
   // Learning appends on the audio thread; with room for every parameter in
   // every list those appends never allocate.
   for (auto& list : mMap) list.reserve(static_cast<size_t>(mapCapacity));
@@ -17,33 +17,74 @@ static bool IsNoteOff(int type, int velocity)
   return type == IMidiMsg::kNoteOff || (type == IMidiMsg::kNoteOn && velocity == 0);
 }
 
+static bool IsNoteOff(const MidiDispatcher::QueuedEvent& e) { return IsNoteOff(e.status >> 4, e.data2); }
+
 void MidiDispatcher::Intake(const IMidiMsg& msg)
 {
   const int type = msg.StatusMsg();
   if (type < IMidiMsg::kNoteOff || type == IMidiMsg::kSystem) return;
   if (type == IMidiMsg::kProgramChange || type == IMidiMsg::kChannelAftertouch) return;
+  bool& off = mNoteIsOff[FoldNote(msg.mData1)];
   if (IsNoteOff(type, msg.mData2))
   {
-    bool& off = mNoteIsOff[FoldNote(msg.mData1)];
-    if (off) return;
+    if (off || !Enqueue(msg)) return;
     off = true;
   }
   else if (type == IMidiMsg::kNoteOn)
   {
-    if (mNoteOnCount >= mNoteOnLimit) return;
+    if (mNoteOnCount >= mNoteOnLimit || !Enqueue(msg)) return;
     ++mNoteOnCount;
-    mNoteIsOff[FoldNote(msg.mData1)] = false;
+    off = false;
   }
-  Enqueue(msg);
+  else
+    Enqueue(msg);
 }
 
-void MidiDispatcher::Enqueue(const IMidiMsg& msg)
+// A full queue takes a note-off in place of the latest other event, so a
+// flood of controllers or notes never leaves a note hanging; anything else
+// arriving at a full queue is dropped. Never allocates.
+bool MidiDispatcher::Enqueue(const IMidiMsg& msg)
 {
-  if (mQueue.size() == mQueue.capacity()) mQueue.reserve(mQueue.capacity() + kQueueStep);
-  const QueuedEvent event{msg.mOffset, msg.mStatus, msg.mData1, msg.mData2};
+  const QueuedEvent event{msg.mOffset > mFarAhead ? kFarOffset : msg.mOffset, msg.mStatus, msg.mData1, msg.mData2};
+  if (mQueue.size() == mQueue.capacity() && !(IsNoteOff(event) && MakeRoomForNoteOff())) return false;
   auto at = std::upper_bound(mQueue.begin() + mReadIndex, mQueue.end(), event.offset,
                              [](int offset, const QueuedEvent& e) { return offset < e.offset; });
   mQueue.insert(at, event);
+  return true;
+}
+
+bool MidiDispatcher::MakeRoomForNoteOff()
+{
+  for (size_t i = mQueue.size(); i-- > static_cast<size_t>(mReadIndex);)
+    if (!IsNoteOff(mQueue[i]))
+    {
+      mQueue.erase(mQueue.begin() + static_cast<long>(i));
+      return true;
+    }
+  return false;
+}
+
+// Far-off events take the block's last frame, after the events due by then.
+void MidiDispatcher::StartBlock(int frames)
+{
+  mNoteOnCount = 0;
+  auto farOff = std::lower_bound(mQueue.begin() + mReadIndex, mQueue.end(), kFarOffset,
+                                 [](const QueuedEvent& e, int offset) { return e.offset < offset; });
+  if (farOff == mQueue.end()) return;
+  const int last = std::max(0, frames - 1);
+  for (auto e = farOff; e != mQueue.end(); ++e) e->offset = last;
+  auto at = std::upper_bound(mQueue.begin() + mReadIndex, farOff, last,
+                             [](int offset, const QueuedEvent& e) { return offset < e.offset; });
+  std::rotate(at, farOff, mQueue.end());
+}
+
+void MidiDispatcher::Suspend()
+{
+  for (size_t i = static_cast<size_t>(mReadIndex); i < mQueue.size(); ++i)
+    if (IsNoteOff(mQueue[i])) Dispatch(mQueue[i]);
+  mQueue.clear();
+  mReadIndex = 0;
+  mSampleCounter = 0;
 }
 
 void MidiDispatcher::Tick()
@@ -114,7 +155,7 @@ void MidiDispatcher::SizeQueue(int blockSize)
 {
   RemoveDispatched();
   auto roundUp = [](int n) { return (std::max(n, 0) + kSizingStep - 1) / kSizingStep * kSizingStep; };
-  const int capacity = std::max(roundUp(blockSize), roundUp(static_cast<int>(mQueue.size())));
+  const int capacity = std::max({kMinQueue, roundUp(blockSize), roundUp(static_cast<int>(mQueue.size()))});
   if (capacity == static_cast<int>(mQueue.capacity())) return;
   std::vector<QueuedEvent> resized;
   resized.reserve(static_cast<size_t>(capacity));

@@ -13,7 +13,9 @@ class MidiDispatcher
 {
 public:
   static constexpr int kNumControllers = 128;
-  static constexpr int kQueueStep = 1024;
+  // The queue never grows while audio runs: it holds at least this many
+  // events, or a block's worth when blocks are longer.
+  static constexpr int kMinQueue = 4096;
   static constexpr int kSizingStep = 512;
 
   enum EPedal { kSustain = 0, kSostenuto = 1, kPortamento = 2, kLegato = 3 };
@@ -30,9 +32,16 @@ public:
 
   void Intake(const IMidiMsg& msg);
   void Tick();
+  // Events more than this far ahead (a second) are due at the end of the
+  // block they come before, so a host's wild offset cannot hang a note.
+  void SetFarAhead(int frames) { mFarAhead = frames; }
+  void StartBlock(int frames);
   void EndBlock(int frames);
+  // Off the audio thread, at reset: room for a block's events, never less
+  // than kMinQueue.
   void SizeQueue(int blockSize);
-  void StartBlock() { mNoteOnCount = 0; }
+  // Processing stops: queued note-offs are honoured, everything else goes.
+  void Suspend();
 
   void SetNoteOnLimit(int limit) { mNoteOnLimit = limit; }
   int NoteOnLimit() const { return mNoteOnLimit; }
@@ -68,7 +77,8 @@ public:
   Event<int, int> LearnedCC;
 
 private:
-  void Enqueue(const IMidiMsg& msg);
+  bool Enqueue(const IMidiMsg& msg);
+  bool MakeRoomForNoteOff();
   void Dispatch(const QueuedEvent& event);
   void ControlChange(int controller, int value);
   void RemoveDispatched();
@@ -83,4 +93,6 @@ private:
   bool mNoteIsOff[128];
   int mPedalThreshold = 64;
   bool mLearnArmed = false;
+  int mFarAhead = 48000;
+  static constexpr int kFarOffset = 0x7FFFFFFE;  // due at the end of the next block
 };

@@ -3,12 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/EngineRates.h"
-#include "engine/Random.h"
 
-MonoShiver::MonoShiver(Voice* voiceRecords, VoiceSetter setter)
+MonoShiver::MonoShiver(Voice* voiceRecords, VoiceSetter setter, const EngineRates* engineRates,
+                       RandomSource* randomSource)
   : voices(voiceRecords), downDepth(std::pow(2.0, -2.0 / 12.0) - 1.0), upDepth(std::pow(2.0, 2.0 / 12.0) - 1.0),
-    frequency(gRates.sampleRate / 6000.0), voiceSetter(setter)
+    frequency(engineRates->sampleRate / 6000.0), voiceSetter(setter), rates(engineRates),
+    random(randomSource)
 {
   std::fill(std::begin(period), std::end(period), 6000);
   std::fill(std::begin(inversePeriod), std::end(inversePeriod), 1.0 / 6000.0);
@@ -50,11 +50,11 @@ void MonoShiver::advance(int i)
   {
     counter[i] = 0;
     const int half = static_cast<int>(basePeriod * 0.5);
-    period[i] = std::max(1, basePeriod + vrandom::Next() % (2 * half + 1) - half);
+    period[i] = std::max(1, basePeriod + random->next() % (2 * half + 1) - half);
     inversePeriod[i] = 1.0 / period[i];
     previousRaw[i] = raw[i];
     segmentStart[i] = scaledTarget[i];
-    raw[i] = vrandom::Next() * randomScale - 1.0;
+    raw[i] = random->next() * randomScale - 1.0;
     scaledTarget[i] = scaled(raw[i]);
     slope[i] = (scaledTarget[i] - offset[i]) * inversePeriod[i];
   }
@@ -148,9 +148,9 @@ void MonoShiver::setAmount(double v)
 
 void MonoShiver::setFrequency(double hz)
 {
-  const double scale = gRates.sampleRate / (basePeriod * hz);
-  const double slopeScale = basePeriod * hz / gRates.sampleRate;
-  basePeriod = std::max(1, static_cast<int>(gRates.sampleRate / hz));
+  const double scale = rates->sampleRate / (basePeriod * hz);
+  const double slopeScale = basePeriod * hz / rates->sampleRate;
+  basePeriod = std::max(1, static_cast<int>(rates->sampleRate / hz));
   frequency = hz;
   const int slots = mode == SYNC_ALL ? 1 : kSlots;
   for (int i = 0; i < slots; ++i)

@@ -2,6 +2,7 @@
 // The wobble generator: a random drift of each voice's pitch factor around
 // 1, in segments of about 1 / "wobble freq" seconds, up to two semitones
 // each way at full amount. Slot i drives voice i, or slot 0 drives all.
+#include "engine/Random.h"
 #include "engine/Voice.h"
 
 class MonoShiver final
@@ -11,7 +12,7 @@ public:
   static constexpr int kSlots = 32;
   using VoiceSetter = void (*)(Voice& voice, double factor);
 
-  MonoShiver(Voice* voices, VoiceSetter setter);
+  MonoShiver(Voice* voices, VoiceSetter setter, const EngineRates* rates, RandomSource* random);
   ~MonoShiver() = default;
 
   virtual void clampFactor(double& value) const;
@@ -45,6 +46,8 @@ public:
   double offset[kSlots] = {};
   double output[kSlots];
   VoiceSetter voiceSetter;
+  const EngineRates* rates;
+  RandomSource* random;
 
 private:
   void advance(int slot);

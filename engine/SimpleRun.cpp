@@ -5,7 +5,6 @@
 #include <type_traits>
 
 #include "engine/EngineCore.h"
-#include "engine/EngineRates.h"
 #include "engine/StereoPair.h"
 
 namespace {

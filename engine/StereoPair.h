@@ -15,3 +15,8 @@ inline StereoPair Abs(StereoPair x)
   return reinterpret_cast<StereoPair>(reinterpret_cast<StereoMask>(x) & StereoMask{INT64_MAX, INT64_MAX});
 }
 inline double MaxLane(StereoPair x) { return x[0] > x[1] ? x[0] : x[1]; }
+inline bool IsFinite(StereoPair x) { return __builtin_isfinite(x[0]) && __builtin_isfinite(x[1]); }
+
+// A host sample as the engine may keep it: a NaN or an infinity becomes
+// silence, so it can never reach a buffer or a recurrent state.
+inline double FiniteSample(double x) { return __builtin_isfinite(x) ? x : 0.0; }

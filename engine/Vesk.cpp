@@ -6,8 +6,6 @@
 
 #include "editor/framework/IGraphics.h"
 #include "editor/layout/VeskEditor.h"
-#include "engine/EngineRates.h"
-#include "engine/Random.h"
 #include "platform/VeskVendor.h"
 
 #if defined(__SSE__) || defined(_M_X64)
@@ -93,7 +91,7 @@ Vesk::~Vesk() = default;
 
 void Vesk::updateTempo()
 {
-  if (gRates.SetTempo(GetTempo())) mCore.updateRefillPeriod();
+  mCore.setTempo(GetTempo());
 }
 
 void Vesk::updateTempoTracking()
@@ -106,18 +104,25 @@ void Vesk::Reset()
   IMutexLock lock(mMutex);
   updateTempo();
   mCore.resetVoiceStates();
-  gRates.SetSampleRate(GetSampleRate());
+  mCore.setSampleRate(GetSampleRate());
   mCore.setBufferSeconds(GetParam(kBufferSeconds)->Value());
   mCore.updateRates();
   syncViewLength();
   mDispatcher.SizeQueue(GetBlockSize());
+  mDispatcher.SetFarAhead(static_cast<int>(std::min(mCore.rates().sampleRate, 1e9)));
+}
+
+void Vesk::OnActivate(bool active)
+{
+  IMutexLock lock(mMutex);
+  if (!active) mDispatcher.Suspend();
 }
 
 void Vesk::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames)
 {
   DenormalGuard denormals;
   mRampLength = std::min(nFrames, kMaxRampLength);
-  mDispatcher.StartBlock();
+  mDispatcher.StartBlock(nFrames);
   if (mTempoWanted) updateTempo();
   mCore.startBlock(inputs, nFrames);
   for (int s = 0; s < nFrames;)
@@ -145,7 +150,7 @@ void Vesk::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames
 intptr_t Vesk::VendorSpecific(int32_t index, intptr_t value, void*, float)
 {
   if (index != vesk_vendor::kSeedRandom) return 0;
-  vrandom::Seed(static_cast<uint32_t>(value));
+  mCore.random().seed(static_cast<uint32_t>(value));
   return 1;
 }
 
@@ -258,7 +263,7 @@ static double LimitPlayRate(double rate)
 void Vesk::applySmoothed(int idx)
 {
   const double v = mAppliedValue[idx];
-  const double sr = gRates.sampleRate;
+  const double sr = mCore.rates().sampleRate;
   switch (idx)
   {
     case kPlayRate: forEachVoice([r = LimitPlayRate(v)](Voice& voice) { voice.setPlayRate(r); }); break;
@@ -299,7 +304,7 @@ void Vesk::applyImmediate(int idx, double v)
   const bool on = v != 0.0;
   const int n = static_cast<int>(v);
   const int offset = mCurrentSample;
-  const double sr = gRates.sampleRate;
+  const double sr = mCore.rates().sampleRate;
   VoiceTables& tables = mCore.tables();
   if (idx >= kBeatNumC && idx < kExtrudeInput)
   {
@@ -472,7 +477,7 @@ double Vesk::valueForVoice(int idx, int voiceIdx) const
     case kPreservePos: return v.preservePos;
     case kReturnPlayhead: return v.returnPlayhead;
     case kWrapMirror: return v.mirror;
-    case kPlayheadGlide: return v.phGlideSamples * gRates.invSampleRate;
+    case kPlayheadGlide: return v.phGlideSamples * mCore.rates().invSampleRate;
     case kOverlap: return v.overlap;
     case kWindowType: return v.windowType;
     case kGapProb: return v.gapProbability;

@@ -12,6 +12,7 @@
 #include "frame/IPlugVST.h"
 
 class VeskEditor;
+struct StateImage;
 
 class Vesk final : public IPlugVST
 {
@@ -29,15 +30,15 @@ public:
   static void operator delete(void* p);
 
   void Reset() override;
+  void OnActivate(bool active) override;
   void OnParamChange(int paramIdx) override;
   void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override;
   void ProcessMidiMsg(IMidiMsg* msg) override;
   bool SerializeState(ByteChunk* chunk) override;
   intptr_t VendorSpecific(int32_t index, intptr_t value, void* ptr, float opt) override;
+  // Applies a state only when all of it reads; -1, with nothing changed, when not.
   int UnserializeState(ByteChunk* chunk, int startPos) override;
-
-  // Reads count parameter values at pos and applies all of them at once.
-  int UnserializeParams(ByteChunk* chunk, int pos, int count);
+  int StateEnd(ByteChunk* chunk, int startPos) override;
 
   // The value a voice holds for a per-voice parameter; 0 for the others.
   double valueForVoice(int paramIdx, int voice) const;
@@ -109,14 +110,12 @@ private:
 
   void noteOn(int note, double velocity, int offset);
 
-  // Serialised pieces of the state, in chunk order.
-  int readSelections(ByteChunk* chunk, int pos);
-  int readMidiMap(ByteChunk* chunk, int pos);
-  int readOptions(ByteChunk* chunk, int pos);
-  int readKeyFlags(ByteChunk* chunk, int pos);
-  int readLabels(ByteChunk* chunk, int pos);
-  int readFileBlock(ByteChunk* chunk, int pos);
-  int readPerBufferBlock(ByteChunk* chunk, int pos);
+  // A state read whole, applied in chunk order.
+  void applyParams(const StateImage& image);
+  void applySelections(const StateImage& image);
+  void applyMidiMap(const StateImage& image);
+  void applyOptions(const StateImage& image);
+  void applyKeyFlags(const StateImage& image);
 
   int mCurrentSample = 0;
   MidiDispatcher mDispatcher;

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "engine/Vesk.h"
 
@@ -60,165 +63,238 @@ bool Vesk::SerializeState(ByteChunk* chunk)
   return ok && chunk->Size() > 0;
 }
 
-int Vesk::UnserializeState(ByteChunk* chunk, int startPos)
-{
-  IMutexLock lock(mMutex);
-  int32_t version = 0, count = 0;
-  int pos = chunk->Get(&version, startPos);
-  pos = chunk->Get(&count, pos);
-  mParamsLoaded = 0;
-  // The view follows once the whole state is in (it would push stale selections).
-  mRestoring = true;
-  pos = UnserializeParams(chunk, pos, count);
-  mParamsLoaded = 1;
-  pos = readSelections(chunk, pos);
-  pos = readMidiMap(chunk, pos);
-  pos = readOptions(chunk, pos);
-  pos = readKeyFlags(chunk, pos);
-  pos = readLabels(chunk, pos);
-  pos = readFileBlock(chunk, pos);
-  pos = readPerBufferBlock(chunk, pos);
-  mRestoring = false;
-  syncEditorFromState();
-  return pos;
-}
+// ---- Reading ---------------------------------------------------------------------
+// A chunk is read whole into an image first and applied only when every
+// piece of it read; a chunk that is cut short or damaged is refused with
+// nothing changed.
 
-int Vesk::UnserializeParams(ByteChunk* chunk, int pos, int count)
+struct StateImage
 {
-  IMutexLock lock(mMutex);
+  int paramCount = 0;  // values kept: the first kNumParams of those stored
+  double params[kNumParams] = {};
+  int selectionCount = 0;  // pairs kept: those of the first kNumVoices buffers
+  double selStart[kNumVoices] = {}, selEnd[kNumVoices] = {};
+  std::vector<int> map[MidiDispatcher::kNumControllers];
+  bool dropOnMouseUp = false, showLabels = false;
+  int keyWidth = 0;  // flags kept per key
+  uint8_t keyFlags[kNumKeys][kNumVoices] = {};
+  int labelCount = 0;
+  std::string labels[kNumVoices];
+};
+
+namespace {
+
+int ReadParams(const ByteChunk& chunk, int pos, StateImage* image)
+{
+  int32_t version = 0, count = 0;
+  pos = chunk.Get(&version, pos);  // written, never read
+  pos = chunk.Get(&count, pos);
+  if (pos >= 0 && count > (chunk.Size() - pos) / 8) return -1;
   for (int i = 0; i < count && pos >= 0; ++i)
   {
     double v = 0.0;
-    pos = chunk->Get(&v, pos);
-    if (pos < 0) v = 0.0;
-    // The "use for" keys come from the key flags further on.
-    const bool fromKeyFlags = i >= kUseForC && i < kUseForC + kNumKeys;
-    if (i < kNumParams && !fromKeyFlags) GetParam(i)->Set(v);
+    pos = chunk.Get(&v, pos);
+    if (i < kNumParams) image->params[i] = v;
   }
-  OnParamReset();
+  image->paramCount = std::clamp<int32_t>(count, 0, kNumParams);
   return pos;
 }
 
-int Vesk::readSelections(ByteChunk* chunk, int pos)
+int ReadSelections(const ByteChunk& chunk, int pos, StateImage* image)
 {
   int32_t count = 0;
-  pos = chunk->Get(&count, pos);
+  pos = chunk.Get(&count, pos);
+  if (pos >= 0 && count > (chunk.Size() - pos) / 16) return -1;
   for (int b = 0; b < count && pos >= 0; ++b)
   {
     double start = 0.0, end = 0.0;
-    pos = chunk->Get(&start, pos);
-    pos = chunk->Get(&end, pos);
-    // A pair cut short is left out rather than stored as an empty selection.
-    if (pos < 0 || b >= kNumVoices) continue;
+    pos = chunk.Get(&start, pos);
+    pos = chunk.Get(&end, pos);
+    if (b >= kNumVoices) continue;
     // Fractions outside 0..1 (or not numbers) would put the selection
     // outside the buffer: they are brought back to its edges.
-    mCore.tabs().selStartFraction[b] = start >= 0.0 ? std::min(start, 1.0) : 0.0;
-    mCore.tabs().selEndFraction[b] = end <= 1.0 ? std::max(end, 0.0) : 1.0;
+    image->selStart[b] = start >= 0.0 ? std::min(start, 1.0) : 0.0;
+    image->selEnd[b] = end <= 1.0 ? std::max(end, 0.0) : 1.0;
+    image->selectionCount = b + 1;
   }
-  mCore.recomputeSelections();
   return pos;
 }
 
-int Vesk::readMidiMap(ByteChunk* chunk, int pos)
+int ReadMidiMap(const ByteChunk& chunk, int pos, StateImage* image)
+{
+  for (int c = 0; c < MidiDispatcher::kNumControllers && pos >= 0; ++c)
+  {
+    int32_t n = 0;
+    pos = chunk.Get(&n, pos);
+    if (pos >= 0 && n > (chunk.Size() - pos) / 4) return -1;
+    for (int j = 0; j < n && pos >= 0; ++j)
+    {
+      int32_t paramIdx = -1;
+      pos = chunk.Get(&paramIdx, pos);
+      if (paramIdx >= 0 && paramIdx < kNumParams) image->map[c].push_back(paramIdx);
+    }
+  }
+  return pos;
+}
+
+int ReadOptions(const ByteChunk& chunk, int pos, StateImage* image)
+{
+  int32_t count = 0;
+  double dropOnMouseUp = 0.0, showLabels = 0.0;
+  pos = chunk.Get(&count, pos);
+  pos = chunk.Get(&dropOnMouseUp, pos);
+  pos = chunk.Get(&showLabels, pos);
+  const double whole = std::trunc(dropOnMouseUp);
+  image->dropOnMouseUp = whole != 0.0 && !std::isnan(whole);
+  image->showLabels = showLabels != 0.0;
+  return Skip(chunk, pos, static_cast<int64_t>(count) - kOptionCount, sizeof(double));
+}
+
+int ReadKeyFlags(const ByteChunk& chunk, int pos, StateImage* image)
+{
+  int32_t width = 0;
+  pos = chunk.Get(&width, pos);
+  image->keyWidth = std::clamp<int32_t>(width, 0, kNumVoices);
+  for (int k = 0; k < kNumKeys && pos >= 0; ++k)
+  {
+    for (int b = 0; b < image->keyWidth; ++b) pos = chunk.Get(&image->keyFlags[k][b], pos);
+    if (width > kNumVoices) pos = Skip(chunk, pos, width - kNumVoices, 1);
+  }
+  return pos;
+}
+
+// An empty entry repeats the text before it.
+int ReadLabels(const ByteChunk& chunk, int pos, StateImage* image)
+{
+  int32_t count = 0;
+  pos = chunk.Get(&count, pos);
+  std::string last;
+  for (int b = 0; b < count && pos >= 0; ++b)
+  {
+    std::string text;
+    pos = chunk.GetStr(&text, pos);
+    if (!text.empty()) last = text;
+    if (b < kNumVoices) image->labels[b] = last;
+  }
+  image->labelCount = std::clamp<int32_t>(count, 0, kNumVoices);
+  return pos;
+}
+
+// The file block is only stepped over.
+int ReadFileBlock(const ByteChunk& chunk, int pos)
+{
+  int8_t flag = -1;
+  pos = chunk.Get(&flag, pos);
+  if (pos >= 0 && flag == 0) return pos;
+  int32_t length = 0;
+  pos = chunk.Get(&length, pos);
+  return Skip(chunk, pos, length, 1);
+}
+
+// So are the per-buffer values.
+int ReadPerBufferBlock(const ByteChunk& chunk, int pos)
+{
+  int8_t flag = -1;
+  pos = chunk.Get(&flag, pos);
+  if (pos >= 0 && flag == 0) return pos;
+  int32_t buffers = 0, values = 0;
+  pos = chunk.Get(&buffers, pos);
+  pos = chunk.Get(&values, pos);
+  if (buffers <= 0) return pos;
+  return Skip(chunk, pos, static_cast<int64_t>(buffers) * std::max(values, 0), sizeof(double));
+}
+
+// The position after the state at pos, or -1 when it does not read whole.
+int ReadStateImage(const ByteChunk& chunk, int pos, StateImage* image)
+{
+  pos = ReadParams(chunk, pos, image);
+  pos = ReadSelections(chunk, pos, image);
+  pos = ReadMidiMap(chunk, pos, image);
+  pos = ReadOptions(chunk, pos, image);
+  pos = ReadKeyFlags(chunk, pos, image);
+  pos = ReadLabels(chunk, pos, image);
+  pos = ReadFileBlock(chunk, pos);
+  return ReadPerBufferBlock(chunk, pos);
+}
+
+}  // namespace
+
+int Vesk::StateEnd(ByteChunk* chunk, int startPos)
+{
+  auto image = std::make_unique<StateImage>();
+  return ReadStateImage(*chunk, startPos, image.get());
+}
+
+int Vesk::UnserializeState(ByteChunk* chunk, int startPos)
+{
+  IMutexLock lock(mMutex);
+  auto image = std::make_unique<StateImage>();
+  const int end = ReadStateImage(*chunk, startPos, image.get());
+  if (end < 0) return -1;
+  mParamsLoaded = 0;
+  // The view follows once the whole state is in (it would push stale selections).
+  mRestoring = true;
+  applyParams(*image);
+  mParamsLoaded = 1;
+  applySelections(*image);
+  applyMidiMap(*image);
+  applyOptions(*image);
+  applyKeyFlags(*image);
+  for (int b = 0; b < image->labelCount; ++b) mCore.buffer(b).label = image->labels[b];
+  mRestoring = false;
+  syncEditorFromState();
+  return end;
+}
+
+// Every value is applied at once; the "use for" keys come from the key
+// flags further on.
+void Vesk::applyParams(const StateImage& image)
+{
+  for (int i = 0; i < image.paramCount; ++i)
+    if (i < kUseForC || i >= kUseForC + kNumKeys) GetParam(i)->Set(image.params[i]);
+  OnParamReset();
+}
+
+void Vesk::applySelections(const StateImage& image)
+{
+  for (int b = 0; b < image.selectionCount; ++b)
+  {
+    mCore.tabs().selStartFraction[b] = image.selStart[b];
+    mCore.tabs().selEndFraction[b] = image.selEnd[b];
+  }
+  mCore.recomputeSelections();
+}
+
+void Vesk::applyMidiMap(const StateImage& image)
 {
   for (int i = 0; i < kNumParams; ++i)
     if (!IsExcludedFromLearn(i)) mDispatcher.LearnAssigned(i, -1);
   mDispatcher.EraseMap();
-  for (int c = 0; c < MidiDispatcher::kNumControllers && pos >= 0; ++c)
-  {
-    int32_t n = 0;
-    pos = chunk->Get(&n, pos);
-    for (int j = 0; j < n && pos >= 0; ++j)
+  for (int c = 0; c < MidiDispatcher::kNumControllers; ++c)
+    for (int paramIdx : image.map[c])
     {
-      int32_t paramIdx = -1;
-      pos = chunk->Get(&paramIdx, pos);
       // A parameter is learned on one controller at most; repeats are dropped.
-      if (pos < 0 || paramIdx < 0 || paramIdx >= kNumParams || mDispatcher.ControllerOf(paramIdx) >= 0) continue;
+      if (mDispatcher.ControllerOf(paramIdx) >= 0) continue;
       mDispatcher.AppendToMap(c, paramIdx);
       mDispatcher.LearnAssigned(paramIdx, c);
     }
-  }
-  return pos;
 }
 
-int Vesk::readOptions(ByteChunk* chunk, int pos)
+void Vesk::applyOptions(const StateImage& image)
 {
-  int32_t count = 0;
-  double dropOnMouseUp = 0.0, showLabels = 0.0;
-  pos = chunk->Get(&count, pos);
-  pos = chunk->Get(&dropOnMouseUp, pos);
-  const double whole = std::trunc(dropOnMouseUp);
-  if (pos >= 0) mCore.tabs().dropOnMouseUp = whole != 0.0 && !std::isnan(whole);
-  pos = chunk->Get(&showLabels, pos);
-  if (pos >= 0) mShowLabels = showLabels != 0.0;
-  return Skip(*chunk, pos, static_cast<int64_t>(count) - kOptionCount, sizeof(double));
+  mCore.tabs().dropOnMouseUp = image.dropOnMouseUp;
+  mShowLabels = image.showLabels;
 }
 
-int Vesk::readKeyFlags(ByteChunk* chunk, int pos)
+// The "use for" parameters show the picked buffer's flags.
+void Vesk::applyKeyFlags(const StateImage& image)
 {
-  int32_t width = 0;
-  pos = chunk->Get(&width, pos);
-  uint8_t last = 1;
   for (int k = 0; k < kNumKeys; ++k)
-  {
-    for (int b = 0; b < std::min<int32_t>(width, kNumVoices); ++b)
-    {
-      uint8_t flag = last;
-      pos = chunk->Get(&flag, pos);
-      if (pos < 0) flag = last;
-      last = flag;
-      mCore.tables().useFor[k][b] = flag != 0;
-    }
-    if (width > kNumVoices) pos = Skip(*chunk, pos, width - kNumVoices, 1);
-  }
+    for (int b = 0; b < image.keyWidth; ++b) mCore.tables().useFor[k][b] = image.keyFlags[k][b] != 0;
   const int picked = mCore.tabs().pickedTab;
   for (int k = 0; k < kNumKeys; ++k)
   {
     GetParam(UseForParam(k))->Set(mCore.tables().isUsedFor(k, picked) ? 1.0 : 0.0);
     mTargetValue[UseForParam(k)] = mAppliedValue[UseForParam(k)] = GetParam(UseForParam(k))->Value();
   }
-  return pos;
-}
-
-int Vesk::readLabels(ByteChunk* chunk, int pos)
-{
-  int32_t count = 0;
-  pos = chunk->Get(&count, pos);
-  std::string last;
-  for (int b = 0; b < count && (pos >= 0 || b < kNumVoices); ++b)
-  {
-    std::string text;
-    pos = chunk->GetStr(&text, pos);
-    if (pos >= 0 && !text.empty()) last = text;
-    if (b < kNumVoices) mCore.buffer(b).label = last;
-  }
-  return pos;
-}
-
-int Vesk::readFileBlock(ByteChunk* chunk, int pos)
-{
-  int8_t flag = -1;
-  pos = chunk->Get(&flag, pos);
-  if (pos >= 0 && flag == 0) return pos;
-  int32_t length = 0;
-  pos = chunk->Get(&length, pos);
-  return Skip(*chunk, pos, length, 1);
-}
-
-int Vesk::readPerBufferBlock(ByteChunk* chunk, int pos)
-{
-  IMutexLock lock(mMutex);
-  int8_t flag = -1;
-  pos = chunk->Get(&flag, pos);
-  if (pos >= 0 && flag == 0) return pos;
-  int32_t buffers = 0, values = 0;
-  pos = chunk->Get(&buffers, pos);
-  pos = chunk->Get(&values, pos);
-  // The values are only stepped over: each buffer's record is made current
-  // in turn with the picked voice alone receiving settings, then restored.
-  const uint8_t savedPickedOnly = mPickedVoiceOnly;
-  mPickedVoiceOnly = 1;
-  if (buffers > 0) pos = Skip(*chunk, pos, static_cast<int64_t>(buffers) * std::max(values, 0), sizeof(double));
-  mPickedVoiceOnly = savedPickedOnly;
-  return pos;
 }

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "engine/EngineRates.h"
 
 namespace {
 
@@ -42,7 +41,7 @@ double Voice::spanReduceLong(const Window& w, double move)
 
 Voice::Voice()
 {
-  notePeriod = std::max(4, static_cast<int>(gRates.sampleRate / 220.0 + 0.5));
+  notePeriod = std::max(4, static_cast<int>(rates->sampleRate / 220.0 + 0.5));
   std::fill(std::begin(gapMark), std::end(gapMark), 'n');
   resetGrains(true);
 }
@@ -157,12 +156,12 @@ void Voice::setPhGlideSamples(int samples)
 
 int Voice::computeNotePeriod() const
 {
-  return ClampPeriod(std::trunc(gRates.sampleRate / (noteFreq * baseLenRatio * bendFactor) + 0.5));
+  return ClampPeriod(std::trunc(rates->sampleRate / (noteFreq * baseLenRatio * bendFactor) + 0.5));
 }
 
 int Voice::computeBeatPeriod() const
 {
-  return ClampPeriod(std::trunc(gRates.samplesPerBeat * pitch->keyMeter[PitchClass(note)] / baseLenRatio));
+  return ClampPeriod(std::trunc(rates->samplesPerBeat * pitch->keyMeter[PitchClass(note)] / baseLenRatio));
 }
 
 void Voice::updateAutoFreq()
@@ -172,7 +171,7 @@ void Voice::updateAutoFreq()
   if (note >= 0 && grainMode == kNoteMode)
     hz = FoldAgcFrequency(noteFreq * baseLenRatio * bendFactor, true, 50.0, 500.0);
   else if (note >= 0 && grainMode == kBeatMode)
-    hz = FoldAgcFrequency(pitch->keyMeter[PitchClass(note)] * baseLenRatio * bendFactor * gRates.tempo / 60.0,
+    hz = FoldAgcFrequency(pitch->keyMeter[PitchClass(note)] * baseLenRatio * bendFactor * rates->tempo / 60.0,
                           false, 4.0, 500.0);
   agc.setFrequency(hz);
 }
@@ -270,6 +269,11 @@ void Voice::setKeyMeterChanged()
   applyGrainLength(beatPeriod);
 }
 
+void Voice::setRates(const EngineRates* r)
+{
+  rates = filter.rates = dc.rates = agc.rates = r;
+}
+
 void Voice::setStage(int stage)
 {
   if (stage == Envelope::kRelease)
@@ -279,7 +283,7 @@ void Voice::setStage(int stage)
     const bool scaled = (releaseFromDecay || releaseFromSustain) && envLevel > 0.0;
     releaseScale = scaled ? 1.0 / envLevel : 1.0;
   }
-  ampEnv.enter(stage, gRates.sampleRate);
+  ampEnv.enter(stage, rates->sampleRate);
   if (stage == Envelope::kAttack || stage == Envelope::kRelease) filter.enterStage(stage);
 }
 
@@ -287,6 +291,21 @@ void Voice::resetEnvelopes()
 {
   ampEnv.reset();
   filter.resetState();
+}
+
+void Voice::clearStates()
+{
+  resetEnvelopes();
+  dc.clear();
+  agc.reset();
+}
+
+void Voice::healNonFinite()
+{
+  const FilterSection& s = filter.section;
+  if (!IsFinite(s.b0) || !IsFinite(s.b1) || !IsFinite(s.b2) || !IsFinite(s.b3)) filter.section.clear();
+  if (!IsFinite(dc.xPrev) || !IsFinite(dc.yPrev)) dc.clear();
+  if (!agc.finite()) agc.reset();
 }
 
 void Voice::setAgcAmount(double amount)

@@ -10,6 +10,7 @@
 #include "engine/Event.h"
 #include "engine/GainControl.h"
 #include "engine/Pitch.h"
+#include "engine/Random.h"
 #include "engine/StereoPair.h"
 #include "engine/VoiceFilter.h"
 
@@ -67,11 +68,15 @@ struct Voice
   enum EWindow { kLinear = 0, kParabolic = 1, kSine = 2 };
 
   Voice();
+  // Points the voice and its stages at its instance's rates.
+  void setRates(const EngineRates* r);
 
   // Identity and links.
   int id = 0;
   Buffer* buffer = nullptr;
   const PitchBlock* pitch = nullptr;
+  const EngineRates* rates = &EngineRates::Default();
+  RandomSource* random = nullptr;  // the instance's; draws need one
   Event<int> deactivationObservers;
   bool started = false;
   bool active = false;
@@ -263,6 +268,11 @@ struct Voice
   void setStage(int stage);
   void restartAttack() { setStage(Envelope::kAttack); }
   void resetEnvelopes();
+  // Envelopes, filter, DC blocker and gain control from rest.
+  void clearStates();
+  // A state made non-finite by an extreme host sample starts from rest, so
+  // a new note always sounds; finite states are left as they are.
+  void healNonFinite();
   void setAgcAmount(double amount);
   void setDcRemoval(bool on);
 

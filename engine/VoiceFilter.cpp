@@ -4,7 +4,6 @@
 #include <cmath>
 #include <numbers>
 
-#include "engine/EngineRates.h"
 
 void FilterSection::setCutoff(double c, double sampleRate)
 {
@@ -25,7 +24,7 @@ void FilterSection::setResonance(double resonance)
 VoiceFilter::VoiceFilter()
 {
   section.q = 0.0;
-  section.setCutoff(std::min(20000.0, gRates.topFilterFreq), gRates.sampleRate);
+  section.setCutoff(std::min(20000.0, rates->topFilterFreq), rates->sampleRate);
   section.clear();
 }
 
@@ -40,7 +39,7 @@ double VoiceFilter::targetCutoff() const
 
 void VoiceFilter::applyCutoff(double c)
 {
-  section.setCutoff(c, gRates.sampleRate);
+  section.setCutoff(c, rates->sampleRate);
 }
 
 void VoiceFilter::endGlide()
@@ -104,7 +103,7 @@ void VoiceFilter::resetState()
 
 void VoiceFilter::applyStored()
 {
-  for (int s = 1; s <= 4; ++s) env.setStageValue(s, stageTimes[s], gRates.sampleRate);
+  for (int s = 1; s <= 4; ++s) env.setStageValue(s, stageTimes[s], rates->sampleRate);
   cutoff = cutoffTarget = targetCutoff();
   applyCutoff(envelopeCutoff(cutoff));
   section.setResonance(resonance);
@@ -224,14 +223,14 @@ void VoiceFilter::setStageValue(int stage, double v, bool active)
   if (stage < 1 || stage > 4) return;
   stageTimes[stage] = v;
   if (live(active))
-    env.setStageValue(stage, v, gRates.sampleRate);
+    env.setStageValue(stage, v, rates->sampleRate);
   else
     dirty = true;
 }
 
 void VoiceFilter::enterStage(int stage)
 {
-  if (enabled) env.enter(stage, gRates.sampleRate);
+  if (enabled) env.enter(stage, rates->sampleRate);
 }
 
 void VoiceFilter::setEnabled(bool on, const Envelope& ampEnv)
@@ -252,11 +251,11 @@ void VoiceFilter::setEnabled(bool on, const Envelope& ampEnv)
     if (env.stage != Envelope::kRelease)
     {
       env.level = env.sustainLevel();
-      env.enter(Envelope::kRelease, gRates.sampleRate);
+      env.enter(Envelope::kRelease, rates->sampleRate);
     }
   }
   else if (ampEnv.stage != Envelope::kIdle)
   {
-    env.enter(Envelope::kSustain, gRates.sampleRate);
+    env.enter(Envelope::kSustain, rates->sampleRate);
   }
 }

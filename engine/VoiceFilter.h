@@ -131,6 +131,7 @@ public:
   double ratio = 1.0;
   double glideLength = 50.0;
   double lastEnvLevel = 0.0;
+  const EngineRates* rates = &EngineRates::Default();
 
 private:
   bool live(bool active) const { return active && enabled; }
@@ -155,7 +156,7 @@ inline StereoPair VoiceFilter::process(StereoPair x)
   double c = cutoff;
   if (envDepth != 0.0)
   {
-    env.step(gRates.sampleRate);
+    env.step(rates->sampleRate);
     lastEnvLevel = env.level;
     c = envelopeCutoff(cutoff);
   }
@@ -168,12 +169,12 @@ inline StereoPair VoiceFilter::process(StereoPair x)
 
 inline double VoiceFilter::clampCutoff(double c) const
 {
-  return std::clamp(c, kLowestCutoff, gRates.topFilterFreq);
+  return std::clamp(c, kLowestCutoff, rates->topFilterFreq);
 }
 
 inline double VoiceFilter::envelopeCutoff(double c) const
 {
   const double x = lastEnvLevel * envDepth;
-  const double top = gRates.topFilterFreq;
+  const double top = rates->topFilterFreq;
   return clampCutoff(x >= 0.0 ? c + x * (top - c) : c + x * (c - kLowestCutoff));
 }

@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "engine/EngineCore.h"
-#include "engine/EngineRates.h"
 
 void HeldNotes::append(int note, int velocity)
 {
@@ -280,8 +279,8 @@ void VoiceTables::setMode(int m)
 
 void VoiceTables::setGlideSeconds(double seconds)
 {
-  const int samples = std::max(1, static_cast<int>(gRates.sampleRate * seconds));
-  const double scale = static_cast<double>(glideSamples) / (gRates.sampleRate * seconds);
+  const int samples = std::max(1, static_cast<int>(mCore.rates().sampleRate * seconds));
+  const double scale = static_cast<double>(glideSamples) / (mCore.rates().sampleRate * seconds);
   for (int v = 0; v < kNumVoices; ++v)
   {
     voices[v].velocityStep *= scale;

@@ -282,8 +282,29 @@ bool IPlugBase::SerializePresets(ByteChunk* chunk)
   return chunk->Size() > 0;
 }
 
+int IPlugBase::StateEnd(ByteChunk* chunk, int startPos)
+{
+  const int bytes = NParams() * static_cast<int>(sizeof(double));
+  return startPos >= 0 && bytes <= chunk->Size() - startPos ? startPos + bytes : -1;
+}
+
+int IPlugBase::PresetsEnd(ByteChunk* chunk, int startPos)
+{
+  int pos = startPos;
+  for (size_t i = 0; i < mPresets.size() && pos >= 0; ++i)
+  {
+    std::string name;
+    uint8_t initialized = 0;
+    pos = chunk->GetStr(&name, pos);
+    pos = chunk->Get(&initialized, pos);
+    if (pos >= 0 && initialized) pos = StateEnd(chunk, pos);
+  }
+  return pos;
+}
+
 int IPlugBase::UnserializePresets(ByteChunk* chunk, int startPos)
 {
+  if (PresetsEnd(chunk, startPos) < 0) return -1;
   int pos = startPos;
   for (size_t i = 0; i < mPresets.size() && pos >= 0; ++i)
   {

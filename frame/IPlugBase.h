@@ -47,6 +47,9 @@ public:
   virtual bool MidiNoteName(int noteNumber, char* name);
   virtual bool SerializeState(ByteChunk* chunk) { return SerializeParams(chunk); }
   virtual int UnserializeState(ByteChunk* chunk, int startPos) { return UnserializeParams(chunk, startPos); }
+  // Where the state at startPos ends, without applying it; -1 when it does
+  // not read whole. A bank is applied only when every preset in it reads.
+  virtual int StateEnd(ByteChunk* chunk, int startPos);
   virtual bool CompareState(const unsigned char* incomingState, int startPos);
   virtual void OnWindowResize() {}
   virtual bool HostRequestingAboutBox() { return false; }
@@ -124,7 +127,9 @@ public:
   const char* GetPresetName(int idx) const;
   void ModifyCurrentPreset(const char* name = nullptr);
   bool SerializePresets(ByteChunk* chunk);
+  // Nothing changes unless every preset reads whole.
   int UnserializePresets(ByteChunk* chunk, int startPos);
+  int PresetsEnd(ByteChunk* chunk, int startPos);
 
   bool SerializeParams(ByteChunk* chunk);
   int UnserializeParams(ByteChunk* chunk, int startPos);

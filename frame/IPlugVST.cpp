@@ -492,13 +492,14 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
     {
       const char* name = GetPresetName(index);
       CopyOut(ptr, kVstMaxProgNameLen + 1, name);
-      return name[0] ? 1 : 0;
+      return ptr && name[0] ? 1 : 0;
     }
     case effGetInputProperties: return PinProperties(index, ptr, true);
     case effGetOutputProperties: return PinProperties(index, ptr, false);
     case effGetPlugCategory: return IsInstrument() ? kPlugCategSynth : kPlugCategEffect;
     case effProcessVarIo: return 0;
     case effSetSpeakerArrangement:
+      if (!value && !ptr) return 0;
       SetSpeakerArrangement(reinterpret_cast<const VstSpeakerArrangement*>(value), true);
       SetSpeakerArrangement(static_cast<const VstSpeakerArrangement*>(ptr), false);
       return 1;
@@ -543,6 +544,7 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
       return MidiNoteName(key->thisKeyNumber, key->keyName) ? 1 : 0;
     }
     case effGetSpeakerArrangement:
+      if (!value && !ptr) return 0;
       if (value) *reinterpret_cast<VstSpeakerArrangement**>(value) = &mInputSpkr;
       if (ptr) *static_cast<VstSpeakerArrangement**>(ptr) = &mOutputSpkr;
       return 1;
@@ -581,7 +583,7 @@ intptr_t IPlugVST::SetChunk(const void* data, intptr_t size, bool isBank)
   else
   {
     pos = UnserializeState(&chunk, pos);
-    ModifyCurrentPreset();
+    if (pos >= 0) ModifyCurrentPreset();
   }
   if (pos < 0) return 0;
   RedrawParamControls();

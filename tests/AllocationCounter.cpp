@@ -1,7 +1,10 @@
-// Replaces the global allocation functions so tests can count what a call
-// allocates on the calling thread.
+// Counts the heap allocations made by the current thread while a scope is
+// open, at the level of malloc, so that what the C runtime allocates on its
+// own (a loaded library's thread-local storage on a new thread, say) counts
+// as well as operator new.
 #include "tests/AllocationCounter.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <new>
 
@@ -9,25 +12,70 @@ namespace {
 thread_local long tAllocations = 0;
 thread_local int tOpenScopes = 0;
 
-void* Allocate(std::size_t size)
+void Count()
 {
   if (tOpenScopes > 0) ++tAllocations;
+}
+}  // namespace
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+// The sanitizers own malloc; they call hooks on every allocation.
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const volatile void*, size_t),
+                                                         void (*onFree)(const volatile void*));
+namespace {
+[[maybe_unused]] const int kHooked = __sanitizer_install_malloc_and_free_hooks([](const volatile void*, size_t) { Count(); },
+                                                              [](const volatile void*) {});
+}  // namespace
+#else
+// Without a sanitizer the allocation functions themselves are replaced and
+// forward to the C library's own.
+extern "C" {
+void* __libc_malloc(size_t size);
+void* __libc_calloc(size_t count, size_t size);
+void* __libc_realloc(void* p, size_t size);
+void* __libc_memalign(size_t align, size_t size);
+
+void* malloc(size_t size)
+{
+  Count();
+  return __libc_malloc(size);
+}
+void* calloc(size_t count, size_t size)
+{
+  Count();
+  return __libc_calloc(count, size);
+}
+void* realloc(void* p, size_t size)
+{
+  Count();
+  return __libc_realloc(p, size);
+}
+void* aligned_alloc(size_t align, size_t size)
+{
+  Count();
+  return __libc_memalign(align, size);
+}
+}
+#endif
+
+AllocationScope::AllocationScope() : mStart(tAllocations) { ++tOpenScopes; }
+AllocationScope::~AllocationScope() { --tOpenScopes; }
+long AllocationScope::Count() const { return tAllocations - mStart; }
+
+namespace {
+void* Allocate(std::size_t size)
+{
   if (void* p = std::malloc(size ? size : 1)) return p;
   throw std::bad_alloc();
 }
 
 void* AllocateAligned(std::size_t size, std::align_val_t align)
 {
-  if (tOpenScopes > 0) ++tAllocations;
   const std::size_t a = static_cast<std::size_t>(align);
   if (void* p = std::aligned_alloc(a, (size + a - 1) / a * a)) return p;
   throw std::bad_alloc();
 }
 }  // namespace
-
-AllocationScope::AllocationScope() : mStart(tAllocations) { ++tOpenScopes; }
-AllocationScope::~AllocationScope() { --tOpenScopes; }
-long AllocationScope::Count() const { return tAllocations - mStart; }
 
 void* operator new(std::size_t size) { return Allocate(size); }
 void* operator new[](std::size_t size) { return Allocate(size); }

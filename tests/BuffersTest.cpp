@@ -55,7 +55,6 @@ TEST(Refill, BufferSizesFollowTheSampleRate)
     r.set(kBufferSeconds, c.seconds);
     EXPECT_EQ(r.core().bufferLength(), c.frames) << c.rate << " Hz, " << c.seconds << " s";
   }
-  gRates.SetSampleRate(48000);
 }
 
 TEST(Refill, ShrinkingCutsTheFilledPart)

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "engine/Random.h"
 #include "tests/Rig.h"
 
 namespace {
@@ -205,8 +204,8 @@ struct Result
 
 Result Render(const Patch& patch)
 {
-  vrandom::Seed(1);
   Rig r(patch.block);
+  r.seed(1);
   r.source = Input;
   patch.setup(r);
   const int blocks = static_cast<int>(2.5 * kRate) / patch.block, noteOff = static_cast<int>(1.5 * kRate) / patch.block;

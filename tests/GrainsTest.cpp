@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "engine/EngineRates.h"
-#include "engine/Random.h"
 #include "tests/Rig.h"
 
 namespace {
@@ -11,6 +10,7 @@ struct GrainVoice
 {
   Buffer buffer;
   PitchBlock pitch{};
+  RandomSource random;
   Voice voice;
 
   explicit GrainVoice(int mode = Voice::kNoteMode)
@@ -21,6 +21,7 @@ struct GrainVoice
     std::fill(std::begin(pitch.keyMeter), std::end(pitch.keyMeter), 1.0);
     voice.buffer = &buffer;
     voice.pitch = &pitch;
+    voice.random = &random;
     voice.grainMode = mode;
     voice.setNoteNow(69);
     voice.started = true;
@@ -109,8 +110,8 @@ TEST(Grains, RepeatAdvancesEveryFourthGrain)
 
 TEST(Grains, FullGapProbabilitySilences)
 {
-  vrandom::Seed(1);
   auto g = std::make_unique<GrainVoice>();
+  g->random.seed(1);
   g->voice.gapProbability = 100;
   for (int s = 0; s < 500; ++s) g->render();
   for (int s = 0; s < 500; ++s) ASSERT_EQ(g->render(), 0.0);
@@ -118,13 +119,14 @@ TEST(Grains, FullGapProbabilitySilences)
 
 TEST(Filter, TopCutoffFollowsTheSampleRate)
 {
-  gRates.SetSampleRate(32000);
+  EngineRates rates;
+  rates.SetSampleRate(32000);
   VoiceFilter f;
+  f.rates = &rates;
   f.setBaseFreq(20000, true);
   EXPECT_EQ(f.cutoff, 16000);
-  gRates.SetSampleRate(44100);
-  EXPECT_EQ(gRates.topFilterFreq, 20000);
-  gRates.SetSampleRate(48000);
+  rates.SetSampleRate(44100);
+  EXPECT_EQ(rates.topFilterFreq, 20000);
 }
 
 TEST(Filter, NoteFollowingHarmonicsAndEnvelopeReach)
@@ -143,7 +145,7 @@ TEST(Filter, NoteFollowingHarmonicsAndEnvelopeReach)
   f.env.stage = Envelope::kSustain;
   f.env.stageValues[Envelope::kSustain] = 1.0;
   f.process(&l, &r);
-  EXPECT_EQ(f.section.cutoff, gRates.topFilterFreq);
+  EXPECT_EQ(f.section.cutoff, EngineRates::Default().topFilterFreq);
   f.envDepth = -1.0;
   f.process(&l, &r);
   EXPECT_EQ(f.section.cutoff, 10.0);
@@ -153,7 +155,7 @@ TEST(Filter, HighResonanceKeepsFeedbackFinite)
 {
   FilterSection s;
   s.q = 0.99;
-  s.setCutoff(gRates.sampleRate * std::asin(2.0 / 3.0) / 3.14159265358979, gRates.sampleRate);  // f ~ 1
+  s.setCutoff(EngineRates::Default().sampleRate * std::asin(2.0 / 3.0) / 3.14159265358979, EngineRates::Default().sampleRate);  // f ~ 1
   EXPECT_TRUE(std::isfinite(s.fb));
   EXPECT_NEAR(std::fabs(s.fb), 0.99 / 0.0001, 1.0) << "d is held at 0.0001 from zero";
   double l = 1.0, r = -1.0;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -51,14 +52,14 @@ struct Recorder
   }
   void RunBlock(int frames)
   {
-    midi.StartBlock();
+    midi.StartBlock(frames);
     for (sample = 0; sample < frames; ++sample) midi.Tick();
     midi.EndBlock(frames);
   }
   // The sample of the event logged last, told by running one tick at a time.
   int SampleOf(const std::string& what, int frames)
   {
-    midi.StartBlock();
+    midi.StartBlock(frames);
     int found = -1;
     for (int s = 0; s < frames; ++s)
     {
@@ -221,11 +222,59 @@ TEST(MidiDispatcher, QueueSizing)
 {
   Recorder r;
   r.midi.SizeQueue(100);
-  EXPECT_EQ(r.midi.QueueCapacity(), 512);
-  r.midi.SizeQueue(1025);
-  EXPECT_EQ(r.midi.QueueCapacity(), 1536);
-  for (int i = 0; i < 2000; ++i) r.Send(i + 10000, 0xB0, 1, 0);
+  EXPECT_EQ(r.midi.QueueCapacity(), 4096);
+  r.midi.SizeQueue(5000);
+  EXPECT_EQ(r.midi.QueueCapacity(), 5120);
+  for (int i = 0; i < 5000; ++i) r.Send(i + 10000, 0xB0, 1, 0);
   r.midi.SizeQueue(16);
-  EXPECT_EQ(r.midi.QueueCapacity(), 2048) << "never smaller than what is queued";
-  EXPECT_EQ(r.midi.QueuedCount(), 2000);
+  EXPECT_EQ(r.midi.QueueCapacity(), 5120) << "never smaller than what is queued";
+  EXPECT_EQ(r.midi.QueuedCount(), 5000);
+}
+
+// A flood fills the queue with controllers and note-ons; the note-offs
+// after it still find room, so no note is left hanging.
+TEST(MidiDispatcher, AFullQueueKeepsEveryNoteOff)
+{
+  Recorder r;
+  r.midi.SizeQueue(512);
+  for (int n = 0; n < 32; ++n) r.Send(n, 0x90, 40 + n, 100);
+  for (int i = 0; i < 10000 - 64; ++i) r.Send(100 + i % 400, 0xB0, 1, i % 128);
+  for (int n = 0; n < 32; ++n) r.Send(500, 0x80, 40 + n, 0);
+  EXPECT_EQ(r.midi.QueueCapacity(), MidiDispatcher::kMinQueue) << "the queue never grows on the audio thread";
+  r.RunBlock(512);
+  for (int n = 0; n < 32; ++n)
+    EXPECT_NE(std::find(r.log.begin(), r.log.end(), "off " + std::to_string(40 + n)), r.log.end()) << 40 + n;
+}
+
+// A buggy host's offset of 10^8 frames would hold a note-off for half an
+// hour and swallow the proper one.
+TEST(MidiDispatcher, FarOffEventsAreDueAtTheEndOfTheirBlock)
+{
+  Recorder r;
+  r.Send(0, 0x90, 60, 100);
+  r.Send(200, 0xB0, 64, 127);
+  r.Send(100000000, 0x80, 60, 0);
+  r.Send(300, 0xB0, 64, 0);
+  r.Send(48000, 0x90, 61, 100);  // a second ahead still carries
+  EXPECT_EQ(r.SampleOf("off 60", 512), 511);
+  EXPECT_EQ(r.log, (std::vector<std::string>{"on 60 100 @0", "pedal 0 down", "pedal 0 up", "off 60"}));
+  EXPECT_EQ(r.midi.QueuedCount(), 1);
+  for (int i = 0; i < 500000; ++i) r.Send(100000000 + i, 0xB0, 7, 1);
+  EXPECT_EQ(r.midi.QueueCapacity(), MidiDispatcher::kMinQueue);
+}
+
+TEST(MidiDispatcher, SuspendHonoursNoteOffsAndEmptiesTheQueue)
+{
+  Recorder r;
+  r.Send(0, 0x90, 60, 100);
+  r.RunBlock(64);
+  r.Send(1000, 0x80, 60, 0);
+  r.Send(900, 0xB0, 64, 127);
+  r.Send(900, 0x90, 62, 100);
+  r.midi.Suspend();
+  EXPECT_EQ(r.midi.QueuedCount(), 0);
+  EXPECT_EQ(r.log.back(), "off 60");
+  EXPECT_EQ(r.log.size(), 2u) << "the pedal and the later note are dropped";
+  r.Send(0, 0x90, 60, 90);
+  EXPECT_EQ(r.SampleOf("on 60 90 @0", 64), 0) << "the key can be played again";
 }

@@ -1,7 +1,6 @@
 // Note frequencies, grain periods, pitch bend and the wobble generator.
 #include <gtest/gtest.h>
 
-#include "engine/Random.h"
 #include "tests/Rig.h"
 
 TEST(Pitch, NoteFrequenciesAndPeriods)
@@ -67,8 +66,8 @@ TEST(Pitch, BendReachesTwoSemitones)
 
 TEST(Wobble, StaysWithinTwoSemitonesAtFullAmount)
 {
-  vrandom::Seed(7);
   Rig r;
+  r.seed(7);
   r.set(kPolyMono, 1);
   r.set(kWobbleFreq, 50.0);
   for (int n = 0; n < 4; ++n) r.noteOn(60 + n);
@@ -100,8 +99,8 @@ TEST(Wobble, NewVoicesStartAtOneWithoutAmount)
 
 TEST(Wobble, SyncGivesEveryVoiceTheSameFactor)
 {
-  vrandom::Seed(3);
   Rig r;
+  r.seed(3);
   r.set(kPolyMono, 1);
   r.set(kWobbleFreq, 50.0);
   r.set(kWobbleSync, 1);
@@ -118,8 +117,8 @@ TEST(Wobble, SyncGivesEveryVoiceTheSameFactor)
 
 TEST(Wobble, FrequencyChangeKeepsTheDriftInPlace)
 {
-  vrandom::Seed(11);
   Rig r;
+  r.seed(11);
   r.noteOn(60);
   r.set(kWobbleAmount, 1.0);
   r.run(5);

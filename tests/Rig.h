@@ -27,6 +27,8 @@ struct Rig
   VoiceTables& tables() { return plug->Core().tables(); }
   Voice& voice(int i) { return plug->Core().voice(i); }
 
+  // The instance's random numbers, for repeatable renders.
+  void seed(uint32_t s) { plug->Core().random().seed(s); }
   void set(int idx, double v)
   {
     plug->GetParam(idx)->Set(v);

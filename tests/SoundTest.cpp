@@ -6,7 +6,6 @@
 #include <numbers>
 #include <random>
 
-#include "engine/Random.h"
 #include "tests/Rig.h"
 
 namespace {
@@ -153,8 +152,8 @@ TEST(Sound, ReleaseChangeStretchesWithoutAJump)
 TEST(Sound, RunsAndFramesGiveTheSameSamples)
 {
   auto render = [](bool runs, int patch) {
-    vrandom::Seed(99);
     Rig r(256);
+    r.seed(99);
     r.source = [](int c, long f) { return Sine(f, 197.0 + 3 * c, 0.8) + 0.1 * Sine(f, 3001.0); };
     r.set(kPolyMono, patch != 6);
     r.set(kGlide, 0.02);
@@ -193,10 +192,10 @@ TEST(Sound, RunsAndFramesGiveTheSameSamples)
 TEST(Sound, RunsMatchFramesUnderRandomPlaying)
 {
   auto render = [](bool runs, unsigned seed) {
-    vrandom::Seed(seed);
     std::mt19937 pick(seed);
     auto chance = [&](double p) { return std::uniform_real_distribution<double>(0.0, 1.0)(pick) < p; };
     Rig r(256);
+    r.seed(seed);
     r.source = [](int c, long f) { return Sine(f, 180.0 + 5 * c, 0.7) + 0.2 * Sine(f, 2200.0 + c); };
     r.set(kPolyMono, 1);
     r.set(kActiveVoices, 12);
@@ -240,8 +239,8 @@ TEST(Sound, RunsMatchFramesUnderRandomPlaying)
 
 TEST(Sound, ExtremeSettingsStayFiniteAndBounded)
 {
-  vrandom::Seed(5);
   Rig r;
+  r.seed(5);
   r.source = [](int c, long f) { return Sine(f, 50.0 + 700 * c, 1.0) + (f % 97 == 0 ? 1.0 : 0.0); };
   r.set(kPolyMono, 1);
   r.set(kActiveVoices, 32);

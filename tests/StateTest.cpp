@@ -4,7 +4,6 @@
 
 #include <cstring>
 
-#include "engine/Random.h"
 #include "tests/Rig.h"
 
 namespace {
@@ -38,6 +37,24 @@ void Put(std::vector<uint8_t>* bytes, T v)
 void PutEmptyMap(std::vector<uint8_t>* bytes)
 {
   for (int c = 0; c < 128; ++c) Put<int32_t>(bytes, 0);
+}
+
+// What follows the key flags: no labels, no file block, no per-buffer values.
+void PutEmptyEnd(std::vector<uint8_t>* bytes)
+{
+  Put<int32_t>(bytes, 0);
+  bytes->insert(bytes->end(), {0, 0});
+}
+
+// What follows the MIDI map in a default state.
+void PutDefaultRest(std::vector<uint8_t>* bytes)
+{
+  Put<int32_t>(bytes, 2);
+  Put<double>(bytes, 0.0);
+  Put<double>(bytes, 1.0);
+  Put<int32_t>(bytes, 32);
+  bytes->insert(bytes->end(), 12 * 32, 1);
+  PutEmptyEnd(bytes);
 }
 
 }  // namespace
@@ -89,24 +106,52 @@ TEST(State, RenderAfterRestoreIsBitIdentical)
   b.source = source;
   ASSERT_EQ(b.P().UnserializeState(const_cast<ByteChunk*>(&saved), 0), saved.Size());
   EXPECT_TRUE(StateOf(b.P()).IsEqual(saved));
-  vrandom::Seed(42);
+  a.seed(42);
   const auto first = render(a);
   Rig d;
   d.source = source;
   d.P().UnserializeState(const_cast<ByteChunk*>(&saved), 0);
-  vrandom::Seed(42);
+  d.seed(42);
   const auto second = render(d);
   EXPECT_EQ(first, second);
 }
 
-TEST(State, ParametersOnlyRestoresThemAndFails)
+// A refused state must leave everything as it was: parameters, selections,
+// the MIDI map, options, key flags and labels, which the state holds all of.
+TEST(State, AStateCutShortOrDamagedIsRefusedAndChangesNothing)
 {
   Rig a, b;
   a.set(kAmp, 0.25);
-  ByteChunk full = StateOf(a.P()), cut;
-  cut.PutBytes(full.GetBytes(), 8 + 8 * 113);
-  EXPECT_EQ(b.P().UnserializeState(&cut, 0), -1);
-  EXPECT_EQ(b.P().GetParam(kAmp)->Value(), 0.25);
+  a.set(kSelStart, 0.3);
+  a.P().Dispatcher().AppendToMap(7, kMix);
+  a.set(UseForParam(2), 0.0);
+  const ByteChunk full = StateOf(a.P());
+  b.set(kFltFreq, 777.0);
+  b.P().Dispatcher().AppendToMap(20, kAmp);
+  b.set(UseForParam(9), 0.0);
+  b.core().buffer(4).label = "kept";
+  const ByteChunk before = StateOf(b.P());
+  auto refused = [&](const ByteChunk& chunk, const std::string& what) {
+    ByteChunk copy = chunk;
+    EXPECT_EQ(b.P().UnserializeState(&copy, 0), -1) << what;
+    EXPECT_TRUE(StateOf(b.P()).IsEqual(before)) << what << " changed the state";
+    EXPECT_EQ(b.P().Dispatcher().ControllerOf(kAmp), 20) << what;
+  };
+  for (int size : {0, 1, 4, 8, 8 + 8 * 113, kMapStart, kMapStart + 300, full.Size() - 1})
+  {
+    ByteChunk cut;
+    cut.PutBytes(full.GetBytes(), size);
+    refused(cut, "cut at " + std::to_string(size));
+  }
+  // The counts of a's state: parameters, selections, controller 7's list,
+  // options, key flag width and labels (its map holds one entry).
+  for (int at : {4, 8 + 8 * 113, kMapStart + 4 * 7, kMapStart + 516, kMapStart + 536, kMapStart + 924})
+  {
+    ByteChunk damaged = full;
+    const int32_t huge = 0x40000000;
+    std::memcpy(damaged.GetBytes() + at, &huge, 4);
+    refused(damaged, "count damaged at " + std::to_string(at));
+  }
 }
 
 TEST(State, MapEntriesOutOfRangeAreSkipped)
@@ -118,8 +163,9 @@ TEST(State, MapEntriesOutOfRangeAreSkipped)
   Put<int32_t>(&tail, 200);
   Put<int32_t>(&tail, 94);
   for (int c = 1; c < 128; ++c) Put<int32_t>(&tail, 0);
+  PutDefaultRest(&tail);
   ByteChunk chunk = WithTail(r.P(), tail);
-  r.P().UnserializeState(&chunk, 0);
+  EXPECT_EQ(r.P().UnserializeState(&chunk, 0), chunk.Size());
   EXPECT_EQ(r.P().Dispatcher().MapFor(0), (std::vector<int>{8, 94}));
 }
 
@@ -155,8 +201,12 @@ TEST(State, OptionsKeyFlagsAndFileBlockVariants)
   Put<int32_t>(&narrow, 16);  // 16 buffers: flags for buffers 0..15 only
   for (int k = 0; k < 12; ++k)
     for (int b = 0; b < 16; ++b) narrow.push_back(0);
+  ByteChunk cut = WithTail(r.P(), narrow);
+  EXPECT_EQ(r.P().UnserializeState(&cut, 0), -1) << "cut after the key flags";
+  EXPECT_TRUE(r.tables().isUsedFor(0, 15)) << "a refused state changes no flag";
+  PutEmptyEnd(&narrow);
   ByteChunk short16 = WithTail(r.P(), narrow);
-  EXPECT_EQ(r.P().UnserializeState(&short16, 0), -1) << "cut after the key flags";
+  EXPECT_EQ(r.P().UnserializeState(&short16, 0), short16.Size());
   EXPECT_FALSE(r.tables().isUsedFor(0, 15));
   EXPECT_FALSE(r.tables().isUsedFor(3, 5));
   EXPECT_TRUE(r.tables().isUsedFor(0, 16)) << "buffers past the width keep their flags";

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
+#include <utility>
 #include <thread>
 #include <vector>
 
+#include "platform/VeskVendor.h"
 #include "tools/PluginHost.h"
 
 using namespace vst2;
@@ -64,4 +67,74 @@ TEST(Threads, AudioAndControlCallsInterleaveSafely)
   stop = true;
   audio.join();
   EXPECT_GE(blocks.load(), kMinBlocks);
+}
+
+namespace
+{
+// One instance of the library at its own rate and tempo, playing beat
+// grains with random errors and wobble from a fixed seed.
+struct Instance
+{
+  PluginHost host;
+  std::vector<std::vector<float>> in, out;
+  std::vector<float*> ip, op;
+  std::vector<float> rendered;
+
+  Instance(double rate, double tempo) : in(64, std::vector<float>(128)), out(2, std::vector<float>(128))
+  {
+    std::string error;
+    if (!host.Load(VESK_SO, &error)) ADD_FAILURE() << error;
+    host.transport.tempo = tempo;
+    host.Start(rate, 128);
+    host.Dispatch(effVendorSpecific, vesk_vendor::kSeedRandom, 7);
+    for (auto [param, text] : {std::pair{0, "beat mode"}, std::pair{9, "0.4"}, std::pair{20, "3"}})
+    {
+      std::string value = text;
+      host.Dispatch(effString2Parameter, param, 0, value.data());
+    }
+    for (auto& c : in) ip.push_back(c.data());
+    for (auto& c : out) op.push_back(c.data());
+  }
+  void Render(int blocks)
+  {
+    for (int b = 0; b < blocks; ++b)
+    {
+      for (auto& c : in)
+        for (size_t s = 0; s < c.size(); ++s) c[s] = static_cast<float>(((b * 128 + static_cast<long>(s)) % 97) / 97.0 - 0.5);
+      if (b % 40 == 0)
+      {
+        VstMidiEvent e{};
+        e.type = kVstMidiType;
+        e.byteSize = sizeof e;
+        e.midiData[0] = static_cast<char>(0x90);
+        e.midiData[1] = static_cast<char>(50 + b / 40);
+        e.midiData[2] = 100;
+        host.SendMidi({e});
+      }
+      host.Process(ip.data(), op.data(), 128);
+      rendered.insert(rendered.end(), out[0].begin(), out[0].end());
+    }
+  }
+};
+}  // namespace
+
+// Each instance keeps its own sample rate, tempo and random numbers: two at
+// different rates, playing at once on two audio threads, render what each
+// renders alone.
+TEST(Threads, InstancesAtTwoRatesOnTwoAudioThreadsRenderAsAlone)
+{
+  constexpr int kBlocks = 300;
+  std::vector<float> alone[2];
+  for (int i = 0; i < 2; ++i)
+  {
+    Instance solo(i == 0 ? 48000 : 96000, i == 0 ? 120 : 93);
+    solo.Render(kBlocks);
+    alone[i] = solo.rendered;
+  }
+  Instance a(48000, 120), b(96000, 93);
+  std::thread second([&] { b.Render(kBlocks); });
+  a.Render(kBlocks);
+  second.join();
+  EXPECT_TRUE(a.rendered == alone[0]) << "the 48 kHz instance";
+  EXPECT_TRUE(b.rendered == alone[1]) << "the 96 kHz instance";
 }

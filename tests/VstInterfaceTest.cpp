@@ -206,6 +206,46 @@ TEST(VstInterface, ChunksRoundTripInBothForms)
   EXPECT_FALSE(b.host.SetChunk({}, false));
 }
 
+// Every opcode that writes or reads through its pointer does nothing and
+// answers 0 without one; text-to-parameter alone answers 1 for a valid index.
+TEST(VstInterface, NullPointersDoNothing)
+{
+  Loaded l;
+  const std::vector<uint8_t> before = l.host.GetChunk(false);
+  for (int32_t op : {effGetProgramName, effSetProgramName, effGetParamLabel, effGetParamDisplay, effGetParamName,
+                     effEditGetRect, effEditOpen, effGetChunk, effSetChunk, effProcessEvents,
+                     effGetProgramNameIndexed, effGetInputProperties, effGetOutputProperties, effGetEffectName,
+                     effGetVendorString, effGetProductString, effVendorSpecific, effCanDo, effGetMidiKeyName,
+                     effSetSpeakerArrangement, effGetSpeakerArrangement})
+  {
+    const intptr_t value = op == effSetChunk ? 100 : 0;
+    EXPECT_EQ(l.Do(op, 0, value, nullptr), 0) << "opcode " << op;
+  }
+  EXPECT_EQ(l.Do(effVendorSpecific, effGetParamDisplay, 0, nullptr), 0);
+  EXPECT_EQ(l.Do(effString2Parameter, 3, 0, nullptr), 1);
+  EXPECT_EQ(l.host.GetChunk(false), before);
+}
+
+// A chunk the plug-in refuses leaves it exactly as it was, in either form.
+TEST(VstInterface, RefusedChunksChangeNothing)
+{
+  Loaded a, b;
+  a.Set(52, "1234.5");
+  b.Set(93, "0.25");
+  b.Set(101, "off");  // use for D
+  for (bool bank : {false, true})
+  {
+    const std::vector<uint8_t> good = a.host.GetChunk(bank), before = b.host.GetChunk(bank);
+    for (size_t size : {size_t(1), size_t(8), size_t(12), good.size() / 2, good.size() - 1})
+    {
+      const std::vector<uint8_t> cut(good.begin(), good.begin() + static_cast<long>(size));
+      EXPECT_FALSE(b.host.SetChunk(cut, bank)) << size << " bytes, bank " << bank;
+      EXPECT_EQ(b.host.GetChunk(bank), before) << size << " bytes, bank " << bank;
+      EXPECT_EQ(b.Text(effGetParamDisplay, 93), "0.250");
+    }
+  }
+}
+
 TEST(VstInterface, SpeakerArrangementDisconnectsInputs)
 {
   Loaded p;
