@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/Vesk.h"
+#include "plugin/Vesk.h"
 
 namespace {
 

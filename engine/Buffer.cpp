@@ -18,7 +18,7 @@ void Buffer::startRefill(int offset, int voiceId, bool fillNow)
   if (voiceId != owner) return;
   filled = 0;
   inputPos = offset;
-  fillStartObservers(index);
+  ++refills;
   if (fillNow) fillStep();
 }
 
@@ -37,7 +37,6 @@ void Buffer::fillStep()
     filled += n;
     inputPos += n;
   }
-  fillProgressObservers(index);
 }
 
 void Buffer::setLength(int frameCount)

@@ -3,15 +3,11 @@
 // records the live input from an exact sample on, block after block.
 #include <string>
 
-#include "engine/Event.h"
-
 constexpr int kBufferFrames = 480000;
 constexpr int kMinBufferFrames = 6000;
 
 struct Buffer
 {
-  Event<int> fillStartObservers;
-  Event<int> fillProgressObservers;
   // Left and right per frame. Left uninitialised on purpose: the engine
   // object is allocated zeroed, so untouched pages are never written.
   double frames[kBufferFrames][2];
@@ -22,6 +18,7 @@ struct Buffer
   int inputPos = 0;
   int index = 0;
   int owner = -1;
+  unsigned refills = 0;  // refills begun, for a view that shows the buffer
   long blockStamp = -1;
   std::string label;
 

@@ -7,7 +7,6 @@
 #include "engine/EngineRates.h"
 #include "engine/MonoShiver.h"
 #include "engine/Pitch.h"
-#include "engine/VeskParams.h"
 #include "engine/Voice.h"
 #include "engine/VoiceTables.h"
 

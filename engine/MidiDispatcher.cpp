@@ -14,23 +14,23 @@ MidiDispatcher::MidiDispatcher(int mapCapacity)
 
 static bool IsNoteOff(int type, int velocity)
 {
-  return type == IMidiMsg::kNoteOff || (type == IMidiMsg::kNoteOn && velocity == 0);
+  return type == MidiEvent::kNoteOff || (type == MidiEvent::kNoteOn && velocity == 0);
 }
 
-static bool IsNoteOff(const MidiDispatcher::QueuedEvent& e) { return IsNoteOff(e.status >> 4, e.data2); }
+static bool IsNoteOff(const MidiEvent& e) { return IsNoteOff(e.status >> 4, e.data2); }
 
-void MidiDispatcher::Intake(const IMidiMsg& msg)
+void MidiDispatcher::Intake(const MidiEvent& msg)
 {
-  const int type = msg.StatusMsg();
-  if (type < IMidiMsg::kNoteOff || type == IMidiMsg::kSystem) return;
-  if (type == IMidiMsg::kProgramChange || type == IMidiMsg::kChannelAftertouch) return;
-  bool& off = mNoteIsOff[FoldNote(msg.mData1)];
-  if (IsNoteOff(type, msg.mData2))
+  const int type = msg.type();
+  if (type < MidiEvent::kNoteOff || type == MidiEvent::kSystem) return;
+  if (type == MidiEvent::kProgramChange || type == MidiEvent::kChannelAftertouch) return;
+  bool& off = mNoteIsOff[FoldNote(msg.data1)];
+  if (IsNoteOff(type, msg.data2))
   {
     if (off || !Enqueue(msg)) return;
     off = true;
   }
-  else if (type == IMidiMsg::kNoteOn)
+  else if (type == MidiEvent::kNoteOn)
   {
     if (mNoteOnCount >= mNoteOnLimit || !Enqueue(msg)) return;
     ++mNoteOnCount;
@@ -43,12 +43,13 @@ void MidiDispatcher::Intake(const IMidiMsg& msg)
 // A full queue takes a note-off in place of the latest other event, so a
 // flood of controllers or notes never leaves a note hanging; anything else
 // arriving at a full queue is dropped. Never allocates.
-bool MidiDispatcher::Enqueue(const IMidiMsg& msg)
+bool MidiDispatcher::Enqueue(const MidiEvent& msg)
 {
-  const QueuedEvent event{msg.mOffset > mFarAhead ? kFarOffset : msg.mOffset, msg.mStatus, msg.mData1, msg.mData2};
+  MidiEvent event = msg;
+  if (event.offset > mFarAhead) event.offset = kFarOffset;
   if (mQueue.size() == mQueue.capacity() && !(IsNoteOff(event) && MakeRoomForNoteOff())) return false;
   auto at = std::upper_bound(mQueue.begin() + mReadIndex, mQueue.end(), event.offset,
-                             [](int offset, const QueuedEvent& e) { return offset < e.offset; });
+                             [](int offset, const MidiEvent& e) { return offset < e.offset; });
   mQueue.insert(at, event);
   return true;
 }
@@ -69,12 +70,12 @@ void MidiDispatcher::StartBlock(int frames)
 {
   mNoteOnCount = 0;
   auto farOff = std::lower_bound(mQueue.begin() + mReadIndex, mQueue.end(), kFarOffset,
-                                 [](const QueuedEvent& e, int offset) { return e.offset < offset; });
+                                 [](const MidiEvent& e, int offset) { return e.offset < offset; });
   if (farOff == mQueue.end()) return;
   const int last = std::max(0, frames - 1);
   for (auto e = farOff; e != mQueue.end(); ++e) e->offset = last;
   auto at = std::upper_bound(mQueue.begin() + mReadIndex, farOff, last,
-                             [](int offset, const QueuedEvent& e) { return offset < e.offset; });
+                             [](int offset, const MidiEvent& e) { return offset < e.offset; });
   std::rotate(at, farOff, mQueue.end());
 }
 
@@ -91,23 +92,23 @@ void MidiDispatcher::Tick()
 {
   while (mReadIndex < static_cast<int>(mQueue.size()) && mQueue[static_cast<size_t>(mReadIndex)].offset <= mSampleCounter)
   {
-    const QueuedEvent event = mQueue[static_cast<size_t>(mReadIndex)];
+    const MidiEvent event = mQueue[static_cast<size_t>(mReadIndex)];
     ++mReadIndex;
     Dispatch(event);
   }
   ++mSampleCounter;
 }
 
-void MidiDispatcher::Dispatch(const QueuedEvent& event)
+void MidiDispatcher::Dispatch(const MidiEvent& event)
 {
   const int type = event.status >> 4;
   if (IsNoteOff(type, event.data2))
     NoteOff(FoldNote(event.data1));
-  else if (type == IMidiMsg::kNoteOn)
+  else if (type == MidiEvent::kNoteOn)
     NoteOn(FoldNote(event.data1), static_cast<double>(event.data2), mSampleCounter);
-  else if (type == IMidiMsg::kPitchWheel)
+  else if (type == MidiEvent::kPitchWheel)
     PitchBend(((event.data2 - 64) * 128 + event.data1) / 8192.0);
-  else if (type == IMidiMsg::kControlChange)
+  else if (type == MidiEvent::kControlChange)
     ControlChange(event.data1, event.data2);
 }
 
@@ -147,7 +148,7 @@ void MidiDispatcher::RemoveDispatched()
 void MidiDispatcher::EndBlock(int frames)
 {
   RemoveDispatched();
-  for (QueuedEvent& event : mQueue) event.offset -= frames;
+  for (MidiEvent& event : mQueue) event.offset -= frames;
   mSampleCounter = 0;
 }
 
@@ -157,7 +158,7 @@ void MidiDispatcher::SizeQueue(int blockSize)
   auto roundUp = [](int n) { return (std::max(n, 0) + kSizingStep - 1) / kSizingStep * kSizingStep; };
   const int capacity = std::max({kMinQueue, roundUp(blockSize), roundUp(static_cast<int>(mQueue.size()))});
   if (capacity == static_cast<int>(mQueue.capacity())) return;
-  std::vector<QueuedEvent> resized;
+  std::vector<MidiEvent> resized;
   resized.reserve(static_cast<size_t>(capacity));
   resized.assign(mQueue.begin(), mQueue.end());
   mQueue.swap(resized);

@@ -7,7 +7,30 @@
 
 #include "engine/Event.h"
 #include "engine/Pitch.h"
-#include "frame/IPlugStructs.h"
+
+// One MIDI event as the dispatcher keeps it: its sample offset within the
+// block it comes before, and its three bytes.
+struct MidiEvent
+{
+  enum EType
+  {
+    kNoteOff = 8,
+    kNoteOn = 9,
+    kPolyAftertouch = 10,
+    kControlChange = 11,
+    kProgramChange = 12,
+    kChannelAftertouch = 13,
+    kPitchWheel = 14,
+    kSystem = 15,
+  };
+
+  int32_t offset;
+  uint8_t status;
+  uint8_t data1;
+  uint8_t data2;
+
+  int type() const { return status >> 4; }
+};
 
 class MidiDispatcher
 {
@@ -20,17 +43,9 @@ public:
 
   enum EPedal { kSustain = 0, kSostenuto = 1, kPortamento = 2, kLegato = 3 };
 
-  struct QueuedEvent
-  {
-    int32_t offset;
-    uint8_t status;
-    uint8_t data1;
-    uint8_t data2;
-  };
-
   explicit MidiDispatcher(int mapCapacity);
 
-  void Intake(const IMidiMsg& msg);
+  void Intake(const MidiEvent& msg);
   void Tick();
   // Events more than this far ahead (a second) are due at the end of the
   // block they come before, so a host's wild offset cannot hang a note.
@@ -77,13 +92,13 @@ public:
   Event<int, int> LearnedCC;
 
 private:
-  bool Enqueue(const IMidiMsg& msg);
+  bool Enqueue(const MidiEvent& msg);
   bool MakeRoomForNoteOff();
-  void Dispatch(const QueuedEvent& event);
+  void Dispatch(const MidiEvent& event);
   void ControlChange(int controller, int value);
   void RemoveDispatched();
 
-  std::vector<QueuedEvent> mQueue;
+  std::vector<MidiEvent> mQueue;
   int mReadIndex = 0;
   std::vector<int> mMap[kNumControllers];
   std::vector<int> mPendingLearn;

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "editor/framework/IGraphics.h"
 
 // Parses "in-out in-out ..." into configurations; a missing number stays 0.
 static void ParseChannelIO(const char* text, std::vector<ChannelIO>* configs, int* maxIn, int* maxOut)
@@ -53,10 +52,7 @@ IPlugBase::IPlugBase(int nParams, const char* channelIOStr, int nPresets, const 
   }
 }
 
-IPlugBase::~IPlugBase()
-{
-  delete mGraphics;
-}
+IPlugBase::~IPlugBase() = default;
 
 void IPlugBase::Reset()
 {
@@ -120,13 +116,11 @@ void IPlugBase::SetParameterFromGUI(int paramIdx, double normalizedValue)
   OnParamChange(paramIdx);
 }
 
-void IPlugBase::AttachGraphics(IGraphics* graphics)
+void IPlugBase::AttachEditor(std::unique_ptr<IEditorLink> editor)
 {
   IMutexLock lock(mMutex);
-  if (!graphics) return;
-  for (int i = 0; i < NParams(); ++i) graphics->SetParameterFromPlug(i, GetParam(i)->GetNormalized(), true);
-  graphics->PrepDraw();
-  mGraphics = graphics;
+  mEditor = std::move(editor);
+  RedrawParamControls();
 }
 
 void IPlugBase::SetLatency(int samples)
@@ -136,8 +130,7 @@ void IPlugBase::SetLatency(int samples)
 
 void IPlugBase::RedrawParamControls()
 {
-  if (!mGraphics) return;
-  for (int i = 0; i < NParams(); ++i) mGraphics->SetParameterFromPlug(i, GetParam(i)->Value(), false);
+  for (int i = 0; i < NParams(); ++i) MarkParamForEditor(i);
 }
 
 void IPlugBase::AttachScratchBuffers()

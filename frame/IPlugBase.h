@@ -6,10 +6,9 @@
 #include <vector>
 
 #include "frame/ByteChunk.h"
+#include "frame/IEditorLink.h"
 #include "frame/IParam.h"
 #include "frame/IPlugStructs.h"
-
-class IGraphics;
 
 using IMutex = std::recursive_mutex;
 using IMutexLock = std::lock_guard<std::recursive_mutex>;
@@ -69,10 +68,12 @@ public:
   virtual EAPI GetAPI() { return mAPI; }
   virtual void ResizeGraphics(int /*w*/, int /*h*/) {}
   virtual void HostSpecificInit() {}
-  virtual void AttachGraphics(IGraphics* graphics);
+  // Takes the editor; every parameter is marked for it to show.
+  virtual void AttachEditor(std::unique_ptr<IEditorLink> editor);
   virtual void SetLatency(int samples);
   virtual bool SendMidiMsg(IMidiMsg* msg) = 0;
   virtual bool SendSysEx(ISysEx* /*msg*/) { return false; }
+  // Every parameter is marked for the editor.
   virtual void RedrawParamControls();
   virtual void OnPresetsChangedHook() {}
   virtual void PresetsChangedByHost() {}
@@ -104,7 +105,12 @@ public:
   bool DoesMIDI() const { return mDoesMIDI; }
   bool DoesStateChunks() const { return mStateChunks; }
   bool IsInstrument() const { return mIsInst; }
-  IGraphics* GetGUI() const { return mGraphics; }
+  IEditorLink* Editor() const { return mEditor.get(); }
+  // The editor shows the parameter's new value at its next idle.
+  void MarkParamForEditor(int paramIdx)
+  {
+    if (mEditor) mEditor->ParameterChanged(paramIdx);
+  }
   IMutex& Mutex() { return mMutex; }
 
   bool IsInChannelConnected(int idx) const;
@@ -159,7 +165,7 @@ protected:
   int mLatency;
   int mTailSize = 0;
   int mCurrentPresetIdx = 0;
-  IGraphics* mGraphics = nullptr;
+  std::unique_ptr<IEditorLink> mEditor;
 
   std::vector<ChannelIO> mChannelIO;
   std::vector<std::unique_ptr<IParam>> mParams;

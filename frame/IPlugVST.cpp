@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "editor/framework/IGraphics.h"
 
 using namespace vst2;
 
@@ -212,17 +211,17 @@ void IPlugVST::HostSpecificInit()
   OnHostIdentified();
 }
 
-void IPlugVST::AttachGraphics(IGraphics* graphics)
+void IPlugVST::AttachEditor(std::unique_ptr<IEditorLink> editor)
 {
-  IPlugBase::AttachGraphics(graphics);
-  if (!graphics) return;
+  IPlugBase::AttachEditor(std::move(editor));
+  if (!Editor()) return;
   mAEffect.flags |= effFlagsHasEditor;
-  mEditRect = {0, 0, static_cast<int16_t>(graphics->Height()), static_cast<int16_t>(graphics->Width())};
+  mEditRect = {0, 0, static_cast<int16_t>(Editor()->Height()), static_cast<int16_t>(Editor()->Width())};
 }
 
 void IPlugVST::ResizeGraphics(int w, int h)
 {
-  if (!GetGUI()) return;
+  if (!Editor()) return;
   mEditRect = {0, 0, static_cast<int16_t>(h), static_cast<int16_t>(w)};
   OnWindowResize();
 }
@@ -245,9 +244,11 @@ intptr_t IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index,
 {
   IPlugVST* plug = PlugOf(effect);
   if (!plug) return 0;
+  // The editor takes the lock itself, only while it picks up what changed,
+  // so its drawing never holds up the audio thread.
   if (opcode == effEditIdle || opcode == effIdle)
   {
-    if (plug->GetGUI()) plug->GetGUI()->Idle();
+    if (plug->Editor()) plug->Editor()->Idle();
     return 0;
   }
   if (opcode == effClose)
@@ -283,10 +284,9 @@ void IPlugVST::VSTSetParameter(AEffect* effect, int32_t index, float value)
   IMutexLock lock(plug->mMutex);
   IParam* param = plug->GetParam(index);
   if (!param || std::isnan(value)) return;
-  value = std::clamp(value, 0.0f, 1.0f);  // the editor's controls take the value as given
-  if (plug->GetGUI()) plug->GetGUI()->SetParameterFromPlug(index, value, true);
   param->SetNormalized(value);
   plug->OnParamChange(index);
+  plug->MarkParamForEditor(index);
 }
 
 void IPlugVST::VSTProcessDoubleReplacing(AEffect* effect, double** inputs, double** outputs, int32_t frames)
@@ -444,17 +444,17 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
       if (value == 0) Reset();
       return 0;
     case effEditGetRect:
-      if (!ptr || !GetGUI()) return 0;
+      if (!ptr || !Editor()) return 0;
       *static_cast<ERect**>(ptr) = &mEditRect;
       return 1;
     case effEditOpen:
-      if (!GetGUI() || !GetGUI()->OpenWindow(ptr)) return 0;
+      if (!Editor() || !Editor()->Open(ptr)) return 0;
       OnGUIOpen();
       return 1;
     case effEditClose:
-      if (!GetGUI()) return 0;
+      if (!Editor()) return 0;
       OnGUIClose();
-      GetGUI()->CloseWindow();
+      Editor()->Close();
       return 1;
     case effIdentify: return FourCC('N', 'v', 'E', 'f');
     case effGetChunk: return ptr ? GetChunk(static_cast<void**>(ptr), index == 0) : 0;
@@ -605,9 +605,9 @@ intptr_t IPlugVST::StringToParameter(int idx, const char* text)
   }
   else if (!param->MapDisplayText(text, &v))
     return 0;
-  if (GetGUI()) GetGUI()->SetParameterFromPlug(idx, v, false);
   param->Set(v);
   OnParamChange(idx);
+  MarkParamForEditor(idx);
   return 1;
 }
 

@@ -24,7 +24,7 @@ public:
   int GetHost() override;
   void ResizeGraphics(int w, int h) override;
   void HostSpecificInit() override;
-  void AttachGraphics(IGraphics* graphics) override;
+  void AttachEditor(std::unique_ptr<IEditorLink> editor) override;
   void SetLatency(int samples) override;
   bool SendMidiMsg(IMidiMsg* msg) override;
   bool SendSysEx(ISysEx* msg) override;

@@ -47,8 +47,7 @@ TEST(BufferView, ClicksOnTabsPickAndRequest)
   }
   EXPECT_EQ(requests, (std::vector<double>{1.0, 0.0, 1.0}));
   // The host picking a buffer moves the view.
-  rig.plug->GetParam(kPickedBuf)->Set(9);
-  rig.plug->OnParamChange(kPickedBuf);
+  rig.Set(kPickedBuf, 9);
   EXPECT_EQ(rig.view.CurrentTab(), 8);
 }
 
@@ -97,8 +96,7 @@ TEST(BufferView, SelectionDragsKeepTheMinimumAndSwapMarkers)
   const double length = rig.plug->Core().bufferLength();
   IMouseMod right = EditorRig::Right();
   // A new selection at 0.9 with the old width 0.5 ends at 1.0.
-  rig.view.SetSelectionStart(0, 0.2 * length);
-  rig.view.SetSelectionEnd(0, 0.7 * length);
+  rig.Select(0.2, 0.7);
   const int x09 = 130 + static_cast<int>(0.9 * 480);
   rig.g.OnButtonPress(x09, 150, &right);
   EXPECT_TRUE(rig.view.Dragging());
@@ -108,8 +106,7 @@ TEST(BufferView, SelectionDragsKeepTheMinimumAndSwapMarkers)
   EXPECT_NEAR(rig.Value(kSelStart), rig.view.SelStart(0), 1e-6) << "the plug-in follows";
 
   // Drag the end marker left past the start: the roles swap, 4 samples stay.
-  rig.view.SetSelectionStart(0, 0.4 * length);
-  rig.view.SetSelectionEnd(0, 0.6 * length);
+  rig.Select(0.4, 0.6);
   const int endX = 130 + static_cast<int>(0.6 * 480);
   rig.g.OnButtonPress(endX + 2, 150, &right);
   rig.g.OnMouseDrag(130 + static_cast<int>(0.2 * 480), 150, &right);
@@ -137,15 +134,15 @@ TEST(BufferView, RecordingGrowsColumnsAndEmptyBuffersWaitForARefill)
   rig.plug->GetParam(kPerfMode)->Set(0);
   rig.plug->OnParamChange(kPerfMode);
   rig.Play(60, 8);
+  rig.g.Tick();
   const int picked = rig.plug->Core().tabs().pickedTab;
   ASSERT_GT(rig.plug->Core().buffer(picked).filled, 0);
   EXPECT_EQ(rig.view.StatusText(), "FILLING");
-  rig.g.Draw(IRECT(0, 0, 815, 550));
   const int early = rig.view.NColumns(picked);
   EXPECT_GT(early, 0);
   EXPECT_LT(early, 480);
   rig.Play(60, 40);
-  rig.g.Draw(IRECT(0, 0, 815, 550));
+  rig.g.Tick();
   EXPECT_GT(rig.view.NColumns(picked), early) << "columns are appended as the buffer fills";
 }
 
@@ -163,13 +160,13 @@ TEST(BufferView, CommonModeShowsTheCommonBuffer)
 TEST(BufferView, SelectionsFollowTheStateAndTheHost)
 {
   EditorRig rig;
-  rig.plug->GetParam(kSelEnd)->Set(0.5);
-  rig.plug->OnParamChange(kSelEnd);
+  rig.Set(kSelEnd, 0.5);
   EXPECT_DOUBLE_EQ(rig.view.SelEnd(0), 0.5);
   ByteChunk chunk;
   ASSERT_TRUE(rig.plug->SerializeState(&chunk));
   EditorRig other;
   other.plug->UnserializeState(&chunk, 0);
+  other.g.Tick();
   EXPECT_DOUBLE_EQ(other.view.SelEnd(0), 0.5);
   EXPECT_DOUBLE_EQ(other.Value(kSelEnd), 0.5);
 }
@@ -178,17 +175,11 @@ TEST(BufferView, AHairlineVisibleRangeFromTheHostStillDraws)
 {
   EditorRig rig;
   rig.Play(60, 40);
-  auto set = [&](int param, double v) {
-    rig.plug->GetParam(param)->Set(v);
-    rig.plug->OnParamChange(param);
-  };
-  set(kBufMinVisible, 0.5);
-  set(kBufMaxVisible, 0.5 + 2e-9);  // a billion-fold zoom: selection edges lie far off the wave
-  rig.g.Tick();
+  rig.Set(kBufMinVisible, 0.5);
+  rig.Set(kBufMaxVisible, 0.5 + 2e-9);  // a billion-fold zoom: selection edges lie far off the wave
   rig.g.Draw(IRECT(0, 0, 815, 550));
   EXPECT_GT(rig.view.TimeZoom(0), 1e8);
-  set(kBufMaxVisible, 1.0);
-  set(kBufMinVisible, 0.0);
-  rig.g.Tick();
+  rig.Set(kBufMaxVisible, 1.0);
+  rig.Set(kBufMinVisible, 0.0);
   EXPECT_EQ(rig.view.TimeZoom(0), 1.0);
 }

@@ -12,8 +12,8 @@ struct EditorRig
 {
   TestHost host;
   std::unique_ptr<Vesk> plug = host.MakePlug();
-  IGraphicsOffscreen& g = *dynamic_cast<IGraphicsOffscreen*>(plug->GetGUI());
-  VeskEditor& editor = *plug->Editor();
+  IGraphicsOffscreen& g = *dynamic_cast<IGraphicsOffscreen*>(plug->Layout().Graphics());
+  VeskEditor& editor = plug->Layout();
   IBufTabsZR& view = *editor.BufferView();
 
   EditorRig()
@@ -56,6 +56,20 @@ struct EditorRig
   static int CentreY(const IControl& c) { return (c.GetTargetRECT().T + c.GetTargetRECT().B) / 2; }
   void ClickOn(int param, IMouseMod mod = Left()) { Click(CentreX(Control(param)), CentreY(Control(param)), mod); }
   double Value(int param) const { return plug->GetParam(param)->Value(); }
+  // Sets a parameter as the host would, and ticks so the editor shows it.
+  void Set(int param, double v)
+  {
+    plug->GetParam(param)->Set(v);
+    plug->OnParamChange(param);
+    plug->MarkParamForEditor(param);
+    g.Tick();
+  }
+  // The picked buffer's selection, as fractions.
+  void Select(double start, double end)
+  {
+    Set(kSelStart, start);
+    Set(kSelEnd, end);
+  }
   // Plays a note with a sine at the input for a number of 512-frame blocks.
   void Play(int note, int blocks)
   {

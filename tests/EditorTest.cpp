@@ -144,6 +144,7 @@ TEST(EditorLearn, MenuArmsLearningAndShowsTheController)
   IMidiMsg cc(0, 0xB0, 74, 64);
   rig.plug->ProcessMidiMsg(&cc);
   io.Process(*rig.plug, 64);
+  rig.g.Tick();
   EXPECT_EQ(rig.plug->Dispatcher().ControllerOf(kFltQ), 74);
   ZRMenu& again = *rig.editor.LearnMenu(kFltQ);
   EXPECT_EQ(again.items[2].text, "MIDI forget CC#74");
@@ -154,6 +155,7 @@ TEST(EditorLearn, MenuArmsLearningAndShowsTheController)
   IMidiMsg move(0, 0xB0, 74, 127);
   rig.plug->ProcessMidiMsg(&move);
   io.Process(*rig.plug, 64);
+  rig.g.Tick();
   EXPECT_DOUBLE_EQ(rig.Control(kFltQ).GetValue(), 1.0);
   EXPECT_TRUE(HostHeard(rig.host, kFltQ));
 }
@@ -165,6 +167,7 @@ TEST(EditorLearn, EraseMapAndExcludedControls)
   rig.plug->Dispatcher().AppendToMap(11, kMix);
   rig.plug->LearnAssigned(kAmp, 10);
   rig.plug->LearnAssigned(kMix, 11);
+  rig.g.Tick();
   EXPECT_EQ(rig.editor.LearnMenu(kAmp)->items[2].text, "MIDI forget CC#10");
   rig.ClickOn(kMidiPanic, EditorRig::Right());
   ZRMenu* panic = rig.editor.MenuControl()->OpenMenu();
@@ -172,6 +175,7 @@ TEST(EditorLearn, EraseMapAndExcludedControls)
   ASSERT_EQ(panic->items[3].text, "erase MIDI map");
   const IRECT erase = rig.editor.MenuControl()->ItemRect(3);
   rig.Click(erase.L + 5, erase.T + 5);
+  rig.g.Tick();
   for (int p = 0; p < kNumParams; ++p)
   {
     if (ZRMenu* m = rig.editor.LearnMenu(p); m && m->items.size() >= 3)
@@ -191,6 +195,7 @@ TEST(EditorLearn, ToggleThisBufFlipsEveryKeyOfThePickedBuffer)
   ASSERT_EQ(menu.items[3].text, "toggle this buf");
   const int picked = rig.plug->Core().tabs().pickedTab;
   menu.onChoose(menu, 3);
+  rig.g.Tick();
   for (int k = 0; k < kNumKeys; ++k)
   {
     EXPECT_FALSE(rig.plug->Core().tables().isUsedFor(k, picked)) << k;
@@ -199,8 +204,10 @@ TEST(EditorLearn, ToggleThisBufFlipsEveryKeyOfThePickedBuffer)
   }
   EXPECT_TRUE(rig.plug->Core().tables().isUsedFor(0, picked + 1)) << "other buffers keep theirs";
   menu.onChoose(menu, 3);
+  rig.g.Tick();
   for (int k = 0; k < kNumKeys; ++k) EXPECT_TRUE(rig.plug->Core().tables().isUsedFor(k, picked)) << k;
   menu.onChoose(menu, 4);  // toggle this note: C on every buffer
+  rig.g.Tick();
   for (int b = 0; b < kNumVoices; ++b) EXPECT_FALSE(rig.plug->Core().tables().isUsedFor(0, b)) << b;
   menu.onChoose(menu, 5);  // reset all flags
   for (int b = 0; b < kNumVoices; ++b) EXPECT_TRUE(rig.plug->Core().tables().isUsedFor(0, b)) << b;
@@ -345,6 +352,7 @@ TEST(EditorBeatKeyboard, ControlsSitOnTheirKeysAndActivityLights)
     EXPECT_LT(num.Top(), rig.Control(BeatDenParam(k)).Top()) << k;
   }
   rig.Play(69, 4);
+  rig.g.Tick();
   rig.g.Draw(IRECT(0, 0, 815, 550));
   const IRECT a = keys.KeyRect(9);
   const LICE_pixel lit = *rig.g.GetDrawBitmap()->pixel(a.L + a.W() / 2, a.B - 4);

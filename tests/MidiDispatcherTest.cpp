@@ -48,7 +48,7 @@ struct Recorder
   void Add(const std::string& what) { log.push_back(what); }
   void Send(int offset, int status, int d1, int d2)
   {
-    midi.Intake(IMidiMsg(offset, static_cast<uint8_t>(status), static_cast<uint8_t>(d1), static_cast<uint8_t>(d2)));
+    midi.Intake({offset, static_cast<uint8_t>(status), static_cast<uint8_t>(d1), static_cast<uint8_t>(d2)});
   }
   void RunBlock(int frames)
   {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Vesk.h"
+#include "plugin/Vesk.h"
 #include "tests/ExpectedParams.h"
 #include "tools/ParamTable.h"
 

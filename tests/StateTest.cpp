@@ -188,7 +188,7 @@ TEST(State, OptionsKeyFlagsAndFileBlockVariants)
   tail.push_back(0);
   ByteChunk chunk = WithTail(r.P(), tail);
   EXPECT_EQ(r.P().UnserializeState(&chunk, 0), chunk.Size());
-  EXPECT_TRUE(r.core().tabs().dropOnMouseUp);
+  EXPECT_TRUE(r.P().DropOnMouseUp());
   EXPECT_FALSE(r.P().ShowLabels());
   EXPECT_FALSE(r.tables().isUsedFor(3, 5));
   EXPECT_TRUE(r.tables().isUsedFor(3, 6));
@@ -271,7 +271,7 @@ TEST(State, OddNumbersInOptionsAndSelectionsAreTamed)
   EXPECT_EQ(r.core().tabs().selStartFraction[0], 0.0);
   EXPECT_EQ(r.core().tabs().selEndFraction[0], 1.0);
   EXPECT_EQ(r.core().tabs().selStartFraction[1], 0.0);
-  EXPECT_TRUE(r.core().tabs().dropOnMouseUp);
+  EXPECT_TRUE(r.P().DropOnMouseUp());
   EXPECT_EQ(r.voice(0).selEnd, r.core().bufferLength());
 }
 

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "engine/Vesk.h"
+#include "plugin/Vesk.h"
 #include "platform/vst2abi.h"
 
 struct TestHost

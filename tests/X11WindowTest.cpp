@@ -6,8 +6,11 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <thread>
+#include <vector>
 
 #include "editor/framework/IPopupMenuView.h"
 #include "platform/x11/IGraphicsX11.h"
@@ -298,5 +301,67 @@ TEST(X11Window, SurvivesAParentDestroyedFirstAndAParentThatIsGone)
   host.Dispatch(vst2::effEditClose);
   ParentWindow another;
   EXPECT_EQ(host.Dispatch(vst2::effEditOpen, 0, 0, reinterpret_cast<void*>(another.window)), 1) << "and then a real one";
+  host.Dispatch(vst2::effEditClose);
+}
+
+// The editor draws from copies it takes under the plug-in lock, so an audio
+// thread recording and playing (with a learned controller moving "mix") and
+// a host automating from a third thread never race with it: run under
+// ThreadSanitizer by the test command.
+TEST(X11Window, EditorDrawsBesideAudioAndAutomationThreads)
+{
+  ParentWindow parent;
+  if (!parent.window) GTEST_SKIP() << "no X display with XTest";
+  PluginHost host;
+  ASSERT_TRUE(Started(host));
+  // Controller 20 learned for "mix": the state's MIDI map list for 20 holds 93.
+  std::vector<uint8_t> chunk = host.GetChunk(false);
+  const size_t list20 = 8 + 1428 + 4 * 20;
+  const int32_t entry[2] = {1, 93};
+  chunk.erase(chunk.begin() + static_cast<long>(list20), chunk.begin() + static_cast<long>(list20) + 4);
+  chunk.insert(chunk.begin() + static_cast<long>(list20), reinterpret_cast<const uint8_t*>(entry),
+               reinterpret_cast<const uint8_t*>(entry) + sizeof entry);
+  ASSERT_TRUE(host.SetChunk(chunk, false));
+  ASSERT_EQ(host.Dispatch(vst2::effEditOpen, 0, 0, reinterpret_cast<void*>(parent.window)), 1);
+
+  std::atomic<bool> stop{false};
+  std::thread audio([&] {
+    std::vector<std::vector<float>> in(64, std::vector<float>(256)), out(2, std::vector<float>(256));
+    std::vector<float*> ip, op;
+    for (auto& c : in)
+    {
+      for (size_t s = 0; s < c.size(); ++s) c[s] = 0.5f * std::sin(0.05f * static_cast<float>(s));
+      ip.push_back(c.data());
+    }
+    for (auto& c : out) op.push_back(c.data());
+    for (int block = 0; !stop; ++block)
+    {
+      std::vector<vst2::VstMidiEvent> events(2);
+      for (auto& e : events) e.type = vst2::kVstMidiType, e.byteSize = sizeof e;
+      events[0].midiData[0] = static_cast<char>(block % 8 == 7 ? 0x80 : 0x90);
+      events[0].midiData[1] = static_cast<char>(48 + block % 8);
+      events[0].midiData[2] = 100;
+      events[1].midiData[0] = static_cast<char>(0xB0);
+      events[1].midiData[1] = 20;
+      events[1].midiData[2] = static_cast<char>(block % 128);
+      host.SendMidi(events);
+      host.Process(ip.data(), op.data(), 256);
+    }
+  });
+  std::thread automation([&] {
+    for (int i = 0; !stop; ++i)
+    {
+      host.SetParameter(i % 2 ? 32 : 26, (i % 32) / 31.0f);  // picked buffer, selection start
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  for (int i = 0; i < 60; ++i)
+  {
+    host.Dispatch(vst2::effEditIdle);
+    std::this_thread::sleep_for(std::chrono::milliseconds(8));
+  }
+  stop = true;
+  audio.join();
+  automation.join();
   host.Dispatch(vst2::effEditClose);
 }

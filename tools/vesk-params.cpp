@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "engine/Vesk.h"
+#include "plugin/Vesk.h"
 #include "tools/ParamTable.h"
 
 int main()

@@ -17,7 +17,8 @@
 #include <vector>
 
 #include "editor/framework/IGraphicsOffscreen.h"
-#include "engine/Vesk.h"
+#include "editor/layout/VeskEditor.h"
+#include "plugin/Vesk.h"
 
 namespace {
 double gPhase = 0.0;
@@ -78,7 +79,7 @@ bool SetByName(Vesk& plug, const std::string& assignment)
   if (end == assignment.c_str() + eq + 1) return false;
   plug.GetParam(idx)->Set(v);
   plug.OnParamChange(idx);
-  plug.GetGUI()->SetParameterFromPlug(idx, v, false);
+  plug.MarkParamForEditor(idx);
   return true;
 }
 
@@ -130,7 +131,7 @@ int main(int argc, char** argv)
     return 2;
   }
   std::unique_ptr<Vesk> plug(new Vesk(&HostCallback));
-  auto* g = plug ? dynamic_cast<IGraphicsOffscreen*>(plug->GetGUI()) : nullptr;
+  auto* g = plug ? dynamic_cast<IGraphicsOffscreen*>(plug->Layout().Graphics()) : nullptr;
   if (!g)
   {
     std::fprintf(stderr, "vesk-shot: the instrument has no off-screen editor\n");

@@ -108,10 +108,8 @@ IControlsMarker::IControlsMarker(IPlugBase* plug, const std::vector<IControl*>& 
 
 // ---- The view: construction and layout -------------------------------------------------
 
-IBufTabsZR::IBufTabsZR(IPlugBase* plug, IRECT rect, const Buffer* buffers, Companions companions, KeyQuery usedFor,
-                       VoiceValueQuery voiceValue)
-  : IControlZR(plug, rect, -1), mBuffers(buffers), mC(std::move(companions)), mUsedFor(std::move(usedFor)),
-    mVoiceValue(std::move(voiceValue))
+IBufTabsZR::IBufTabsZR(IPlugBase* plug, IRECT rect, Companions companions)
+  : IControlZR(plug, rect, -1), mC(std::move(companions))
 {
   const int s = kTextSize;
   mTextStyle = mText;
@@ -168,7 +166,7 @@ void IBufTabsZR::PlaceButtons()
 void IBufTabsZR::LayoutTabs()
 {
   const double s = kTextSize, wide = 1.8 * s;
-  const int hovered = mHovered.load(std::memory_order_relaxed);
+  const int hovered = mHovered;
   const int k = (hovered >= 0 && hovered != mCurrent) ? 2 : 1;
   const double narrow = (mRECT.R - mRECT.L - 4 - wide * k) / (kTabs - k);
   const int bottom = mWave.T;
@@ -238,8 +236,7 @@ int IBufTabsZR::ShownBuffer() const
 
 int IBufTabsZR::ShownTab() const
 {
-  const int hovered = mHovered.load(std::memory_order_relaxed);
-  return hovered >= 0 ? hovered : mCurrent;
+  return mHovered >= 0 ? mHovered : mCurrent;
 }
 
 int IBufTabsZR::TabAt(int x, int y) const
@@ -249,7 +246,57 @@ int IBufTabsZR::TabAt(int x, int y) const
   return -1;
 }
 
-// ---- From the engine ---------------------------------------------------------------------
+// ---- From the instrument ------------------------------------------------------------------
+
+void IBufTabsZR::Show(const State& state, const WaveSource& wave)
+{
+  if (state.length != mLength) SetBufferLength(state.length);
+  if (state.common != mCommon || (state.common && state.commonIndex != mCommonIndex))
+    SetCommonMode(state.common, state.commonIndex);
+  if (state.picked != mCurrent) SelectTab(state.picked, false);
+  TakeSelections(state);
+  TakeFills(wave);
+  for (int i = 0; i < kTabs; ++i) SetActivity(i, state.activity[i]);
+  if (state.playhead != mPlayhead || state.aim != mAimTarget) SetPositions(state.playhead, state.aim);
+  SetInfoText(state.info);
+  if (std::memcmp(mUsedFor, state.usedFor, sizeof mUsedFor) != 0)
+  {
+    std::memcpy(mUsedFor, state.usedFor, sizeof mUsedFor);
+    RefreshKeys();
+  }
+  for (int i = 0; i < kTabs; ++i) mVoiceValues[i] = state.voiceValues[i];
+  const int shown = ShownTab(), buffer = ShownBuffer();
+  if (mFilled[buffer] > 0) BuildColumns(shown, buffer, wave);
+}
+
+void IBufTabsZR::TakeSelections(const State& state)
+{
+  for (int i = 0; i < kTabs; ++i)
+  {
+    if (mTab[i].selStart == state.selStart[i] && mTab[i].selEnd == state.selEnd[i]) continue;
+    mTab[i].selStart = state.selStart[i];
+    mTab[i].selEnd = state.selEnd[i];
+    if (i != mCurrent) continue;
+    SetAimRange(mTab[i].selStart, mTab[i].selEnd);
+    PlaceHandles();
+    mDirty = true;
+  }
+}
+
+void IBufTabsZR::TakeFills(const WaveSource& wave)
+{
+  for (int b = 0; b < kTabs; ++b)
+  {
+    const int filled = wave.Filled(b), length = wave.Length(b);
+    const unsigned refills = wave.Refills(b);
+    const bool refilled = refills != mRefills[b], grew = filled != mFilled[b] || length != mBufferLength[b];
+    mRefills[b] = refills;
+    mFilled[b] = filled;
+    mBufferLength[b] = length;
+    if (refilled) BufferRefilled(b);
+    if (grew) BufferGrew(b);
+  }
+}
 
 void IBufTabsZR::SetBufferLength(int samples)
 {
@@ -266,9 +313,6 @@ void IBufTabsZR::SetBufferLength(int samples)
     {
       t.viewStart = 0.0, t.viewEnd = 1.0, t.zoom = 1.0;
       t.samplesPerPixel = static_cast<double>(samples) / mW;
-      const double start = t.selStart * old, end = t.selEnd * old;
-      t.selStart = start >= samples ? 0.0 : start / samples;
-      t.selEnd = end >= samples ? 1.0 : end / samples;
       t.fullRebuild = true;
     }
     PlaceHandles();
@@ -277,10 +321,10 @@ void IBufTabsZR::SetBufferLength(int samples)
   mDirty = true;
 }
 
-void IBufTabsZR::SetSelectionEdge(int tab, double sample, double Tab::*edge)
+void IBufTabsZR::SetSelectionEdge(int tab, double fraction, double Tab::*edge)
 {
   if (tab < 0 || tab >= kTabs) return;
-  const double v = std::clamp(sample * mInvLength, 0.0, 1.0);
+  const double v = std::clamp(fraction, 0.0, 1.0);
   for (int i = 0; i < kTabs; ++i)
     if (i == tab || mLinkAll) mTab[i].*edge = v;
   if (tab == mCurrent || mLinkAll)
@@ -289,16 +333,6 @@ void IBufTabsZR::SetSelectionEdge(int tab, double sample, double Tab::*edge)
     PlaceHandles();
   }
   mDirty = true;
-}
-
-void IBufTabsZR::SetSelectionStart(int tab, double sample)
-{
-  SetSelectionEdge(tab, sample, &Tab::selStart);
-}
-
-void IBufTabsZR::SetSelectionEnd(int tab, double sample)
-{
-  SetSelectionEdge(tab, sample, &Tab::selEnd);
 }
 
 void IBufTabsZR::SetVisibleRange(int which, double value)
@@ -310,17 +344,6 @@ void IBufTabsZR::SetVisibleRange(int which, double value)
   t.zoom = 1.0 / (t.viewEnd - t.viewStart);
   t.samplesPerPixel = mLength / static_cast<double>(mW) / t.zoom;
   t.fullRebuild = true;
-  PlaceHandles();
-  mDirty = true;
-}
-
-void IBufTabsZR::ResetSelection()
-{
-  for (int i = 0; i < kTabs; ++i)
-    if (i == mCurrent || mLinkAll) mTab[i].selStart = 0.0, mTab[i].selEnd = 1.0;
-  if (mC.selStart) mC.selStart->Push(0.0);
-  if (mC.selEnd) mC.selEnd->Push(1.0);
-  SetAimRange(0.0, 1.0);
   PlaceHandles();
   mDirty = true;
 }
@@ -338,7 +361,7 @@ void IBufTabsZR::BufferRefilled(int tab)
 {
   if (tab < 0 || tab >= kTabs) return;
   for (int i = 0; i < kTabs; ++i)
-    if (i == tab || mCommon) mTab[i].fullRebuild.store(true, std::memory_order_relaxed);
+    if (i == tab || mCommon) mTab[i].fullRebuild = true;
   if (tab == ShownBuffer() || mCommon) mDirty = true;
 }
 
@@ -348,28 +371,31 @@ void IBufTabsZR::BufferGrew(int tab)
   for (int i = 0; i < kTabs; ++i)
   {
     if (i != tab && !(mCommon && tab == mCommonIndex)) continue;
-    if (mTab[i].fullRebuild.load(std::memory_order_relaxed)) continue;
-    mTab[i].append.store(true, std::memory_order_relaxed);
+    if (mTab[i].fullRebuild) continue;
+    mTab[i].append = true;
   }
   if (tab == ShownBuffer()) mDirty = true;
 }
 
 void IBufTabsZR::SetActivity(int tab, double activity)
 {
-  if (tab < 0 || tab >= kTabs) return;
-  if (mTab[tab].activity.exchange(activity, std::memory_order_relaxed) != activity) mDirty = true;
+  if (tab < 0 || tab >= kTabs || mTab[tab].activity == activity) return;
+  mTab[tab].activity = activity;
+  mDirty = true;
 }
 
 void IBufTabsZR::SetPositions(double playhead, double aim)
 {
-  mPlayhead.store(playhead, std::memory_order_relaxed);
-  mAimTarget.store(aim, std::memory_order_relaxed);
+  mPlayhead = playhead;
+  mAimTarget = aim;
   mDirty = true;
 }
 
 void IBufTabsZR::SetInfoText(const char* text)
 {
+  if (std::strcmp(mInfo, text ? text : "") == 0) return;
   std::snprintf(mInfo, sizeof mInfo, "%s", text ? text : "");
+  mDirty = true;
 }
 
 // ---- Choosing tabs ----------------------------------------------------------------------
@@ -382,8 +408,6 @@ void IBufTabsZR::SelectTab(int tab, bool notify)
   mLayoutDirty = true;
   PlaceHandles();
   const Tab& t = mTab[tab];
-  if (mC.selStart) mC.selStart->Push(t.selStart);
-  if (mC.selEnd) mC.selEnd->Push(t.selEnd);
   SetAimRange(t.selStart, t.selEnd);
   SetSelectionRanges(t);
   if (notify && mC.picked)
@@ -391,9 +415,9 @@ void IBufTabsZR::SelectTab(int tab, bool notify)
     mC.picked->SetValueFromUserInput(tab / 31.0);
     mC.picked->SetDirty(true);
   }
-  if (mVoiceValue)
-    for (IControl* c : mC.perBuffer)
-      if (c) c->SetValueFromPlug(mVoiceValue(c->ParamIdx(), tab));
+  const std::vector<double>& values = mVoiceValues[tab];
+  for (size_t i = 0; i < mC.perBuffer.size() && i < values.size(); ++i)
+    if (mC.perBuffer[i]) mC.perBuffer[i]->SetValueFromPlug(values[i]);
   UpdateMinSelectionPixels();
   mKeysDirty = mLabelDirty = true;
   mDirty = true;
@@ -406,7 +430,7 @@ void IBufTabsZR::ChooseTab(int tab)
 
 void IBufTabsZR::ClickTab(int x, int y)
 {
-  const int hovered = mHovered.load(std::memory_order_relaxed);
+  const int hovered = mHovered;
   if (mTab[mCurrent].rect.Contains(x, y))
   {
     if (mC.request) mC.request->SetValueFromUserInput(mC.request->GetValue() >= 0.5 ? 0.0 : 1.0);
@@ -687,18 +711,18 @@ void IBufTabsZR::OnMouseOut()
 
 // ---- Waveform columns -------------------------------------------------------------------
 
-void IBufTabsZR::BuildColumns(int tabIdx, int bufferIdx)
+void IBufTabsZR::BuildColumns(int tabIdx, int bufferIdx, const WaveSource& wave)
 {
   Tab& t = mTab[tabIdx];
-  const Buffer& b = mBuffers[bufferIdx];
-  const bool full = t.fullRebuild.exchange(false, std::memory_order_relaxed);
-  if (!full && !t.append.load(std::memory_order_relaxed)) return;
+  const bool full = t.fullRebuild;
+  t.fullRebuild = false;
+  if (!full && !t.append) return;
   if (full)
   {
     for (auto& c : t.columns) c.clear();
     t.ampFloor = 1.0;
   }
-  const int filled = std::min(b.filled, kBufferFrames), length = std::min(mLength, b.length);
+  const int filled = std::min(mFilled[bufferIdx], kMaxLength), length = std::min(mLength, mBufferLength[bufferIdx]);
   double peak = 1.0 / t.ampFloor;
   const double spp = t.samplesPerPixel;
   if (spp >= 1.0)
@@ -715,7 +739,7 @@ void IBufTabsZR::BuildColumns(int tabIdx, int bufferIdx)
         Column col{0.0, 0.0};
         for (int i = start; i < start + per && i < length && i < filled; ++i)
         {
-          const double v = b.frames[i][ch];
+          const double v = wave.Sample(bufferIdx, i, ch);
           col.min = std::min(col.min, v), col.max = std::max(col.max, v);
           peak = std::max(peak, std::fabs(v));
         }
@@ -732,7 +756,7 @@ void IBufTabsZR::BuildColumns(int tabIdx, int bufferIdx)
       cols.clear();
       for (int i = from; i < to && static_cast<int>(cols.size()) < mW; ++i)
       {
-        const double v = b.frames[i][ch];
+        const double v = wave.Sample(bufferIdx, i, ch);
         cols.push_back(v < 0.0 ? Column{v, 0.0} : Column{0.0, v});
         peak = std::max(peak, std::fabs(v));
       }
@@ -742,7 +766,7 @@ void IBufTabsZR::BuildColumns(int tabIdx, int bufferIdx)
   t.ampZoom = std::max(t.ampZoom, t.ampFloor);
   const int n = static_cast<int>(t.columns[0].size());
   if (n == 0) t.fullRebuild = true;
-  t.append.store(n > 0 && n < mW && spp >= 1.0, std::memory_order_relaxed);
+  t.append = n > 0 && n < mW && spp >= 1.0;
   if (spp < 1.0 && filled < length) t.append = true;
 }
 
@@ -772,13 +796,13 @@ void IBufTabsZR::DrawWaveform(IGraphics* g, const Tab& t)
   IColor centre = kTextColour;
   centre.A = 50;
   g->FillAlpha(centre, IRECT(mWave.L, mCentre, mWave.R, mCentre + 1));
-  const double playhead = mPlayhead.load(std::memory_order_relaxed);
+  const double playhead = mPlayhead;
   if (playhead >= t.viewStart && playhead <= t.viewEnd)
   {
     const int x = PixelOf(playhead);
     g->FillAlpha(kPlayheadColour, IRECT(x, mWave.T + 3, x + 1, mWave.B - 2));
   }
-  const double aim = mAimTarget.load(std::memory_order_relaxed);
+  const double aim = mAimTarget;
   if (aim >= 0.0 && aim >= t.viewStart && aim <= t.viewEnd)
   {
     const int x = PixelOf(aim);
@@ -810,12 +834,12 @@ void IBufTabsZR::DrawTabs(IGraphics* g)
 {
   if (mLayoutDirty) LayoutTabs();
   const IColor outline = Dimmed(kTextColour, 0.3, 56);
-  const int hovered = mHovered.load(std::memory_order_relaxed);
+  const int hovered = mHovered;
   for (int i = 0; i < kTabs; ++i)
   {
     const IRECT& r = mTab[i].rect;
     if (i == mCurrent && mC.request && mC.request->GetValue() >= 0.5) g->FillAlpha(kRequestColour, r);
-    const double activity = mTab[i].activity.load(std::memory_order_relaxed);
+    const double activity = mTab[i].activity;
     if (activity != 0.0)
       g->FillAlpha(IColor(std::clamp(static_cast<int>(40 + 180 * activity), 0, 255), 255, 255, 255),
                    IRECT(r.L + 1, r.T + 1, r.R - 1, std::min(r.B, r.T + 6)));
@@ -850,7 +874,7 @@ void IBufTabsZR::DrawTabs(IGraphics* g)
 
 void IBufTabsZR::DrawReadouts(IGraphics* g, const Tab& t)
 {
-  const double values[3] = {mPlayhead.load(std::memory_order_relaxed), t.selStart, t.selEnd};
+  const double values[3] = {mPlayhead, t.selStart, t.selEnd};
   for (int i = 0; i < 3; ++i)
   {
     g->FillAlpha(kShade, mReadout[i]);
@@ -865,19 +889,19 @@ void IBufTabsZR::DrawReadouts(IGraphics* g, const Tab& t)
 
 std::string IBufTabsZR::StatusText() const
 {
-  const Buffer& b = mBuffers[ShownBuffer()];
-  if (b.filled <= 0) return "REFILL PENDING";
-  if (b.filled < b.length) return "FILLING";
+  const int b = ShownBuffer();
+  if (mFilled[b] <= 0) return "REFILL PENDING";
+  if (mFilled[b] < mBufferLength[b]) return "FILLING";
   return {};
 }
 
 void IBufTabsZR::PushKeys()
 {
-  if (!mKeysDirty || !mUsedFor) return;
+  if (!mKeysDirty) return;
   mKeysDirty = false;
   const int shown = ShownTab();
-  for (int k = 0; k < 12; ++k)
-    if (mC.keys[k]) mC.keys[k]->SetValueFromPlug(mUsedFor(shown, k) ? 1.0 : 0.0);
+  for (int k = 0; k < kKeys; ++k)
+    if (mC.keys[k]) mC.keys[k]->SetValueFromPlug(mUsedFor[k][shown] ? 1.0 : 0.0);
 }
 
 bool IBufTabsZR::Draw(IGraphics* g)
@@ -885,14 +909,13 @@ bool IBufTabsZR::Draw(IGraphics* g)
   const int shown = ShownTab();
   const int buffer = ShownBuffer();
   Tab& t = mTab[shown];
-  const Buffer& b = mBuffers[buffer];
+  const int filled = mFilled[buffer], length = mBufferLength[buffer];
   g->FillAlpha(IColor(255, 16, 16, 18), mWave);
-  if (b.filled > 0)
+  if (filled > 0)
   {
-    BuildColumns(shown, buffer);
     if (!t.columns[0].empty()) DrawWaveform(g, t);
     DrawSelection(g, t);
-    if (b.filled < b.length)
+    if (filled < length)
     {
       IText status = mTextStyle;
       status.mAlign = IText::kAlignFar;
@@ -930,6 +953,6 @@ bool IBufTabsZR::Draw(IGraphics* g)
   mLabelDirty = false;
   PushKeys();
   // Recording in progress: keep repainting while the buffer grows.
-  if (b.filled > 0 && b.filled < b.length) SetRedraw();
+  if (filled > 0 && filled < length) SetRedraw();
   return true;
 }

@@ -2,14 +2,10 @@
 // The buffer view: 32 tabs above the waveform of the chosen buffer with its
 // selection, playhead and aim, readouts and a status text. Every click or
 // drag ends as a parameter change of one of its companion controls.
-#include <atomic>
-#include <functional>
 #include <string>
 #include <vector>
 
 #include "editor/controls/IControlZR.h"
-#include "engine/Buffer.h"
-#include "engine/EditorFeeds.h"
 
 // An invisible control carrying one parameter, with an optional mapping of
 // the values it receives onto a range.
@@ -60,10 +56,38 @@ private:
   bool mActive = false;
 };
 
-class IBufTabsZR : public IControlZR, public BufferViewFeed
+// The recorded buffers as the view reads them, only while the instrument's
+// lock is held (inside IBufTabsZR::Show).
+class WaveSource
 {
 public:
-  static constexpr int kTabs = 32, kTextSize = 16, kMinSelection = 4;
+  virtual ~WaveSource() = default;
+  virtual int Filled(int buffer) const = 0;
+  virtual int Length(int buffer) const = 0;
+  // Counts the refills the buffer has begun, so the view knows to start over.
+  virtual unsigned Refills(int buffer) const = 0;
+  virtual double Sample(int buffer, int frame, int channel) const = 0;
+};
+
+class IBufTabsZR : public IControlZR
+{
+public:
+  static constexpr int kTabs = 32, kTextSize = 16, kMinSelection = 4, kKeys = 12, kMaxLength = 480000;
+
+  // What the view shows of the instrument, handed over at every repaint tick.
+  struct State
+  {
+    int length = kMaxLength;
+    int picked = 0;
+    bool common = false;
+    int commonIndex = 0;
+    double selStart[kTabs] = {}, selEnd[kTabs] = {};  // fractions of the buffer
+    double activity[kTabs] = {};
+    double playhead = 0.0, aim = -1.0;  // of the shown tab's voice, fractions; aim -1: none
+    char info[16] = {};
+    bool usedFor[kKeys][kTabs] = {};
+    std::vector<double> voiceValues[kTabs];  // normalised, in the order of Companions::perBuffer
+  };
   struct Companions
   {
     IControl* picked = nullptr;
@@ -78,11 +102,12 @@ public:
     IControl* keys[12] = {};
     std::vector<IControl*> perBuffer;
   };
-  using KeyQuery = std::function<bool(int buffer, int key)>;
-  using VoiceValueQuery = std::function<double(int paramIdx, int voice)>;
+  IBufTabsZR(IPlugBase* plug, IRECT rect, Companions companions);
 
-  IBufTabsZR(IPlugBase* plug, IRECT rect, const Buffer* buffers, Companions companions, KeyQuery usedFor,
-             VoiceValueQuery voiceValue);
+  // The instrument's side, under its lock: what changed is taken over and
+  // the shown buffer's waveform columns are brought up to date, so drawing
+  // reads nothing of the instrument.
+  void Show(const State& state, const WaveSource& wave);
 
   // Mouse.
   void OnMouseDown(int x, int y, IMouseMod* mod) override;
@@ -93,21 +118,19 @@ public:
   void OnMouseOut() override;
   bool Draw(IGraphics* graphics) override;
 
-  // From the engine.
-  void SetBufferLength(int samples) override;
-  void SetSelectionStart(int tab, double sample) override;
-  void SetSelectionEnd(int tab, double sample) override;
-  void SetVisibleRange(int which, double value) override;
-  void ResetSelection() override;
-  void SetCommonMode(bool on, int bufferIndex) override;
-  void BufferRefilled(int tab) override;
-  void BufferGrew(int tab) override;
-  void SetActivity(int tab, double activity) override;
-  int ShownTab() const override;
-  void SetPositions(double playhead, double aim) override;
-  void SetInfoText(const char* text) override;
-  void SelectTab(int tab, bool notify) override;
-  void RefreshKeys() override { mKeysDirty = true, mDirty = true; }
+  void SetBufferLength(int samples);
+  // which: 0 the start of the visible range, 1 its end.
+  void SetVisibleRange(int which, double value);
+  void SetCommonMode(bool on, int bufferIndex);
+  void BufferRefilled(int tab);
+  void BufferGrew(int tab);
+  void SetActivity(int tab, double activity);
+  // The tab whose voice positions the view wants: the hovered, else the current.
+  int ShownTab() const;
+  void SetPositions(double playhead, double aim);
+  void SetInfoText(const char* text);
+  void SelectTab(int tab, bool notify);
+  void RefreshKeys() { mKeysDirty = true, mDirty = true; }
 
   void SetLinkAllTabs(bool on) { mLinkAll = on; }
   void SetDropOnMouseUp(bool on) { mDropOnMouseUp = on; }
@@ -139,9 +162,9 @@ private:
   struct Tab
   {
     IRECT rect;
-    std::atomic<double> activity{0.0};
-    std::atomic<bool> fullRebuild{true};
-    std::atomic<bool> append{false};
+    double activity = 0.0;
+    bool fullRebuild = true;
+    bool append = false;
     std::vector<Column> columns[2];
     IColor colour[2];
     double selStart = 0.0, selEnd = 1.0;
@@ -150,8 +173,10 @@ private:
     double ampZoom = 1.0, ampFloor = 1.0;
   };
 
-  // One end of a tab's selection (of every tab when linked), in samples.
-  void SetSelectionEdge(int tab, double sample, double Tab::*edge);
+  // One end of a tab's selection (of every tab when linked), a fraction.
+  void SetSelectionEdge(int tab, double fraction, double Tab::*edge);
+  void TakeSelections(const State& state);
+  void TakeFills(const WaveSource& wave);
   int ShownBuffer() const;
   double PositionAt(int x) const;
   int PixelOf(double position) const;
@@ -170,28 +195,29 @@ private:
   void Scroll(int d);
   void KeepViewInside(Tab& t);
   int TabAt(int x, int y) const;
-  void BuildColumns(int tabIdx, int bufferIdx);
+  void BuildColumns(int tabIdx, int bufferIdx, const WaveSource& wave);
   void DrawWaveform(IGraphics* g, const Tab& t);
   void DrawSelection(IGraphics* g, const Tab& t);
   void DrawTabs(IGraphics* g);
   void DrawReadouts(IGraphics* g, const Tab& t);
   void PushKeys();
 
-  const Buffer* mBuffers;
   Companions mC;
-  KeyQuery mUsedFor;
-  VoiceValueQuery mVoiceValue;
+  bool mUsedFor[kKeys][kTabs] = {};
+  std::vector<double> mVoiceValues[kTabs];
+  int mFilled[kTabs] = {}, mBufferLength[kTabs] = {};
+  unsigned mRefills[kTabs] = {};
   Tab mTab[kTabs];
   IRECT mWave, mStrip, mStartHandle, mEndHandle, mStatusBox, mLabelBox, mReadout[3];
   int mCurrent = 0;
-  std::atomic<int> mHovered{-1};
+  int mHovered = -1;
   bool mCommon = false;
   int mCommonIndex = 0;
-  int mLength = kBufferFrames;
-  double mInvLength = 1.0 / kBufferFrames;
+  int mLength = kMaxLength;
+  double mInvLength = 1.0 / kMaxLength;
   int mW = 0, mCentre = 0, mHalfHeight = 0;
   double mMaxZoom = 1.0;
-  std::atomic<double> mPlayhead{0.0}, mAimTarget{-1.0};
+  double mPlayhead = 0.0, mAimTarget = -1.0;
   double mMinSelPixels = 0.0;
   bool mDragging = false, mPendingNew = false;
   int mDirection = 0;

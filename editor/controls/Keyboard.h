@@ -4,17 +4,17 @@
 #include <vector>
 
 #include "editor/controls/IControlZR.h"
-#include "engine/EditorFeeds.h"
 #include "raster/lice.h"
 
-class IBeatKeyboardContainerZR : public IControlZR, public KeyboardFeed
+class IBeatKeyboardContainerZR : public IControlZR
 {
 public:
   static constexpr bool IsBlackKey(int k) { return k == 1 || k == 3 || k == 6 || k == 8 || k == 10; }
 
   IBeatKeyboardContainerZR(IPlugBase* plug, IRECT rect, int octaves = 1);
   bool Draw(IGraphics* graphics) override;
-  void SetKeyActivity(const double* values) override;
+  // Per pitch class, the summed gain of the voices playing it.
+  void SetKeyActivity(const double* values);
   // Places the two beat controls of every key (in parameter order) and the
   // twelve "use for" switches (in key order) on the keys.
   void PlaceControls(const std::vector<IControlZR*>& beatControls, const std::vector<IControlZR*>& switches);

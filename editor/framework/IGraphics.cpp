@@ -320,6 +320,7 @@ void IGraphics::ResolveTextEntry()
 
 IRECT IGraphics::OnTimerTick()
 {
+  if (mPickUp) mPickUp();
   if (mTextEntryState != kTextEntryNone)
   {
     ResolveTextEntry();

@@ -3,6 +3,7 @@
 // input routed to them, dirty controls repainted on a timer tick, popup
 // menus and in-place text entry. Window-system backends derive from it and
 // supply the window, the screen copy, menus and the entry box.
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -59,6 +60,9 @@ public:
   virtual void HideMouseCursor() {}
   virtual void ShowMouseCursor() {}
   virtual void Idle() {}
+  // Called at the start of every repaint tick, before anything is drawn:
+  // where the editor takes over what changed elsewhere.
+  void SetPickUp(std::function<void()> pickUp) { mPickUp = std::move(pickUp); }
   // The picture with this resource id and file name, or none.
   virtual LICE_IBitmap* OSLoadBitmap(int id, const char* name);
   // Draws or, with measure, sizes text; false when no font can be had.
@@ -148,6 +152,7 @@ protected:
   ETextEntryState mTextEntryState = kTextEntryNone;
   IControl* mEdControl = nullptr;
   IParam* mEdParam = nullptr;
+  std::function<void()> mPickUp;
 };
 
 // The width and height of one line of text in its style, without an editor.

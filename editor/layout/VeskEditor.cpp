@@ -8,7 +8,7 @@
 #include "editor/controls/Keyboard.h"
 #include "editor/controls/Knobs.h"
 #include "editor/framework/IGraphicsOffscreen.h"
-#include "engine/Vesk.h"
+#include "frame/IPlugBase.h"
 
 namespace {
 GraphicsFactory gFactory = nullptr;
@@ -63,6 +63,11 @@ bool IsExcluded(int p)
 {
   return p == kShowTooltips || p == kBufMinVisible || p == kBufMaxVisible;
 }
+
+void SetParamValues(IGraphics& g, IPlugBase& plug)
+{
+  for (int i = 0; i < plug.NParams(); ++i) g.SetParameterFromPlug(i, plug.GetParam(i)->GetNormalized(), true);
+}
 }  // namespace
 
 void SetGraphicsFactory(GraphicsFactory factory)
@@ -78,9 +83,11 @@ C* VeskEditor::Make(int paramIdx, Args&&... args)
   return control;
 }
 
-VeskEditor::VeskEditor(Vesk& plug) : mPlug(plug)
+VeskEditor::VeskEditor(IPlugBase& plug, VeskEditorHost& host, std::vector<int> perVoiceParams)
+  : mPlug(plug), mHost(host), mPerVoiceParams(std::move(perVoiceParams))
 {
-  mGraphics = MakeGraphics(&plug);
+  std::fill(std::begin(mView.learnedController), std::end(mView.learnedController), -1);
+  mGraphics.reset(MakeGraphics(&plug));
   mGraphics->AttachBackground(kBackgroundId, "resources/img/bg.png");
   mGraphics->HandleMouseOver(true);
   mGraphics->EnableTooltips(false);
@@ -88,7 +95,8 @@ VeskEditor::VeskEditor(Vesk& plug) : mPlug(plug)
   mLogo = new IGifControlZR(&plug, 610, 285, logo.W > 0 ? logo.W : 160, logo.H > 0 ? logo.H : 110, kLogoGifId);
   mGraphics->AttachControl(mLogo);
   CreateControls();
-  mPlug.AttachGraphics(mGraphics);
+  SetParamValues(*mGraphics, mPlug);
+  mGraphics->PrepDraw();
   AddLabels();
   CreateKeyboard();
   CreateBufferView();
@@ -261,7 +269,7 @@ void VeskEditor::CreateKeyboard()
 void VeskEditor::CreateBufferView()
 {
   std::vector<IControl*> perBuffer;
-  for (int p : kPerVoiceParams) perBuffer.push_back(mControls[p]);
+  for (int p : mPerVoiceParams) perBuffer.push_back(mControls[p]);
   mMarker = new IControlsMarker(&mPlug, perBuffer);
   mGraphics->AttachControl(mMarker);
 
@@ -277,15 +285,7 @@ void VeskEditor::CreateBufferView()
   c.selectAll = mControls[kSelectAll];
   for (int k = 0; k < kNumKeys; ++k) c.keys[k] = mControls[UseForParam(k)];
   c.perBuffer = perBuffer;
-  const EngineCore& core = mPlug.Core();
-  Vesk* plug = &mPlug;
-  mBufView = new IBufTabsZR(
-    &mPlug, IRECT(120, 65, 620, 255), &core.buffer(0), c,
-    [&core](int buffer, int key) { return core.tables().isUsedFor(key, buffer); },
-    [plug](int paramIdx, int voice) {
-      const IParam* param = plug->GetParam(paramIdx);
-      return param ? param->GetNormalized(plug->valueForVoice(paramIdx, voice)) : 0.0;
-    });
+  mBufView = new IBufTabsZR(&mPlug, IRECT(120, 65, 620, 255), c);
   mBufView->SetDescription(
     "buffer waveform\n"
     "\nR drag or Shift + L drag - select."
@@ -293,7 +293,6 @@ void VeskEditor::CreateBufferView()
     "\nmouse wheel - zoom time.\nwheel + Ctrl - zoom amplitude.\nwheel + Shift - scroll.");
   mGraphics->AttachControl(mBufView);
   Subscribe(mBufView, false);
-  mPlug.AttachEditorViews(mBufView, mKeyboard);
 }
 
 void VeskEditor::AppendControls()
@@ -402,7 +401,7 @@ void VeskEditor::Subscribe(IControlZR* control, bool withContext)
 
 void VeskEditor::CreateMenus()
 {
-  mTooltip = new ITooltipControlZR(&mPlug, kWidth, kHeight, [this] { return mPlug.Core().tabs().showTooltips; });
+  mTooltip = new ITooltipControlZR(&mPlug, kWidth, kHeight, [this] { return mView.showTooltips; });
   mGraphics->AttachControl(mTooltip);
   for (int p = 0; p < kNumParams; ++p)
   {
@@ -415,7 +414,7 @@ void VeskEditor::CreateMenus()
     menu->Add("MIDI learn", ZRMenu::kNormal);
     menu->Add("MIDI forget (none)", ZRMenu::kDisabled);
     if (p == kMidiPanic) menu->Add("erase MIDI map", ZRMenu::kAction);
-    if (p == kPlayheadPos) menu->Add("drop on MouseUp", mPlug.Core().tabs().dropOnMouseUp ? ZRMenu::kTicked : ZRMenu::kNormal);
+    if (p == kPlayheadPos) menu->Add("drop on MouseUp", ZRMenu::kNormal);
     if (p >= kUseForC && p < kUseForC + kNumKeys)
       for (const char* t : {"toggle this buf", "toggle this note", "reset all flags"}) menu->Add(t, ZRMenu::kAction);
     if (p == kControlFreak) menu->Add("set all to current", ZRMenu::kAction);
@@ -425,7 +424,11 @@ void VeskEditor::CreateMenus()
   auto labels = std::make_unique<ZRMenu>();
   labels->paramIdx = kShowTooltips;
   labels->Add("show labels", ZRMenu::kTicked);
-  labels->onChoose = [this](ZRMenu& m, int) { SetShowLabels(m.items[0].state != ZRMenu::kTicked); };
+  labels->onChoose = [this](ZRMenu& m, int) {
+    const bool on = m.items[0].state != ZRMenu::kTicked;
+    SetShowLabels(on);
+    mHost.SetShowLabels(on);
+  };
   mMenus[kShowTooltips] = std::move(labels);
   mControls[kShowTooltips]->SubscribeContext([this](int p, int x, int y) { ShowLearnMenu(p, x, y); });
   mMenuControl = new IMenuControlZR(&mPlug, kWidth, kHeight);
@@ -444,95 +447,56 @@ ZRMenu* VeskEditor::LearnMenu(int paramIdx)
   ZRMenu* menu = mMenus[paramIdx].get();
   if (IsExcluded(paramIdx) || menu->items.size() < 3) return menu;
   ZRMenu::Item& forget = menu->items[2];
-  const int controller = mPlug.AssignedController(paramIdx);
+  const int controller = mView.learnedController[paramIdx];
   forget.text = controller >= 0 ? "MIDI forget CC#" + std::to_string(controller) : "MIDI forget (none)";
   forget.state = controller >= 0 ? ZRMenu::kNormal : ZRMenu::kDisabled;
   return menu;
 }
 
-void VeskEditor::SyncFromEngine()
+void VeskEditor::Show(const VeskEditorView& view, const WaveSource& wave)
 {
-  const bool drop = mPlug.Core().tabs().dropOnMouseUp;
-  mBufView->SetDropOnMouseUp(drop);
+  mBufView->Show(view.buffers, wave);
+  mKeyboard->SetKeyActivity(view.keyActivity);
+  const bool labels = view.showLabels != mView.showLabels, drop = view.dropOnMouseUp != mView.dropOnMouseUp;
+  mView = view;
+  if (labels) SetShowLabels(view.showLabels);
+  if (drop) ShowDropOnMouseUp(view.dropOnMouseUp);
+}
+
+void VeskEditor::ShowDropOnMouseUp(bool on)
+{
+  mBufView->SetDropOnMouseUp(on);
   for (auto& item : mMenus[kPlayheadPos]->items)
-    if (item.text == "drop on MouseUp") item.state = drop ? ZRMenu::kTicked : ZRMenu::kNormal;
-  SetShowLabels(mPlug.ShowLabels());
+    if (item.text == "drop on MouseUp") item.state = on ? ZRMenu::kTicked : ZRMenu::kNormal;
 }
 
 void VeskEditor::SetShowLabels(bool on)
 {
   if (ZRMenu* menu = mMenus[kShowTooltips].get()) menu->items[0].state = on ? ZRMenu::kTicked : ZRMenu::kNormal;
-  mPlug.SetShowLabels(on);
+  mView.showLabels = on;
   for (IControlZR* c : mControls)
     if (c) c->SetShowLabels(on);
-}
-
-void VeskEditor::SetFromEditor(int paramIdx, double normalized)
-{
-  if (IControlZR* c = mControls[paramIdx]) c->SetValueFromPlug(normalized);
-  mPlug.SetParameterFromGUI(paramIdx, normalized);
 }
 
 void VeskEditor::OnMenuChoice(ZRMenu& menu, int item)
 {
   const int p = menu.paramIdx;
   const std::string& text = menu.items[static_cast<size_t>(item)].text;
-  if (text == "MIDI learn") return mPlug.ArmLearnFromEditor(p);
-  if (item == 2) return mPlug.ForgetFromEditor(p);
-  if (text == "erase MIDI map") return mPlug.EraseMidiMapFromEditor();
+  if (text == "MIDI learn") return mHost.ArmLearn(p);
+  if (item == 2) return mHost.Forget(p);
+  if (text == "erase MIDI map") return mHost.EraseMidiMap();
   if (text == "drop on MouseUp")
   {
     const bool on = menu.items[static_cast<size_t>(item)].state != ZRMenu::kTicked;
-    menu.items[static_cast<size_t>(item)].state = on ? ZRMenu::kTicked : ZRMenu::kNormal;
-    mPlug.Core().tabs().dropOnMouseUp = on;
-    mBufView->SetDropOnMouseUp(on);
-    return;
+    mView.dropOnMouseUp = on;
+    ShowDropOnMouseUp(on);
+    return mHost.SetDropOnMouseUp(on);
   }
   const int key = p - kUseForC;
-  if (text == "toggle this buf") return ToggleThisBuf(key);
-  if (text == "toggle this note") return ToggleThisNote(key);
-  if (text == "reset all flags") return ResetAllFlags();
-  if (text == "set all to current") return mPlug.SetAllToCurrent();
-}
-
-void VeskEditor::ToggleThisBuf(int key)
-{
-  const bool on = mControls[UseForParam(key)]->GetValue() == 0.0;
-  const int picked = mPlug.Core().tabs().pickedTab;
-  {
-    IMutexLock lock(mPlug.Mutex());
-    mPlug.Core().tables().setPickedColumn(picked, on);
-  }
-  for (int k = 0; k < kNumKeys; ++k)
-  {
-    SetFromEditor(UseForParam(k), on ? 1.0 : 0.0);
-    mPlug.ForgetTarget(UseForParam(k));
-  }
-  mBufView->RefreshKeys();
-}
-
-void VeskEditor::ToggleThisNote(int key)
-{
-  const bool on = mControls[UseForParam(key)]->GetValue() == 0.0;
-  {
-    IMutexLock lock(mPlug.Mutex());
-    mPlug.Core().tables().setKeyRow(key, on);
-  }
-  SetFromEditor(UseForParam(key), on ? 1.0 : 0.0);
-  mPlug.ForgetTarget(UseForParam(key));
-  mBufView->RefreshKeys();
-}
-
-void VeskEditor::ResetAllFlags()
-{
-  {
-    IMutexLock lock(mPlug.Mutex());
-    mPlug.Core().tables().resetUseFor();
-  }
-  for (int k = 0; k < kNumKeys; ++k)
-  {
-    SetFromEditor(UseForParam(k), 1.0);
-    mPlug.ForgetTarget(UseForParam(k));
-  }
-  mBufView->RefreshKeys();
+  // The switch of the menu's key tells which way the flags flip.
+  const bool on = mControls[p]->GetValue() == 0.0;
+  if (text == "toggle this buf") return mHost.UseForPickedBuffer(on);
+  if (text == "toggle this note") return mHost.UseForKey(key, on);
+  if (text == "reset all flags") return mHost.ResetUseFor();
+  if (text == "set all to current") return mHost.SetAllToCurrent();
 }

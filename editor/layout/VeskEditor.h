@@ -4,13 +4,14 @@
 // logo and the about panel. Built once inside the plug-in's constructor.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "editor/controls/Lists.h"
-#include "engine/VeskParams.h"
+#include "editor/layout/ParamIds.h"
+#include "editor/layout/VeskEditorHost.h"
 
 class IGraphics;
 class IPlugBase;
-class Vesk;
 class IBufTabsZR;
 class IBeatKeyboardContainerZR;
 class IGifControlZR;
@@ -26,12 +27,14 @@ class VeskEditor
 public:
   static constexpr int kWidth = 815, kHeight = 550, kFPS = 25;
 
-  explicit VeskEditor(Vesk& plug);
+  // perVoiceParams: the parameters each voice keeps its own value of, whose
+  // controls the buffer view marks and sets per buffer.
+  VeskEditor(IPlugBase& plug, VeskEditorHost& host, std::vector<int> perVoiceParams);
   ~VeskEditor();
   VeskEditor(const VeskEditor&) = delete;
   VeskEditor& operator=(const VeskEditor&) = delete;
 
-  IGraphics* Graphics() const { return mGraphics; }
+  IGraphics* Graphics() const { return mGraphics.get(); }
   IControlZR* ControlOf(int paramIdx) const { return paramIdx >= 0 && paramIdx < kNumParams ? mControls[paramIdx] : nullptr; }
   IBufTabsZR* BufferView() const { return mBufView; }
   IBeatKeyboardContainerZR* Keyboard() const { return mKeyboard; }
@@ -43,8 +46,9 @@ public:
   ZRMenu* LearnMenu(int paramIdx);
 
   void ShowLearnMenu(int paramIdx, int x, int y);
-  // Options kept in the state: "drop on MouseUp" and "show labels".
-  void SyncFromEngine();
+  // Takes over what the instrument shows, under its lock at a repaint tick.
+  void Show(const VeskEditorView& view, const WaveSource& wave);
+  const VeskEditorView& LastView() const { return mView; }
   void SetShowLabels(bool on);
   static std::string AboutText();
 
@@ -60,13 +64,13 @@ private:
   template <typename C, typename... Args>
   C* Make(int paramIdx, Args&&... args);
   void OnMenuChoice(ZRMenu& menu, int item);
-  void ToggleThisBuf(int key);
-  void ToggleThisNote(int key);
-  void ResetAllFlags();
-  void SetFromEditor(int paramIdx, double normalized);
+  void ShowDropOnMouseUp(bool on);
 
-  Vesk& mPlug;
-  IGraphics* mGraphics = nullptr;  // owned by the plug-in base once attached
+  IPlugBase& mPlug;
+  VeskEditorHost& mHost;
+  std::vector<int> mPerVoiceParams;
+  VeskEditorView mView;
+  std::unique_ptr<IGraphics> mGraphics;
   IControlZR* mControls[kNumParams] = {};
   IBufTabsZR* mBufView = nullptr;
   IBeatKeyboardContainerZR* mKeyboard = nullptr;

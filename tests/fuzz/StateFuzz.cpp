@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/Vesk.h"
+#include "plugin/Vesk.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,11 +1,10 @@
-#include "engine/Vesk.h"
+#include "plugin/Vesk.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
-#include "editor/framework/IGraphics.h"
-#include "editor/layout/VeskEditor.h"
+#include "plugin/EditorBridge.h"
 #include "platform/VeskVendor.h"
 
 #if defined(__SSE__) || defined(_M_X64)
@@ -66,7 +65,9 @@ Vesk::Vesk(vst2::HostCallback hostCallback)
   DefineVeskParams(*this);
   for (int idx : {kShowTooltips, kBufMinVisible, kBufMaxVisible}) mExcludedFromLearn[idx] = true;
   std::fill(std::begin(mAssignedCC), std::end(mAssignedCC), -1);
-  mEditor = std::make_unique<VeskEditor>(*this);
+  std::fill(std::begin(mLearnLo), std::end(mLearnLo), 0.0);
+  std::fill(std::begin(mLearnHi), std::end(mLearnHi), 1.0);
+  AttachEditor(std::make_unique<EditorBridge>(*this));
 
   for (int i = 0; i < kNumParams; ++i)
   {
@@ -89,6 +90,16 @@ Vesk::Vesk(vst2::HostCallback hostCallback)
 
 Vesk::~Vesk() = default;
 
+EditorBridge& Vesk::Bridge() const
+{
+  return *static_cast<EditorBridge*>(Editor());
+}
+
+VeskEditor& Vesk::Layout() const
+{
+  return Bridge().Editor();
+}
+
 void Vesk::updateTempo()
 {
   mCore.setTempo(GetTempo());
@@ -107,7 +118,6 @@ void Vesk::Reset()
   mCore.setSampleRate(GetSampleRate());
   mCore.setBufferSeconds(GetParam(kBufferSeconds)->Value());
   mCore.updateRates();
-  syncViewLength();
   mDispatcher.SizeQueue(GetBlockSize());
   mDispatcher.SetFarAhead(static_cast<int>(std::min(mCore.rates().sampleRate, 1e9)));
 }
@@ -142,7 +152,6 @@ void Vesk::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames
     mDispatcher.Skip(end - s);
     s = end;
   }
-  feedEditor();
   mDispatcher.EndBlock(nFrames);
   mCore.endBlock();
 }
@@ -156,7 +165,7 @@ intptr_t Vesk::VendorSpecific(int32_t index, intptr_t value, void*, float)
 
 void Vesk::ProcessMidiMsg(IMidiMsg* msg)
 {
-  if (msg) mDispatcher.Intake(*msg);
+  if (msg) mDispatcher.Intake(MidiEvent{msg->mOffset, msg->mStatus, msg->mData1, msg->mData2});
 }
 
 // "request picked buf" is consumed by the next note, voice limit or mode
@@ -185,6 +194,7 @@ void Vesk::setParamFromPlug(int idx, double v)
   param->Set(v);
   mTargetValue[idx] = mAppliedValue[idx] = param->Value();
   InformHostOfParamChange(idx, param->GetNormalized());
+  MarkParamForEditor(idx);
 }
 
 void Vesk::syncUseForParams()
@@ -199,7 +209,12 @@ void Vesk::pickBuffer(int tab)
   if (tab == mCore.tabs().pickedTab) return;
   mCore.pickBuffer(tab);
   syncUseForParams();
-  if (mBufView && !mRestoring) mBufView->SelectTab(mCore.tabs().pickedTab, false);
+  // The selection parameters are the picked buffer's, except while a state
+  // brings its own.
+  if (mRestoring) return;
+  const int picked = mCore.tabs().pickedTab;
+  setParamFromPlug(kSelStart, mCore.tabs().selStartFraction[picked]);
+  setParamFromPlug(kSelEnd, mCore.tabs().selEndFraction[picked]);
 }
 
 void Vesk::OnParamChange(int idx)
@@ -362,26 +377,14 @@ void Vesk::applyImmediate(int idx, double v)
       forEachVoice([samples](Voice& voice) { voice.setPhGlideSamples(samples); });
       break;
     }
-    case kSelStart:
-      mCore.setSelectionStart(v);
-      syncViewSelections();
-      break;
-    case kSelEnd:
-      mCore.setSelectionEnd(v);
-      syncViewSelections();
-      break;
+    case kSelStart: mCore.setSelectionStart(v); break;
+    case kSelEnd: mCore.setSelectionEnd(v); break;
     case kClearSel:
       if (IsMomentaryOn(v)) clearSelection();
       break;
     case kSelectAll: mCore.tabs().commonSelection = on; break;
-    case kBufferSeconds:
-      mCore.setBufferSeconds(v);
-      syncViewLength();
-      break;
-    case kCommonBuf:
-      mCore.setCommonMode(on, offset);
-      if (mBufView) mBufView->SetCommonMode(on, mCore.commonIndex());
-      break;
+    case kBufferSeconds: mCore.setBufferSeconds(v); break;
+    case kCommonBuf: mCore.setCommonMode(on, offset); break;
     case kPickedBuf: pickBuffer(n - 1); break;
     case kWindowType: forEachVoice([n](Voice& voice) { voice.windowType = n; }); break;
     case kGapProb: forEachVoice([n](Voice& voice) { voice.gapProbability = n; }); break;
@@ -426,15 +429,9 @@ void Vesk::applyImmediate(int idx, double v)
     case kMidiPanic:
       if (IsMomentaryOn(v)) mCore.clearAll();
       break;
-    case kShowTooltips: mCore.tabs().showTooltips = on; break;
+    case kShowTooltips:  // the editor's own: it shows the parameters' values
     case kBufMinVisible:
-      mCore.tabs().minVisible = v;
-      if (mBufView) mBufView->SetVisibleRange(0, v);
-      break;
-    case kBufMaxVisible:
-      mCore.tabs().maxVisible = v;
-      if (mBufView) mBufView->SetVisibleRange(1, v);
-      break;
+    case kBufMaxVisible: break;
     case kPerBufInput: mCore.setPerBufInput(on); break;
     default: break;  // "flt model" and " " have no effect
   }
@@ -445,12 +442,12 @@ void Vesk::applyImmediate(int idx, double v)
 void Vesk::clearSelection()
 {
   mCore.clearSelection();
-  syncViewSelections();
   for (auto [param, value] : {std::pair{kSelStart, 0.0}, std::pair{kSelEnd, 1.0}})
   {
     GetParam(param)->Set(value);
     InformHostOfParamChange(param, GetParam(param)->GetNormalized());
     OnParamChange(param);
+    MarkParamForEditor(param);
   }
 }
 
@@ -519,38 +516,45 @@ void Vesk::LearnAssigned(int paramIdx, int controller)
   if (paramIdx >= 0 && paramIdx < kNumParams) mAssignedCC[paramIdx] = controller;
 }
 
+// A learned controller sets its parameter at the sample it arrives, as the
+// editor's control would: the host hears of it and the control shows it.
 void Vesk::LearnedCC(int paramIdx, int value)
 {
-  const double v = value / 127.0;
-  IControl* control = mEditor ? mEditor->ControlOf(paramIdx) : nullptr;
-  if (!control)
-  {
-    SetParameterFromGUI(paramIdx, v);
-    return;
-  }
-  control->SetValueFromUserInput(v);
-  for (int i = 0; i < control->NAuxParams(); ++i)
-    if (control->GetAuxParam(i).mParamIdx == paramIdx) control->SetAuxParamValueFromPlug(i, v);
+  IParam* param = GetParam(paramIdx);
+  if (!param) return;
+  const double lo = mLearnLo[paramIdx], hi = mLearnHi[paramIdx];
+  const double v = std::clamp(lo + (hi - lo) * (value / 127.0), std::min(lo, hi), std::max(lo, hi));
+  if (v == param->GetNormalized()) return;
+  SetParameterFromGUI(paramIdx, v);
+  MarkParamForEditor(paramIdx);
 }
 
-void Vesk::ArmLearnFromEditor(int paramIdx)
+void Vesk::SetLearnRange(int paramIdx, double lo, double hi)
+{
+  IMutexLock lock(mMutex);
+  if (paramIdx < 0 || paramIdx >= kNumParams) return;
+  mLearnLo[paramIdx] = lo;
+  mLearnHi[paramIdx] = hi;
+}
+
+void Vesk::ArmLearn(int paramIdx)
 {
   IMutexLock lock(mMutex);
   mDispatcher.ArmLearn(paramIdx);
 }
 
-void Vesk::ForgetFromEditor(int paramIdx)
+void Vesk::Forget(int paramIdx)
 {
   IMutexLock lock(mMutex);
   mDispatcher.Forget(paramIdx);
   mDispatcher.LearnAssigned(paramIdx, -1);
 }
 
-void Vesk::EraseMidiMapFromEditor()
+void Vesk::EraseMidiMap()
 {
   IMutexLock lock(mMutex);
   for (int p = 0; p < kNumParams; ++p)
-    if (!IsExcludedFromLearn(p)) ForgetFromEditor(p);
+    if (!IsExcludedFromLearn(p)) Forget(p);
 }
 
 // Per-voice values in parameter units, as the parameters hold them.
@@ -564,99 +568,58 @@ void Vesk::SetAllToCurrent()
   {
     IParam* param = GetParam(idx);
     const double v = std::clamp(valueForVoice(idx, voice), param->Min(), param->Max());
-    if (GetGUI()) GetGUI()->SetParameterFromPlug(idx, param->GetNormalized(v), true);
     param->Set(v);
     InformHostOfParamChange(idx, param->GetNormalized());
     OnParamChange(idx);
+    MarkParamForEditor(idx);
   }
   mParamsLoaded = 1;
   mPickedVoiceOnly = pickedOnly;
 }
 
-// ---- Editor feeds ----------------------------------------------------------------
+// ---- What the editor asks ---------------------------------------------------------
 
-void Vesk::viewVoiceActivated(void* self, int v)
+void Vesk::setUseForParams(double v)
 {
-  if (auto* view = static_cast<Vesk*>(self)->mBufView) view->SetActivity(v, 1.0);
-}
-
-void Vesk::viewVoiceDeactivated(void* self, int v)
-{
-  if (auto* view = static_cast<Vesk*>(self)->mBufView) view->SetActivity(v, 0.0);
-}
-
-void Vesk::viewBufferRefilled(void* self, int b)
-{
-  if (auto* view = static_cast<Vesk*>(self)->mBufView) view->BufferRefilled(b);
-}
-
-void Vesk::viewBufferGrew(void* self, int b)
-{
-  if (auto* view = static_cast<Vesk*>(self)->mBufView) view->BufferGrew(b);
-}
-
-void Vesk::AttachEditorViews(BufferViewFeed* bufferView, KeyboardFeed* keyboard)
-{
-  mBufView = bufferView;
-  mKeyboard = keyboard;
-  if (!bufferView) return;
-  mCore.tables().activationObservers.Subscribe(&Vesk::viewVoiceActivated, this);
-  for (int i = 0; i < kNumVoices; ++i)
+  for (int k = 0; k < kNumKeys; ++k)
   {
-    mCore.voice(i).deactivationObservers.Subscribe(&Vesk::viewVoiceDeactivated, this);
-    mCore.buffer(i).fillStartObservers.Subscribe(&Vesk::viewBufferRefilled, this);
-    mCore.buffer(i).fillProgressObservers.Subscribe(&Vesk::viewBufferGrew, this);
-  }
-  syncViewLength();
-}
-
-void Vesk::syncViewLength()
-{
-  if (!mBufView) return;
-  mBufView->SetBufferLength(mCore.bufferLength());
-  syncViewSelections();
-}
-
-void Vesk::syncViewSelections()
-{
-  if (!mBufView) return;
-  const double length = mCore.bufferLength();
-  for (int b = 0; b < kNumVoices; ++b)
-  {
-    mBufView->SetSelectionStart(b, mCore.tabs().selStartFraction[b] * length);
-    mBufView->SetSelectionEnd(b, mCore.tabs().selEndFraction[b] * length);
+    setParamFromPlug(UseForParam(k), v);
+    mTargetValue[UseForParam(k)] = -1.0;  // the next change applies even when equal
   }
 }
 
-void Vesk::syncEditorFromState()
+void Vesk::UseForPickedBuffer(bool on)
 {
-  if (!mBufView) return;
-  syncViewSelections();
-  mBufView->SelectTab(mCore.tabs().pickedTab, false);
-  mBufView->SetCommonMode(mCore.commonMode(), mCore.commonIndex());
-  mBufView->RefreshKeys();
-  if (mEditor) mEditor->SyncFromEngine();
+  IMutexLock lock(mMutex);
+  mCore.tables().setPickedColumn(mCore.tabs().pickedTab, on);
+  syncUseForParams();
+  for (int k = 0; k < kNumKeys; ++k) mTargetValue[UseForParam(k)] = -1.0;
 }
 
-// After every block: positions of the shown buffer's voice, the gains of the
-// active voices on their tabs and keys, and the shown voice's note.
-void Vesk::feedEditor()
+void Vesk::UseForKey(int key, bool on)
 {
-  if (!mBufView) return;
-  const int shown = std::clamp(mBufView->ShownTab(), 0, kNumVoices - 1);
-  const Voice& sv = mCore.voice(shown);
-  const double inv = 1.0 / std::max(1, mCore.bufferLength());
-  mBufView->SetPositions(sv.playPos * inv, sv.aimTarget < 0.0 ? -1.0 : sv.aimTarget * inv);
-  double keys[kNumKeys] = {};
-  for (int i = 0; i < kNumVoices; ++i)
-  {
-    const Voice& v = mCore.voice(i);
-    if (!v.active) continue;
-    mBufView->SetActivity(i, v.gain);
-    if (v.note >= 0) keys[v.note % kNumKeys] += v.gain;
-  }
-  if (mKeyboard) mKeyboard->SetKeyActivity(keys);
-  char info[16] = "";
-  if (sv.active && sv.note >= 0) std::snprintf(info, sizeof info, " - %s%d", kKeyNames[sv.note % 12], sv.note / 12 - 1);
-  mBufView->SetInfoText(info);
+  IMutexLock lock(mMutex);
+  if (key < 0 || key >= kNumKeys) return;
+  mCore.tables().setKeyRow(key, on);
+  setParamFromPlug(UseForParam(key), on ? 1.0 : 0.0);
+  mTargetValue[UseForParam(key)] = -1.0;
+}
+
+void Vesk::ResetUseFor()
+{
+  IMutexLock lock(mMutex);
+  mCore.tables().resetUseFor();
+  setUseForParams(1.0);
+}
+
+void Vesk::SetShowLabels(bool on)
+{
+  IMutexLock lock(mMutex);
+  mShowLabels = on;
+}
+
+void Vesk::SetDropOnMouseUp(bool on)
+{
+  IMutexLock lock(mMutex);
+  mDropOnMouseUp = on;
 }

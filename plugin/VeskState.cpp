@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Vesk.h"
+#include "plugin/Vesk.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ bool Vesk::SerializeState(ByteChunk* chunk)
     for (int paramIdx : list) PutValue<int32_t>(chunk, paramIdx);
   }
   PutValue<int32_t>(chunk, kOptionCount);
-  PutValue(chunk, mCore.tabs().dropOnMouseUp ? 1.0 : 0.0);
+  PutValue(chunk, mDropOnMouseUp ? 1.0 : 0.0);
   PutValue(chunk, mShowLabels ? 1.0 : 0.0);
 
   PutValue<int32_t>(chunk, kNumVoices);
@@ -232,17 +232,16 @@ int Vesk::UnserializeState(ByteChunk* chunk, int startPos)
   const int end = ReadStateImage(*chunk, startPos, image.get());
   if (end < 0) return -1;
   mParamsLoaded = 0;
-  // The view follows once the whole state is in (it would push stale selections).
   mRestoring = true;
   applyParams(*image);
+  mRestoring = false;
   mParamsLoaded = 1;
   applySelections(*image);
   applyMidiMap(*image);
   applyOptions(*image);
   applyKeyFlags(*image);
   for (int b = 0; b < image->labelCount; ++b) mCore.buffer(b).label = image->labels[b];
-  mRestoring = false;
-  syncEditorFromState();
+  RedrawParamControls();
   return end;
 }
 
@@ -282,7 +281,7 @@ void Vesk::applyMidiMap(const StateImage& image)
 
 void Vesk::applyOptions(const StateImage& image)
 {
-  mCore.tabs().dropOnMouseUp = image.dropOnMouseUp;
+  mDropOnMouseUp = image.dropOnMouseUp;
   mShowLabels = image.showLabels;
 }
 

@@ -1,10 +1,8 @@
-#include "engine/VeskParams.h"
+#include "plugin/VeskParams.h"
 
 #include <cstdio>
 
 #include "frame/IPlugBase.h"
-
-const char* const kKeyNames[kNumKeys] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <mutex>
 
 #include "editor/layout/VeskEditor.h"
-#include "engine/Vesk.h"
+#include "plugin/Vesk.h"
 #include "platform/VstExport.h"
 #if defined(_WIN32)
 #include "platform/win/IGraphicsWin.h"

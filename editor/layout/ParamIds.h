@@ -1,8 +1,8 @@
 #pragma once
-// The instrument's 113 parameters by index, and the lists that describe them.
-#include <array>
-
-class IPlugBase;
+// The instrument's 113 parameters by index, as host, editor, MIDI map and
+// saved state address them. What each one is and does is the parameter
+// table's (plugin/VeskParams.h); the editor's layout places its controls by
+// these names.
 
 enum EParams
 {
@@ -96,29 +96,4 @@ constexpr int BeatNumParam(int key) { return kBeatNumC + 2 * key; }
 constexpr int BeatDenParam(int key) { return kBeatDenC + 2 * key; }
 constexpr int UseForParam(int key) { return kUseForC + key; }
 
-extern const char* const kKeyNames[kNumKeys];
-
-// Parameters each voice keeps a value of its own for, in this order.
-constexpr std::array<int, 44> kPerVoiceParams = {
-  0, 1, 7, 6, 8, 11, 12, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 25, 34, 35, 36, 37,
-  38, 39, 40, 41, 42, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 60, 61, 62};
-
-// Parameters whose changes glide over a block once a state is loaded.
-constexpr std::array<int, 15> kSmoothedParams = {8, 9, 19, 20, 34, 41, 47, 52, 53, 56, 58, 60, 61, 93, 94};
-
-constexpr bool IsSmoothedParam(int idx)
-{
-  for (int p : kSmoothedParams)
-    if (p == idx) return true;
-  return false;
-}
-
-constexpr bool IsPerVoiceParam(int idx)
-{
-  for (int p : kPerVoiceParams)
-    if (p == idx) return true;
-  return false;
-}
-
-// Initialises every parameter: kinds and ranges, shapes, automation, texts.
-void DefineVeskParams(IPlugBase& plug);
+inline constexpr const char* kKeyNames[kNumKeys] = {"C", "C#", "D", "D#", "E", "F", "F#", "G", "G#", "A", "A#", "B"};

@@ -5,12 +5,12 @@
 #include <memory>
 #include <string>
 
-#include "engine/EditorFeeds.h"
 #include "engine/EngineCore.h"
 #include "engine/MidiDispatcher.h"
-#include "engine/VeskParams.h"
 #include "frame/IPlugVST.h"
+#include "plugin/VeskParams.h"
 
+class EditorBridge;
 class VeskEditor;
 struct StateImage;
 
@@ -48,19 +48,28 @@ public:
   void LearnedCC(int paramIdx, int value);
   bool IsExcludedFromLearn(int paramIdx) const;
 
-  // The editor and what it asks of the engine.
-  VeskEditor* Editor() const { return mEditor.get(); }
-  void AttachEditorViews(BufferViewFeed* bufferView, KeyboardFeed* keyboard);
-  void SetShowLabels(bool on) { mShowLabels = on; }
-  void ArmLearnFromEditor(int paramIdx);
-  void ForgetFromEditor(int paramIdx);
-  void EraseMidiMapFromEditor();
-  // The parameter's next change is applied even when it equals the last.
-  void ForgetTarget(int paramIdx) { mTargetValue[paramIdx] = -1.0; }
+  // What the editor asks of the instrument, from the editor's thread.
+  void ArmLearn(int paramIdx);
+  void Forget(int paramIdx);
+  void EraseMidiMap();
   // Every voice takes the picked voice's own settings.
   void SetAllToCurrent();
+  // The "use for" flags: the picked buffer's for every key, one key's for
+  // every buffer, or all of them on again.
+  void UseForPickedBuffer(bool on);
+  void UseForKey(int key, bool on);
+  void ResetUseFor();
+  void SetShowLabels(bool on);
+  void SetDropOnMouseUp(bool on);
+  // The range a learned controller's 0..1 maps onto for a parameter (the
+  // editor sets those of the playhead and the selection edges).
+  void SetLearnRange(int paramIdx, double lo, double hi);
   // The controller learned for a parameter (-1: none), as last announced.
   int AssignedController(int paramIdx) const { return paramIdx >= 0 && paramIdx < kNumParams ? mAssignedCC[paramIdx] : -1; }
+
+  // The editor, built with the instrument.
+  EditorBridge& Bridge() const;
+  VeskEditor& Layout() const;
 
   MidiDispatcher& Dispatcher() { return mDispatcher; }
   EngineCore& Core() { return mCore; }
@@ -77,6 +86,7 @@ public:
   bool TempoTrackingWanted() const { return mTempoWanted; }
   int CurrentSample() const { return mCurrentSample; }
   bool ShowLabels() const { return mShowLabels; }
+  bool DropOnMouseUp() const { return mDropOnMouseUp; }
   const std::string& BufferLabel(int b) const { return mCore.buffer(b).label; }
 
 private:
@@ -90,14 +100,7 @@ private:
   void clearSelection();
   void syncUseForParams();
   void setParamFromPlug(int idx, double v);
-  void feedEditor();
-  void syncViewSelections();
-  void syncViewLength();
-  void syncEditorFromState();
-  static void viewVoiceActivated(void* self, int v);
-  static void viewVoiceDeactivated(void* self, int v);
-  static void viewBufferRefilled(void* self, int b);
-  static void viewBufferGrew(void* self, int b);
+  void setUseForParams(double v);
 
   template <typename F>
   void forEachVoice(F&& setter)
@@ -122,6 +125,8 @@ private:
   EngineCore mCore;
   bool mExcludedFromLearn[kNumParams] = {};
   bool mShowLabels = true;
+  bool mDropOnMouseUp = false;
+  double mLearnLo[kNumParams], mLearnHi[kNumParams];
 
   double mTargetValue[kNumParams];
   double mAppliedValue[kNumParams];
@@ -134,8 +139,5 @@ private:
   bool mTempoWanted = false;
   bool mRestoring = false;
 
-  std::unique_ptr<VeskEditor> mEditor;
-  BufferViewFeed* mBufView = nullptr;
-  KeyboardFeed* mKeyboard = nullptr;
   int mAssignedCC[kNumParams];
 };

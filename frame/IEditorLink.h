@@ -1,0 +1,16 @@
+#pragma once
+// All the host adapter knows of an editor. The window calls come on the
+// host's user-interface thread; ParameterChanged may come on any thread
+// with the plug-in lock held, and only marks the parameter: the editor
+// picks marked values up at its next idle, on its own thread.
+class IEditorLink
+{
+public:
+  virtual ~IEditorLink() = default;
+  virtual bool Open(void* parentWindow) = 0;
+  virtual void Close() = 0;
+  virtual void Idle() = 0;
+  virtual int Width() const = 0;
+  virtual int Height() const = 0;
+  virtual void ParameterChanged(int paramIdx) = 0;
+};
