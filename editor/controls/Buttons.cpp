@@ -191,6 +191,7 @@ std::string IInfoPanelControlZR::FullText() const
   std::string text = mPanelText;
   if (mPlug)
   {
+    IMutexLock lock(mPlug->Mutex());  // the host sets them on its own threads
     text += "\nblock size: " + std::to_string(mPlug->GetBlockSize());
     text += "\nsample rate: " + std::to_string(static_cast<long>(mPlug->GetSampleRate()));
   }

@@ -257,12 +257,19 @@ bool IGraphics::DrawIText(IText& text, const char* str, IRECT& rect, bool measur
 void IGraphics::PromptUserInput(IControl* control, IParam* param, const IRECT& rect)
 {
   if (!control || !param || rect.Empty()) return;
+  double shown = 0.0;
+  if (mPlug)
+  {
+    // The value may change on the host's threads; the rest of a parameter never does.
+    IMutexLock lock(mPlug->Mutex());
+    shown = param->Value();
+  }
   const bool named = param->Type() == IParam::kTypeEnum || (param->Type() == IParam::kTypeBool && param->NDisplayTexts() > 0);
   if (named)
   {
     IPopupMenu menu;
     char current[64];
-    param->GetDisplayForHost(current, sizeof current);
+    param->GetDisplayForHost(shown, false, current, sizeof current);
     const int count = static_cast<int>(param->Max() - param->Min()) + 1;
     for (int i = 0; i < count; ++i)
     {
@@ -274,7 +281,7 @@ void IGraphics::PromptUserInput(IControl* control, IParam* param, const IRECT& r
     return;
   }
   char value[64];
-  const double v = param->DisplayIsNegated() ? -param->Value() : param->Value();
+  const double v = param->DisplayIsNegated() ? -shown : shown;
   if (param->DisplayPrecision() != 0)
     std::snprintf(value, sizeof value, "%.*f", param->DisplayPrecision(), v);
   else
