@@ -10,7 +10,7 @@
 
 EditorBridge::EditorBridge(Vesk& plug)
   : mPlug(plug),
-    mEditor(std::make_unique<VeskEditor>(plug, *this, std::vector<int>(kPerVoiceParams.begin(), kPerVoiceParams.end())))
+    mEditor(std::make_unique<VeskEditor>(plug, *this, PerVoiceParams()))
 {
   for (auto& marked : mMarked) marked.store(false, std::memory_order_relaxed);
   std::fill(std::begin(mView.learnedController), std::end(mView.learnedController), -1);
@@ -90,10 +90,11 @@ void EditorBridge::FillView(int shownTab)
     s.activity[b] = v.active ? v.gain : 0.0;
     if (v.active && v.note >= 0) mView.keyActivity[v.note % kNumKeys] += v.gain;
     for (int k = 0; k < kNumKeys; ++k) s.usedFor[k][b] = core.tables().isUsedFor(k, b);
-    s.voiceValues[b].resize(kPerVoiceParams.size());
-    for (size_t i = 0; i < kPerVoiceParams.size(); ++i)
+    const std::vector<int>& perVoice = PerVoiceParams();
+    s.voiceValues[b].resize(perVoice.size());
+    for (size_t i = 0; i < perVoice.size(); ++i)
     {
-      const int p = kPerVoiceParams[i];
+      const int p = perVoice[i];
       s.voiceValues[b][i] = mPlug.GetParam(p)->GetNormalized(mPlug.valueForVoice(p, b));
     }
   }
@@ -142,6 +143,11 @@ double EditorBridge::Sample(int buffer, int frame, int channel) const
 }
 
 // ---- What the editor asks ----------------------------------------------------------
+
+bool EditorBridge::Learnable(int paramIdx) const
+{
+  return !mPlug.IsExcludedFromLearn(paramIdx);
+}
 
 void EditorBridge::ArmLearn(int paramIdx)
 {

@@ -26,6 +26,7 @@ public:
   void ParameterChanged(int paramIdx) override;
 
   // The host.
+  bool Learnable(int paramIdx) const override;
   void ArmLearn(int paramIdx) override;
   void Forget(int paramIdx) override;
   void EraseMidiMap() override;

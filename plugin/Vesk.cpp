@@ -43,8 +43,6 @@ private:
   unsigned mSaved = 0;
 };
 
-bool IsMomentaryOn(double v) { return v >= 0.5; }
-
 }  // namespace
 
 void* Vesk::operator new(size_t size) noexcept
@@ -63,7 +61,6 @@ Vesk::Vesk(vst2::HostCallback hostCallback)
     mDispatcher(kNumParams)
 {
   DefineVeskParams(*this);
-  for (int idx : {kShowTooltips, kBufMinVisible, kBufMaxVisible}) mExcludedFromLearn[idx] = true;
   std::fill(std::begin(mAssignedCC), std::end(mAssignedCC), -1);
   std::fill(std::begin(mLearnLo), std::end(mLearnLo), 0.0);
   std::fill(std::begin(mLearnHi), std::end(mLearnHi), 1.0);
@@ -226,9 +223,10 @@ void Vesk::OnParamChange(int idx)
   if (mParamsLoaded && mTargetValue[idx] == v) return;
   mTargetValue[idx] = v;
 
-  if (!IsSmoothedParam(idx) && idx != kRequestPicked)
+  const ParamRow& row = VeskParam(idx);
+  if (!row.Smoothed())
   {
-    applyImmediate(idx, v);
+    if (row.apply) row.apply(*this, idx, v);
     mAppliedValue[idx] = v;
     return;
   }
@@ -268,173 +266,9 @@ void Vesk::stepRamps()
   }
 }
 
-static double LimitPlayRate(double rate)
-{
-  if (rate >= 0.0 && rate < 0.01) return 0.01;
-  if (rate < 0.0 && rate > -0.01) return -0.01;
-  return rate;
-}
-
 void Vesk::applySmoothed(int idx)
 {
-  const double v = mAppliedValue[idx];
-  const double sr = mCore.rates().sampleRate;
-  switch (idx)
-  {
-    case kPlayRate: forEachVoice([r = LimitPlayRate(v)](Voice& voice) { voice.setPlayRate(r); }); break;
-    case kWobbleAmount: mCore.shiver().setAmount(v); break;
-    case kErrorInt: forEachVoice([v](Voice& voice) { voice.errorInt = v; }); break;
-    case kErrorExt: forEachVoice([v](Voice& voice) { voice.errorExt = v; }); break;
-    case kOverlap: forEachVoice([v](Voice& voice) { voice.setOverlap(v); }); break;
-    case kEnvS: forEachVoice([v, sr](Voice& voice) { voice.ampEnv.setStageValue(Envelope::kSustain, v, sr); }); break;
-    case kFltEnvS:
-      forEachVoice([v](Voice& voice) { voice.filter.setStageValue(Envelope::kSustain, v, voice.active); });
-      break;
-    case kFltFreq: forEachVoice([v](Voice& voice) { voice.filter.setBaseFreq(v, voice.active); }); break;
-    case kFltQ: forEachVoice([v](Voice& voice) { voice.filter.setResonance(v, voice.active); }); break;
-    case kFltEnvDepth: forEachVoice([v](Voice& voice) { voice.filter.setEnvDepth(v); }); break;
-    case kAgcAmount: mCore.setAgcAmount(v); break;
-    case kAgcHardness: mCore.setAgcHardness(v); break;
-    case kAgcSpeed: mCore.setAgcSpeed(v); break;
-    case kMix: mCore.setMix(v); break;
-    case kAmp: mCore.setAmp(v); break;
-    default: break;
-  }
-}
-
-static int EnvelopeStageOf(int idx)
-{
-  switch (idx)
-  {
-    case kEnvA:
-    case kFltEnvA: return Envelope::kAttack;
-    case kEnvD:
-    case kFltEnvD: return Envelope::kDecay;
-    default: return Envelope::kRelease;
-  }
-}
-
-void Vesk::applyImmediate(int idx, double v)
-{
-  const bool on = v != 0.0;
-  const int n = static_cast<int>(v);
-  const int offset = mCurrentSample;
-  const double sr = mCore.rates().sampleRate;
-  VoiceTables& tables = mCore.tables();
-  if (idx >= kBeatNumC && idx < kExtrudeInput)
-  {
-    const int key = (idx - kBeatNumC) / 2;
-    mCore.setKeyMeter(key, GetParam(BeatNumParam(key))->Int(), GetParam(BeatDenParam(key))->Int());
-    return;
-  }
-  if (idx >= kUseForC && idx < kUseForC + kNumKeys)
-  {
-    tables.useFor[idx - kUseForC][mCore.tabs().pickedTab] = on;
-    return;
-  }
-  switch (idx)
-  {
-    case kPerfMode:
-      forEachVoice([n](Voice& voice) { voice.setGrainMode(n); });
-      updateTempoTracking();
-      break;
-    case kRefillMode:
-      forEachVoice([n](Voice& voice) { voice.refillMode = n; });
-      mCore.recomputeSelections();
-      updateTempoTracking();
-      break;
-    case kRefillDenum:
-    case kRefillNom: mCore.setRefillRatio(GetParam(kRefillNom)->Int(), GetParam(kRefillDenum)->Int()); break;
-    case kRefillAll:
-      if (IsMomentaryOn(v)) mCore.refillAll(offset);
-      break;
-    case kRefillThis:
-      if (IsMomentaryOn(v)) mCore.refillThis(offset, mCore.tabs().pickedTab);
-      break;
-    case kBaseLenDenum:
-    case kBaseLenNom:
-    {
-      const int nom = GetParam(kBaseLenNom)->Int(), den = GetParam(kBaseLenDenum)->Int();
-      forEachVoice([nom, den](Voice& voice) { voice.setBaseLen(nom, den); });
-      break;
-    }
-    case kWobbleFreq: mCore.shiver().setFrequency(v); break;
-    case kWobbleInternal: forEachVoice([on](Voice& voice) { voice.wobbleInternal = on; }); break;
-    case kWobbleExternal: forEachVoice([on](Voice& voice) { voice.wobbleExternal = on; }); break;
-    case kWobbleSync: mCore.shiver().setSync(on); break;
-    case kStep: forEachVoice([v](Voice& voice) { voice.step = v; }); break;
-    case kStepByLen: forEachVoice([on](Voice& voice) { voice.stepByLen = on; }); break;
-    case kStepByRepeat: forEachVoice([on](Voice& voice) { voice.stepByRepeat = on; }); break;
-    case kStepByRate: forEachVoice([on](Voice& voice) { voice.stepByRate = on; }); break;
-    case kRepeat: forEachVoice([n](Voice& voice) { voice.setRepeat(n); }); break;
-    case kPreservePos: forEachVoice([on](Voice& voice) { voice.preservePos = on; }); break;
-    case kReturnPlayhead: forEachVoice([on](Voice& voice) { voice.returnPlayhead = on; }); break;
-    case kWrapMirror: forEachVoice([on](Voice& voice) { voice.setMirror(on); }); break;
-    case kPlayheadPos: mCore.aimPlayhead(v); break;
-    case kPlayheadGlide:
-    {
-      const int samples = std::max(1, static_cast<int>(sr * v));
-      forEachVoice([samples](Voice& voice) { voice.setPhGlideSamples(samples); });
-      break;
-    }
-    case kSelStart: mCore.setSelectionStart(v); break;
-    case kSelEnd: mCore.setSelectionEnd(v); break;
-    case kClearSel:
-      if (IsMomentaryOn(v)) clearSelection();
-      break;
-    case kSelectAll: mCore.tabs().commonSelection = on; break;
-    case kBufferSeconds: mCore.setBufferSeconds(v); break;
-    case kCommonBuf: mCore.setCommonMode(on, offset); break;
-    case kPickedBuf: pickBuffer(n - 1); break;
-    case kWindowType: forEachVoice([n](Voice& voice) { voice.windowType = n; }); break;
-    case kGapProb: forEachVoice([n](Voice& voice) { voice.gapProbability = n; }); break;
-    case kGapStereo: forEachVoice([on](Voice& voice) { voice.gapStereo = on; }); break;
-    case kGapFill: forEachVoice([on](Voice& voice) { voice.gapFill = on; }); break;
-    case kEnvA:
-    case kEnvD:
-    case kEnvR:
-      forEachVoice([stage = EnvelopeStageOf(idx), v, sr](Voice& voice) { voice.ampEnv.setStageValue(stage, v, sr); });
-      break;
-    case kRearticulateFwd: tables.rearticulateFwd = on; break;
-    case kRearticulateBack: tables.rearticulateBack = on; break;
-    case kFltEnvA:
-    case kFltEnvD:
-    case kFltEnvR:
-      forEachVoice([stage = EnvelopeStageOf(idx), v](Voice& voice) {
-        voice.filter.setStageValue(stage, v, voice.active);
-      });
-      break;
-    case kFltOn: forEachVoice([on](Voice& voice) { voice.filter.setEnabled(on, voice.ampEnv); }); break;
-    case kFltType: forEachVoice([n](Voice& voice) { voice.filter.setPassType(n); }); break;
-    case kFltFollowNote: forEachVoice([on](Voice& voice) { voice.filter.setFollowNote(on, voice.active); }); break;
-    case kFltShift: forEachVoice([n](Voice& voice) { voice.filter.setHarmonic(n + 1, voice.active); }); break;
-    case kFltPropRate:
-      forEachVoice([n](Voice& voice) { voice.filter.setTrackPlayRate(n == 1, voice.active); });
-      break;
-    case kAgcPerVoice: mCore.setAgcPerVoice(on); break;
-    case kDcRemoval: mCore.setDcRemoval(on); break;
-    case kActiveVoices:
-      consumeVoiceRequest();
-      tables.setMaxActive(n);
-      mDispatcher.SetNoteOnLimit(n);
-      break;
-    case kPolyMono:
-      consumeVoiceRequest();
-      tables.setMode(n);
-      break;
-    case kGlide: tables.setGlideSeconds(v); break;
-    case kGlideHead: tables.glideHead = on; break;
-    case kGlideInRelease: tables.glideInRelease = on; break;
-    case kExtrudeInput: mCore.setExtrudeInput(on); break;
-    case kMidiPanic:
-      if (IsMomentaryOn(v)) mCore.clearAll();
-      break;
-    case kShowTooltips:  // the editor's own: it shows the parameters' values
-    case kBufMinVisible:
-    case kBufMaxVisible: break;
-    case kPerBufInput: mCore.setPerBufInput(on); break;
-    default: break;  // "flt model" and " " have no effect
-  }
+  if (const ParamRow::Apply apply = VeskParam(idx).apply) apply(*this, idx, mAppliedValue[idx]);
 }
 
 // The tab view resets the selection and sets both selection parameters,
@@ -453,60 +287,14 @@ void Vesk::clearSelection()
 
 double Vesk::valueForVoice(int idx, int voiceIdx) const
 {
-  if (voiceIdx < 0 || voiceIdx >= kNumVoices) return 0.0;
-  const Voice& v = mCore.voice(voiceIdx);
-  switch (idx)
-  {
-    case kPerfMode: return v.grainMode;
-    case kRefillMode: return v.refillMode;
-    case kBaseLenNom: return v.baseLenNom;
-    case kBaseLenDenum: return v.baseLenDenum;
-    case kPlayRate: return v.playRate;
-    case kWobbleInternal: return v.wobbleInternal;
-    case kWobbleExternal: return v.wobbleExternal;
-    case kStep: return v.step;
-    case kStepByLen: return v.stepByLen;
-    case kStepByRepeat: return v.stepByRepeat;
-    case kStepByRate: return v.stepByRate;
-    case kRepeat: return v.repeat;
-    case kErrorInt: return v.errorInt;
-    case kErrorExt: return v.errorExt;
-    case kPreservePos: return v.preservePos;
-    case kReturnPlayhead: return v.returnPlayhead;
-    case kWrapMirror: return v.mirror;
-    case kPlayheadGlide: return v.phGlideSamples * mCore.rates().invSampleRate;
-    case kOverlap: return v.overlap;
-    case kWindowType: return v.windowType;
-    case kGapProb: return v.gapProbability;
-    case kGapStereo: return v.gapStereo;
-    case kGapFill: return v.gapFill;
-    case kEnvA: return v.ampEnv.stageValues[Envelope::kAttack];
-    case kEnvD: return v.ampEnv.stageValues[Envelope::kDecay];
-    case kEnvS: return v.ampEnv.stageValues[Envelope::kSustain];
-    case kEnvR: return v.ampEnv.stageValues[Envelope::kRelease];
-    case kFltEnvA: return v.filter.stageTimes[Envelope::kAttack];
-    case kFltEnvD: return v.filter.stageTimes[Envelope::kDecay];
-    case kFltEnvS: return v.filter.stageTimes[Envelope::kSustain];
-    case kFltEnvR: return v.filter.stageTimes[Envelope::kRelease];
-    case kFltOn: return v.filter.enabled;
-    case kFltType: return v.filter.section.passType;
-    case kFltFreq: return v.filter.baseFreq;
-    case kFltQ: return v.filter.resonance;
-    case kFltFollowNote: return v.filter.followNote;
-    case kFltShift: return v.filter.harmonic - 1.0;
-    case kFltEnvDepth: return v.filter.envDepth;
-    case kFltPropRate: return v.filter.trackPlayRate;
-    case kAgcAmount: return v.agc.amount;
-    case kAgcHardness: return v.agc.hardness;
-    case kAgcSpeed: return v.agcSpeed;
-    case kDcRemoval: return v.dcOn;
-    default: return 0.0;
-  }
+  if (idx < 0 || idx >= kNumParams || voiceIdx < 0 || voiceIdx >= kNumVoices) return 0.0;
+  const ParamRow::VoiceValue value = VeskParam(idx).voiceValue;
+  return value ? value(mCore.voice(voiceIdx), mCore.rates()) : 0.0;
 }
 
 bool Vesk::IsExcludedFromLearn(int idx) const
 {
-  return idx < 0 || idx >= kNumParams || mExcludedFromLearn[idx];
+  return idx < 0 || idx >= kNumParams || !VeskParam(idx).learnable;
 }
 
 // Raised on the audio thread as well: only the number is kept; the menus
@@ -564,11 +352,14 @@ void Vesk::SetAllToCurrent()
   const uint8_t pickedOnly = mPickedVoiceOnly;
   mPickedVoiceOnly = mParamsLoaded = 0;
   const int voice = mCore.tabs().pickedTab;
-  for (int idx : kPerVoiceParams)
+  for (int idx : PerVoiceParams())
   {
     IParam* param = GetParam(idx);
-    const double v = std::clamp(valueForVoice(idx, voice), param->Min(), param->Max());
-    param->Set(v);
+    param->Set(std::clamp(valueForVoice(idx, voice), param->Min(), param->Max()));
+  }
+  for (int idx : PerVoiceParams())
+  {
+    const IParam* param = GetParam(idx);
     InformHostOfParamChange(idx, param->GetNormalized());
     OnParamChange(idx);
     MarkParamForEditor(idx);

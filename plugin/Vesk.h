@@ -16,6 +16,8 @@ struct StateImage;
 
 class Vesk final : public IPlugVST
 {
+  friend struct ParamActions;  // the parameter table's actions
+
 public:
   static constexpr int kMaxRampLength = 3000;
   static constexpr int kStateVersion = 0x00010000;
@@ -92,7 +94,6 @@ public:
 private:
   void stepRamps();
   void applySmoothed(int idx);
-  void applyImmediate(int idx, double v);
   void updateTempo();
   void updateTempoTracking();
   void consumeVoiceRequest();
@@ -123,7 +124,6 @@ private:
   int mCurrentSample = 0;
   MidiDispatcher mDispatcher;
   EngineCore mCore;
-  bool mExcludedFromLearn[kNumParams] = {};
   bool mShowLabels = true;
   bool mDropOnMouseUp = false;
   double mLearnLo[kNumParams], mLearnHi[kNumParams];

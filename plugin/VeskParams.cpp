@@ -1,172 +1,499 @@
 #include "plugin/VeskParams.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "frame/IPlugBase.h"
+#include "plugin/Vesk.h"
 
 namespace {
 
 constexpr double kFrameFraction = 1.0 / 4800000.0;
 
-void DefineKinds(IPlugBase& plug)
+ParamRow Double(const char* name, double def, double min, double max, double step)
 {
-  auto p = [&plug](int idx) { return plug.GetParam(idx); };
-  p(kPerfMode)->InitEnum("perfomance mode", 2, 3);
-  p(kRefillMode)->InitEnum("refill mode", 2, 4);
-  p(kRefillDenum)->InitInt("refill denum", 1, 1, 16);
-  p(kRefillNom)->InitInt("refill nom", 1, 1, 16);
-  p(kRefillAll)->InitBool("refill all", false);
-  p(kRefillThis)->InitBool("refill this", false);
-  p(kBaseLenDenum)->InitInt("base len denum", 1, 1, 16);
-  p(kBaseLenNom)->InitInt("base len nom", 1, 1, 16);
-  p(kPlayRate)->InitDouble("play rate", 1.0, -16.0, 16.0, 0.001);
-  p(kWobbleAmount)->InitDouble("wobble amount", 0.0, 0.0, 1.0, 0.001);
-  p(kWobbleFreq)->InitDouble("wobble freq", 2.0, 0.1, 50.0, 0.001);
-  p(kWobbleInternal)->InitBool("wobble internal", false);
-  p(kWobbleExternal)->InitBool("wobble external", false);
-  p(kWobbleSync)->InitBool("wobble sync voices", false);
-  p(kStep)->InitDouble("step", 1.0, -128.0, 128.0, 0.01);
-  p(kStepByLen)->InitInt("step *= base len", 0, 0, 1);
-  p(kStepByRepeat)->InitInt("step *= repeat", 0, 0, 1);
-  p(kStepByRate)->InitInt("step *= playrate", 0, 0, 1);
-  p(kRepeat)->InitInt("repeat", 1, 1, 512);
-  p(kErrorInt)->InitDouble("error int", 0.0, 0.0, 50.0, 0.001);
-  p(kErrorExt)->InitDouble("error ext", 0.0, 0.0, 50.0, 0.001);
-  p(kPreservePos)->InitBool("preserve pos while err", true);
-  p(kReturnPlayhead)->InitInt("return playhead", 0, 0, 1);
-  p(kWrapMirror)->InitBool("wrap/mirror", false);
-  p(kPlayheadPos)->InitDouble("playhead position", 0.0, -1.0 / 126.0, 1.0, kFrameFraction);
-  p(kPlayheadGlide)->InitDouble("playhead glide", 0.2, 0.0, 10.0, 0.001);
-  p(kSelStart)->InitDouble("selection start", 0.0, 0.0, 1.0, kFrameFraction);
-  p(kSelEnd)->InitDouble("selection end", 1.0, 0.0, 1.0, kFrameFraction);
-  p(kClearSel)->InitBool("clear selection", false);
-  p(kSelectAll)->InitBool("select this/all", false);
-  p(kBufferSeconds)->InitDouble("buffer size (sec)", 2.0, 0.125, 10.0, 0.125);
-  p(kCommonBuf)->InitBool("own/common buf", false);
-  p(kPickedBuf)->InitInt("picked buffer", 1, 1, 32);
-  p(kRequestPicked)->InitBool("request picked buf", false);
-  p(kOverlap)->InitDouble("grain overlap", 0.001, 0.0, 3.5, 0.001);
-  p(kWindowType)->InitEnum("window type", 1, 3);
-  p(kGapProb)->InitInt("gaps probability", 0, 0, 100);
-  p(kGapStereo)->InitInt("gaps mono/stereo", 0, 0, 1);
-  p(kGapFill)->InitInt("input fills gaps", 0, 0, 1);
-  p(kEnvA)->InitDouble("env A", 0.005, 0.005, 6.0, 0.001);
-  p(kEnvD)->InitDouble("env D", 0.01, 0.005, 12.0, 0.001);
-  p(kEnvS)->InitDouble("env S", 0.8, 0.000001, 1.0, 0.001);
-  p(kEnvR)->InitDouble("env R", 10.0, 0.005, 30.0, 0.001);
-  p(kRearticulateFwd)->InitBool("rearticulate fwd", true);
-  p(kRearticulateBack)->InitBool("rearticulate back", false);
-  p(kFltEnvA)->InitDouble("flt env A", 0.005, 0.005, 6.0, 0.001);
-  p(kFltEnvD)->InitDouble("flt env D", 0.01, 0.005, 12.0, 0.001);
-  p(kFltEnvS)->InitDouble("flt env S", 0.000001, 0.000001, 1.0, 0.001);
-  p(kFltEnvR)->InitDouble("flt env R", 10.0, 0.005, 30.0, 0.001);
-  p(kFltOn)->InitBool("flt on/off", true);
-  p(kFltModel)->InitEnum("flt model", 0, 1);
-  p(kFltType)->InitEnum("flt pass type", 0, 5);
-  p(kFltFreq)->InitDouble("flt freq", 5000.0, 10.0, 20000.0, 0.001);
-  p(kFltQ)->InitDouble("flt q", 0.0, 0.0, 0.99, 0.001);
-  p(kFltFollowNote)->InitBool("flt follows note", false);
-  p(kFltShift)->InitInt("flt freq shift", 0, 0, 16);
-  p(kFltEnvDepth)->InitDouble("flt envelope", 0.0, -1.0, 1.0, 0.001);
-  p(kFltPropRate)->InitBool("flt prop playrate", false);
-  p(kAgcAmount)->InitDouble("auto gain amnt", 0.0, 0.0, 1.0, 0.001);
-  p(kAgcPerVoice)->InitBool("agc local/global", true);
-  p(kAgcHardness)->InitDouble("agc hardness", 0.001, 0.0001, 0.18, 0.0001);
-  p(kAgcSpeed)->InitDouble("agc speed", 0.999, 0.999, 500.0, 0.001);
-  p(kDcRemoval)->InitBool("DC removal", true);
-  p(kActiveVoices)->InitInt("active voices", 4, 2, 32);
-  p(kPolyMono)->InitEnum("poly/mono", 0, 2);
-  p(kGlide)->InitDouble("glide", 0.1, 0.0005, 10.0, 0.001);
-  p(kGlideHead)->InitBool("glide head", false);
-  p(kGlideInRelease)->InitBool("glide in release", false);
-  char name[32];
-  for (int k = 0; k < kNumKeys; ++k)
-  {
-    std::snprintf(name, sizeof name, "beat num %s", kKeyNames[k]);
-    p(BeatNumParam(k))->InitInt(name, 1, 1, 128);
-    std::snprintf(name, sizeof name, "beat den %s", kKeyNames[k]);
-    p(BeatDenParam(k))->InitInt(name, 1, 1, 128);
-  }
-  p(kExtrudeInput)->InitBool("extrude input", false);
-  p(kMix)->InitDouble("mix", 1.0, 0.0, 1.0, 0.001);
-  p(kAmp)->InitDouble("amp", 1.0, 0.0, 2.0, 0.001);
-  p(kMidiPanic)->InitBool("MIDI Panic", false);
-  p(kShowTooltips)->InitBool("?", false);
-  p(kBufMinVisible)->InitDouble("buf min visible", 0.0, 0.0, 1.0, kFrameFraction);
-  p(kBufMaxVisible)->InitDouble("buf max visible", 1.0, 0.0, 1.0, kFrameFraction);
-  for (int k = 0; k < kNumKeys; ++k)
-  {
-    std::snprintf(name, sizeof name, "use for %s", kKeyNames[k]);
-    p(UseForParam(k))->InitBool(name, true);
-  }
-  p(kPerBufInput)->InitBool("per buf input", false);
-  p(kControlFreak)->InitBool(" ", false);
+  ParamRow r;
+  r.name = name, r.kind = IParam::kTypeDouble, r.def = def, r.min = min, r.max = max, r.step = step;
+  return r;
 }
 
-void DefineShapes(IPlugBase& plug)
+ParamRow Int(const char* name, int def, int min, int max)
 {
-  static const struct { int idx; double shape; } kShapes[] = {
-    {kWobbleAmount, 2.5}, {kWobbleFreq, 3.0}, {kRepeat, 2.0},     {kErrorInt, 4.0},   {kErrorExt, 3.0},
-    {kPlayheadGlide, 2.0}, {kBufferSeconds, 2.0}, {kEnvA, 3.0},   {kEnvD, 3.0},       {kEnvS, 2.0},
-    {kEnvR, 2.0},         {kFltEnvA, 3.0},    {kFltEnvD, 3.0},    {kFltEnvS, 2.0},    {kFltEnvR, 2.0},
-    {kFltFreq, 2.5},      {kAgcAmount, 2.0},  {kAgcHardness, 2.0}, {kAgcSpeed, 3.0},  {kGlide, 3.5},
-    {kMix, 1.5},          {kAmp, 2.0},
-  };
-  static_assert(sizeof kShapes / sizeof kShapes[0] == 22);
-  for (const auto& s : kShapes) plug.GetParam(s.idx)->SetShape(s.shape);
+  ParamRow r = Double(name, def, min, max, 1.0);
+  r.kind = IParam::kTypeInt;
+  return r;
 }
 
-void DefineDisplayTexts(IPlugBase& plug)
+ParamRow Enum(const char* name, int def, int count)
 {
-  struct Text
+  ParamRow r = Int(name, def, 0, count - 1);
+  r.kind = IParam::kTypeEnum;
+  return r;
+}
+
+ParamRow Bool(const char* name, bool def)
+{
+  ParamRow r = Int(name, def ? 1 : 0, 0, 1);
+  r.kind = IParam::kTypeBool;
+  return r;
+}
+
+bool IsMomentaryOn(double v) { return v >= 0.5; }
+bool On(double v) { return v != 0.0; }
+int Whole(double v) { return static_cast<int>(v); }
+
+// "play rate" keeps a magnitude of at least 0.01.
+double LimitPlayRate(double rate)
+{
+  if (rate >= 0.0 && rate < 0.01) return 0.01;
+  if (rate < 0.0 && rate > -0.01) return -0.01;
+  return rate;
+}
+
+int EnvelopeStageOf(int idx)
+{
+  switch (idx)
   {
-    int idx;
-    int value;
-    const char* text;
-  };
-  static const Text kTexts[] = {
-    {0, 0, "note mode"}, {0, 1, "beat mode"}, {0, 2, "simple mode"},
-    {1, 0, "every note"}, {1, 1, "except glides"}, {1, 2, "hold"}, {1, 3, "tempo"},
-    {4, 0, "refill all"}, {5, 0, "refill this"},
-    {11, 0, "int wobble off"}, {11, 1, "int wobble on"},
-    {12, 0, "ext wobble off"}, {12, 1, "ext wobble on"},
-    {13, 0, "no sync"}, {13, 1, "sync all"},
-    {15, 0, "step *= wavelength"}, {16, 0, "step *= repeat"}, {17, 0, "step *= wavelength"},
-    {21, 1, "preserve"}, {21, 0, "let spread"},
-    {22, 0, "return playhead"},
-    {23, 1, "mirror"}, {23, 0, "wrap"},
-    {28, 0, "reset selection"},
-    {29, 0, "own sel"}, {29, 1, "common sel"},
-    {31, 0, "own"}, {31, 1, "common"},
-    {32, 0, "selected tab"},
-    {35, 0, "linear"}, {35, 1, "parab"}, {35, 2, "sine"},
-    {37, 1, "gaps stereo"}, {37, 0, "gaps mono"},
-    {38, 0, "gaps are silent"}, {38, 1, "gaps are filled"},
-    {43, 0, "stay in sustain"}, {43, 1, "attack"},
-    {44, 0, "stay in sustain"}, {44, 1, "attack"},
-    {49, 0, "off"}, {49, 1, "on"},
-    {50, 0, "simple"},
-    {51, 0, "low pass"}, {51, 2, "high pass"}, {51, 1, "band pass"}, {51, 4, "band reject"}, {51, 3, "peak"},
-    {54, 0, "not following"}, {54, 1, "following"},
-    {57, 0, "flt prop playrate"}, {57, 1, "flt not prop playrate"},
-    {59, 0, "global"}, {59, 1, "per voice"},
-    {61, 0, "auto"},
-    {62, 0, "leave DC"}, {62, 1, "remove DC"},
-    {64, 0, "mono"}, {64, 1, "poly"},
-    {66, 0, "no glide"}, {66, 1, "glide from prev freq"},
-    {67, 0, "no glide"}, {67, 1, "glide in release"},
-    {111, 0, "2 channels for all"}, {111, 1, "2 channels for each"},
-    {112, 1, "you control freak"},
-  };
-  for (const Text& t : kTexts) plug.GetParam(t.idx)->SetDisplayText(t.value, t.text);
+    case kEnvA:
+    case kFltEnvA: return Envelope::kAttack;
+    case kEnvD:
+    case kFltEnvD: return Envelope::kDecay;
+    case kEnvS:
+    case kFltEnvS: return Envelope::kSustain;
+    default: return Envelope::kRelease;
+  }
 }
 
 }  // namespace
 
+// What every parameter is and does. Its functions reach the instrument's
+// insides, so they are written here, where Vesk lets them.
+struct ParamActions
+{
+  static std::vector<ParamRow> Rows();
+  static void Sound(std::vector<ParamRow>& rows);
+  static void Playhead(std::vector<ParamRow>& rows);
+  static void Buffers(std::vector<ParamRow>& rows);
+  static void Grains(std::vector<ParamRow>& rows);
+  static void Envelopes(std::vector<ParamRow>& rows);
+  static void Filter(std::vector<ParamRow>& rows);
+  static void GainAndNotes(std::vector<ParamRow>& rows);
+  static void Keys(std::vector<ParamRow>& rows);
+  static void Master(std::vector<ParamRow>& rows);
+};
+
+std::vector<ParamRow> ParamActions::Rows()
+{
+  std::vector<ParamRow> rows(kNumParams);
+  Sound(rows);
+  Playhead(rows);
+  Buffers(rows);
+  Grains(rows);
+  Envelopes(rows);
+  Filter(rows);
+  GainAndNotes(rows);
+  Keys(rows);
+  Master(rows);
+  return rows;
+}
+
+void ParamActions::Sound(std::vector<ParamRow>& rows)
+{
+  rows[kPerfMode] = Enum("perfomance mode", 2, 3)
+                      .Texts({{0, "note mode"}, {1, "beat mode"}, {2, "simple mode"}})
+                      .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.grainMode; })
+                      .Does([](Vesk& p, int, double v) {
+                        p.forEachVoice([n = Whole(v)](Voice& voice) { voice.setGrainMode(n); });
+                        p.updateTempoTracking();
+                      });
+  auto baseLen = [](Vesk& p, int, double) {
+    const int nom = p.GetParam(kBaseLenNom)->Int(), den = p.GetParam(kBaseLenDenum)->Int();
+    p.forEachVoice([nom, den](Voice& voice) { voice.setBaseLen(nom, den); });
+  };
+  rows[kBaseLenDenum] = Int("base len denum", 1, 1, 16)
+                          .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.baseLenDenum; })
+                          .Does(baseLen);
+  rows[kBaseLenNom] = Int("base len nom", 1, 1, 16)
+                        .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.baseLenNom; })
+                        .Does(baseLen);
+  rows[kPlayRate] = Double("play rate", 1.0, -16.0, 16.0, 0.001)
+                      .PerVoice([](const Voice& v, const EngineRates&) { return v.playRate; })
+                      .Glides([](Vesk& p, int, double v) {
+                        p.forEachVoice([r = LimitPlayRate(v)](Voice& voice) { voice.setPlayRate(r); });
+                      });
+  rows[kWobbleAmount] = Double("wobble amount", 0.0, 0.0, 1.0, 0.001).Shape(2.5).Glides([](Vesk& p, int, double v) {
+    p.mCore.shiver().setAmount(v);
+  });
+  rows[kWobbleFreq] = Double("wobble freq", 2.0, 0.1, 50.0, 0.001).Shape(3.0).Does([](Vesk& p, int, double v) {
+    p.mCore.shiver().setFrequency(v);
+  });
+  rows[kWobbleInternal] = Bool("wobble internal", false)
+                            .Texts({{0, "int wobble off"}, {1, "int wobble on"}})
+                            .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.wobbleInternal; })
+                            .Does([](Vesk& p, int, double v) {
+                              p.forEachVoice([on = On(v)](Voice& voice) { voice.wobbleInternal = on; });
+                            });
+  rows[kWobbleExternal] = Bool("wobble external", false)
+                            .Texts({{0, "ext wobble off"}, {1, "ext wobble on"}})
+                            .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.wobbleExternal; })
+                            .Does([](Vesk& p, int, double v) {
+                              p.forEachVoice([on = On(v)](Voice& voice) { voice.wobbleExternal = on; });
+                            });
+  rows[kWobbleSync] = Bool("wobble sync voices", false).Texts({{0, "no sync"}, {1, "sync all"}}).Does(
+    [](Vesk& p, int, double v) { p.mCore.shiver().setSync(On(v)); });
+}
+
+void ParamActions::Playhead(std::vector<ParamRow>& rows)
+{
+  rows[kStep] = Double("step", 1.0, -128.0, 128.0, 0.01)
+                  .PerVoice([](const Voice& v, const EngineRates&) { return v.step; })
+                  .Does([](Vesk& p, int, double v) { p.forEachVoice([v](Voice& voice) { voice.step = v; }); });
+  rows[kStepByLen] = Int("step *= base len", 0, 0, 1)
+                       .Texts({{0, "step *= wavelength"}})
+                       .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.stepByLen; })
+                       .Does([](Vesk& p, int, double v) {
+                         p.forEachVoice([on = On(v)](Voice& voice) { voice.stepByLen = on; });
+                       });
+  rows[kStepByRepeat] = Int("step *= repeat", 0, 0, 1)
+                          .Texts({{0, "step *= repeat"}})
+                          .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.stepByRepeat; })
+                          .Does([](Vesk& p, int, double v) {
+                            p.forEachVoice([on = On(v)](Voice& voice) { voice.stepByRepeat = on; });
+                          });
+  rows[kStepByRate] = Int("step *= playrate", 0, 0, 1)
+                        .Texts({{0, "step *= wavelength"}})
+                        .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.stepByRate; })
+                        .Does([](Vesk& p, int, double v) {
+                          p.forEachVoice([on = On(v)](Voice& voice) { voice.stepByRate = on; });
+                        });
+  rows[kRepeat] = Int("repeat", 1, 1, 512).Shape(2.0)
+                    .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.repeat; })
+                    .Does([](Vesk& p, int, double v) {
+                      p.forEachVoice([n = Whole(v)](Voice& voice) { voice.setRepeat(n); });
+                    });
+  rows[kErrorInt] = Double("error int", 0.0, 0.0, 50.0, 0.001).Shape(4.0)
+                      .PerVoice([](const Voice& v, const EngineRates&) { return v.errorInt; })
+                      .Glides([](Vesk& p, int, double v) { p.forEachVoice([v](Voice& voice) { voice.errorInt = v; }); });
+  rows[kErrorExt] = Double("error ext", 0.0, 0.0, 50.0, 0.001).Shape(3.0)
+                      .PerVoice([](const Voice& v, const EngineRates&) { return v.errorExt; })
+                      .Glides([](Vesk& p, int, double v) { p.forEachVoice([v](Voice& voice) { voice.errorExt = v; }); });
+  rows[kPreservePos] = Bool("preserve pos while err", true)
+                         .Texts({{1, "preserve"}, {0, "let spread"}})
+                         .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.preservePos; })
+                         .Does([](Vesk& p, int, double v) {
+                           p.forEachVoice([on = On(v)](Voice& voice) { voice.preservePos = on; });
+                         });
+  rows[kReturnPlayhead] = Int("return playhead", 0, 0, 1)
+                            .Texts({{0, "return playhead"}})
+                            .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.returnPlayhead; })
+                            .Does([](Vesk& p, int, double v) {
+                              p.forEachVoice([on = On(v)](Voice& voice) { voice.returnPlayhead = on; });
+                            });
+  rows[kWrapMirror] = Bool("wrap/mirror", false)
+                        .Texts({{1, "mirror"}, {0, "wrap"}})
+                        .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.mirror; })
+                        .Does([](Vesk& p, int, double v) {
+                          p.forEachVoice([on = On(v)](Voice& voice) { voice.setMirror(on); });
+                        });
+  rows[kPlayheadPos] = Double("playhead position", 0.0, -1.0 / 126.0, 1.0, kFrameFraction).Does(
+    [](Vesk& p, int, double v) { p.mCore.aimPlayhead(v); });
+  rows[kPlayheadGlide] = Double("playhead glide", 0.2, 0.0, 10.0, 0.001).Shape(2.0)
+                           .PerVoice([](const Voice& v, const EngineRates& r) { return v.phGlideSamples * r.invSampleRate; })
+                           .Does([](Vesk& p, int, double v) {
+                             const int samples = std::max(1, static_cast<int>(p.mCore.rates().sampleRate * v));
+                             p.forEachVoice([samples](Voice& voice) { voice.setPhGlideSamples(samples); });
+                           });
+  rows[kSelStart] = Double("selection start", 0.0, 0.0, 1.0, kFrameFraction).Does([](Vesk& p, int, double v) {
+    p.mCore.setSelectionStart(v);
+  });
+  rows[kSelEnd] = Double("selection end", 1.0, 0.0, 1.0, kFrameFraction).Does([](Vesk& p, int, double v) {
+    p.mCore.setSelectionEnd(v);
+  });
+  rows[kClearSel] = Bool("clear selection", false).Texts({{0, "reset selection"}}).Does([](Vesk& p, int, double v) {
+    if (IsMomentaryOn(v)) p.clearSelection();
+  });
+  rows[kSelectAll] = Bool("select this/all", false).Texts({{0, "own sel"}, {1, "common sel"}}).Does(
+    [](Vesk& p, int, double v) { p.mCore.tabs().commonSelection = On(v); });
+}
+
+void ParamActions::Buffers(std::vector<ParamRow>& rows)
+{
+  rows[kRefillMode] = Enum("refill mode", 2, 4)
+                        .Texts({{0, "every note"}, {1, "except glides"}, {2, "hold"}, {3, "tempo"}})
+                        .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.refillMode; })
+                        .Does([](Vesk& p, int, double v) {
+                          p.forEachVoice([n = Whole(v)](Voice& voice) { voice.refillMode = n; });
+                          p.mCore.recomputeSelections();
+                          p.updateTempoTracking();
+                        });
+  auto ratio = [](Vesk& p, int, double) {
+    p.mCore.setRefillRatio(p.GetParam(kRefillNom)->Int(), p.GetParam(kRefillDenum)->Int());
+  };
+  rows[kRefillDenum] = Int("refill denum", 1, 1, 16).Does(ratio);
+  rows[kRefillNom] = Int("refill nom", 1, 1, 16).Does(ratio);
+  rows[kRefillAll] = Bool("refill all", false).Texts({{0, "refill all"}}).Does([](Vesk& p, int, double v) {
+    if (IsMomentaryOn(v)) p.mCore.refillAll(p.mCurrentSample);
+  });
+  rows[kRefillThis] = Bool("refill this", false).Texts({{0, "refill this"}}).Does([](Vesk& p, int, double v) {
+    if (IsMomentaryOn(v)) p.mCore.refillThis(p.mCurrentSample, p.mCore.tabs().pickedTab);
+  });
+  rows[kBufferSeconds] = Double("buffer size (sec)", 2.0, 0.125, 10.0, 0.125).Shape(2.0).Does(
+    [](Vesk& p, int, double v) { p.mCore.setBufferSeconds(v); });
+  rows[kCommonBuf] = Bool("own/common buf", false).Texts({{0, "own"}, {1, "common"}}).Does([](Vesk& p, int, double v) {
+    p.mCore.setCommonMode(On(v), p.mCurrentSample);
+  });
+  rows[kPickedBuf] = Int("picked buffer", 1, 1, 32).Texts({{0, "selected tab"}}).Does([](Vesk& p, int, double v) {
+    p.pickBuffer(Whole(v) - 1);
+  });
+  // Read by the next note (it reserves the picked voice); it takes the
+  // smoothed route with nothing to apply.
+  rows[kRequestPicked] = Bool("request picked buf", false).Glides(nullptr);
+  rows[kPerBufInput] = Bool("per buf input", false)
+                         .Texts({{0, "2 channels for all"}, {1, "2 channels for each"}})
+                         .Does([](Vesk& p, int, double v) { p.mCore.setPerBufInput(On(v)); });
+}
+
+void ParamActions::Grains(std::vector<ParamRow>& rows)
+{
+  rows[kOverlap] = Double("grain overlap", 0.001, 0.0, 3.5, 0.001)
+                     .PerVoice([](const Voice& v, const EngineRates&) { return v.overlap; })
+                     .Glides([](Vesk& p, int, double v) { p.forEachVoice([v](Voice& voice) { voice.setOverlap(v); }); });
+  rows[kWindowType] = Enum("window type", 1, 3)
+                        .Texts({{0, "linear"}, {1, "parab"}, {2, "sine"}})
+                        .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.windowType; })
+                        .Does([](Vesk& p, int, double v) {
+                          p.forEachVoice([n = Whole(v)](Voice& voice) { voice.windowType = n; });
+                        });
+  rows[kGapProb] = Int("gaps probability", 0, 0, 100)
+                     .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.gapProbability; })
+                     .Does([](Vesk& p, int, double v) {
+                       p.forEachVoice([n = Whole(v)](Voice& voice) { voice.gapProbability = n; });
+                     });
+  rows[kGapStereo] = Int("gaps mono/stereo", 0, 0, 1)
+                       .Texts({{1, "gaps stereo"}, {0, "gaps mono"}})
+                       .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.gapStereo; })
+                       .Does([](Vesk& p, int, double v) {
+                         p.forEachVoice([on = On(v)](Voice& voice) { voice.gapStereo = on; });
+                       });
+  rows[kGapFill] = Int("input fills gaps", 0, 0, 1)
+                     .Texts({{0, "gaps are silent"}, {1, "gaps are filled"}})
+                     .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.gapFill; })
+                     .Does([](Vesk& p, int, double v) {
+                       p.forEachVoice([on = On(v)](Voice& voice) { voice.gapFill = on; });
+                     });
+}
+
+void ParamActions::Envelopes(std::vector<ParamRow>& rows)
+{
+  auto amp = [](Vesk& p, int idx, double v) {
+    p.forEachVoice([stage = EnvelopeStageOf(idx), v, sr = p.mCore.rates().sampleRate](Voice& voice) {
+      voice.ampEnv.setStageValue(stage, v, sr);
+    });
+  };
+  auto flt = [](Vesk& p, int idx, double v) {
+    p.forEachVoice([stage = EnvelopeStageOf(idx), v](Voice& voice) {
+      voice.filter.setStageValue(stage, v, voice.active);
+    });
+  };
+  const struct
+  {
+    int idx;
+    const char* name;
+    double def, min, max, shape;
+  } kStages[] = {
+    {kEnvA, "env A", 0.005, 0.005, 6.0, 3.0},        {kEnvD, "env D", 0.01, 0.005, 12.0, 3.0},
+    {kEnvS, "env S", 0.8, 0.000001, 1.0, 2.0},       {kEnvR, "env R", 10.0, 0.005, 30.0, 2.0},
+    {kFltEnvA, "flt env A", 0.005, 0.005, 6.0, 3.0}, {kFltEnvD, "flt env D", 0.01, 0.005, 12.0, 3.0},
+    {kFltEnvS, "flt env S", 0.000001, 0.000001, 1.0, 2.0}, {kFltEnvR, "flt env R", 10.0, 0.005, 30.0, 2.0},
+  };
+  for (const auto& s : kStages)
+  {
+    ParamRow& row = rows[s.idx] = Double(s.name, s.def, s.min, s.max, 0.001).Shape(s.shape);
+    const bool sustain = s.idx == kEnvS || s.idx == kFltEnvS;
+    const bool filter = s.idx >= kFltEnvA;
+    if (sustain)
+      row.Glides(filter ? flt : amp);
+    else
+      row.Does(filter ? flt : amp);
+  }
+  rows[kEnvA].PerVoice([](const Voice& v, const EngineRates&) { return v.ampEnv.stageValues[Envelope::kAttack]; });
+  rows[kEnvD].PerVoice([](const Voice& v, const EngineRates&) { return v.ampEnv.stageValues[Envelope::kDecay]; });
+  rows[kEnvS].PerVoice([](const Voice& v, const EngineRates&) { return v.ampEnv.stageValues[Envelope::kSustain]; });
+  rows[kEnvR].PerVoice([](const Voice& v, const EngineRates&) { return v.ampEnv.stageValues[Envelope::kRelease]; });
+  rows[kFltEnvA].PerVoice([](const Voice& v, const EngineRates&) { return v.filter.stageTimes[Envelope::kAttack]; });
+  rows[kFltEnvD].PerVoice([](const Voice& v, const EngineRates&) { return v.filter.stageTimes[Envelope::kDecay]; });
+  rows[kFltEnvS].PerVoice([](const Voice& v, const EngineRates&) { return v.filter.stageTimes[Envelope::kSustain]; });
+  rows[kFltEnvR].PerVoice([](const Voice& v, const EngineRates&) { return v.filter.stageTimes[Envelope::kRelease]; });
+  const ParamText kRearticulation[] = {{0, "stay in sustain"}, {1, "attack"}};
+  rows[kRearticulateFwd] = Bool("rearticulate fwd", true)
+                             .Texts({kRearticulation[0], kRearticulation[1]})
+                             .Does([](Vesk& p, int, double v) { p.mCore.tables().rearticulateFwd = On(v); });
+  rows[kRearticulateBack] = Bool("rearticulate back", false)
+                              .Texts({kRearticulation[0], kRearticulation[1]})
+                              .Does([](Vesk& p, int, double v) { p.mCore.tables().rearticulateBack = On(v); });
+}
+
+void ParamActions::Filter(std::vector<ParamRow>& rows)
+{
+  rows[kFltOn] = Bool("flt on/off", true)
+                   .Texts({{0, "off"}, {1, "on"}})
+                   .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.filter.enabled; })
+                   .Does([](Vesk& p, int, double v) {
+                     p.forEachVoice([on = On(v)](Voice& voice) { voice.filter.setEnabled(on, voice.ampEnv); });
+                   });
+  rows[kFltModel] = Enum("flt model", 0, 1).Texts({{0, "simple"}}).PerVoice([](const Voice&, const EngineRates&) {
+    return 0.0;
+  });
+  rows[kFltType] = Enum("flt pass type", 0, 5)
+                     .Texts({{0, "low pass"}, {2, "high pass"}, {1, "band pass"}, {4, "band reject"}, {3, "peak"}})
+                     .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.filter.section.passType; })
+                     .Does([](Vesk& p, int, double v) {
+                       p.forEachVoice([n = Whole(v)](Voice& voice) { voice.filter.setPassType(n); });
+                     });
+  rows[kFltFreq] = Double("flt freq", 5000.0, 10.0, 20000.0, 0.001).Shape(2.5)
+                     .PerVoice([](const Voice& v, const EngineRates&) { return v.filter.baseFreq; })
+                     .Glides([](Vesk& p, int, double v) {
+                       p.forEachVoice([v](Voice& voice) { voice.filter.setBaseFreq(v, voice.active); });
+                     });
+  rows[kFltQ] = Double("flt q", 0.0, 0.0, 0.99, 0.001)
+                  .PerVoice([](const Voice& v, const EngineRates&) { return v.filter.resonance; })
+                  .Glides([](Vesk& p, int, double v) {
+                    p.forEachVoice([v](Voice& voice) { voice.filter.setResonance(v, voice.active); });
+                  });
+  rows[kFltFollowNote] = Bool("flt follows note", false)
+                           .Texts({{0, "not following"}, {1, "following"}})
+                           .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.filter.followNote; })
+                           .Does([](Vesk& p, int, double v) {
+                             p.forEachVoice([on = On(v)](Voice& voice) { voice.filter.setFollowNote(on, voice.active); });
+                           });
+  rows[kFltShift] = Int("flt freq shift", 0, 0, 16)
+                      .PerVoice([](const Voice& v, const EngineRates&) { return v.filter.harmonic - 1.0; })
+                      .Does([](Vesk& p, int, double v) {
+                        p.forEachVoice([n = Whole(v)](Voice& voice) { voice.filter.setHarmonic(n + 1, voice.active); });
+                      });
+  rows[kFltEnvDepth] = Double("flt envelope", 0.0, -1.0, 1.0, 0.001)
+                         .PerVoice([](const Voice& v, const EngineRates&) { return v.filter.envDepth; })
+                         .Glides([](Vesk& p, int, double v) {
+                           p.forEachVoice([v](Voice& voice) { voice.filter.setEnvDepth(v); });
+                         });
+  rows[kFltPropRate] = Bool("flt prop playrate", false)
+                         .Texts({{0, "flt prop playrate"}, {1, "flt not prop playrate"}})
+                         .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.filter.trackPlayRate; })
+                         .Does([](Vesk& p, int, double v) {
+                           p.forEachVoice([n = Whole(v)](Voice& voice) { voice.filter.setTrackPlayRate(n == 1, voice.active); });
+                         });
+}
+
+void ParamActions::GainAndNotes(std::vector<ParamRow>& rows)
+{
+  rows[kAgcAmount] = Double("auto gain amnt", 0.0, 0.0, 1.0, 0.001).Shape(2.0)
+                       .PerVoice([](const Voice& v, const EngineRates&) { return v.agc.amount; })
+                       .Glides([](Vesk& p, int, double v) { p.mCore.setAgcAmount(v); });
+  rows[kAgcPerVoice] = Bool("agc local/global", true).Texts({{0, "global"}, {1, "per voice"}}).Does(
+    [](Vesk& p, int, double v) { p.mCore.setAgcPerVoice(On(v)); });
+  rows[kAgcHardness] = Double("agc hardness", 0.001, 0.0001, 0.18, 0.0001).Shape(2.0)
+                         .PerVoice([](const Voice& v, const EngineRates&) { return v.agc.hardness; })
+                         .Glides([](Vesk& p, int, double v) { p.mCore.setAgcHardness(v); });
+  rows[kAgcSpeed] = Double("agc speed", 0.999, 0.999, 500.0, 0.001).Shape(3.0).Texts({{0, "auto"}})
+                      .PerVoice([](const Voice& v, const EngineRates&) { return v.agcSpeed; })
+                      .Glides([](Vesk& p, int, double v) { p.mCore.setAgcSpeed(v); });
+  rows[kDcRemoval] = Bool("DC removal", true)
+                       .Texts({{0, "leave DC"}, {1, "remove DC"}})
+                       .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.dcOn; })
+                       .Does([](Vesk& p, int, double v) { p.mCore.setDcRemoval(On(v)); });
+  rows[kActiveVoices] = Int("active voices", 4, 2, 32).Does([](Vesk& p, int, double v) {
+    p.consumeVoiceRequest();
+    p.mCore.tables().setMaxActive(Whole(v));
+    p.mDispatcher.SetNoteOnLimit(Whole(v));
+  });
+  rows[kPolyMono] = Enum("poly/mono", 0, 2).Texts({{0, "mono"}, {1, "poly"}}).Does([](Vesk& p, int, double v) {
+    p.consumeVoiceRequest();
+    p.mCore.tables().setMode(Whole(v));
+  });
+  rows[kGlide] = Double("glide", 0.1, 0.0005, 10.0, 0.001).Shape(3.5).Does([](Vesk& p, int, double v) {
+    p.mCore.tables().setGlideSeconds(v);
+  });
+  rows[kGlideHead] = Bool("glide head", false).Texts({{0, "no glide"}, {1, "glide from prev freq"}}).Does(
+    [](Vesk& p, int, double v) { p.mCore.tables().glideHead = On(v); });
+  rows[kGlideInRelease] = Bool("glide in release", false).Texts({{0, "no glide"}, {1, "glide in release"}}).Does(
+    [](Vesk& p, int, double v) { p.mCore.tables().glideInRelease = On(v); });
+}
+
+// Per key: its meter as "beat num" over "beat den", and whether the picked
+// buffer plays it.
+void ParamActions::Keys(std::vector<ParamRow>& rows)
+{
+  auto meter = [](Vesk& p, int idx, double) {
+    const int key = (idx - kBeatNumC) / 2;
+    p.mCore.setKeyMeter(key, p.GetParam(BeatNumParam(key))->Int(), p.GetParam(BeatDenParam(key))->Int());
+  };
+  for (int k = 0; k < kNumKeys; ++k)
+  {
+    rows[BeatNumParam(k)] = Int(("beat num " + std::string(kKeyNames[k])).c_str(), 1, 1, 128).Does(meter);
+    rows[BeatDenParam(k)] = Int(("beat den " + std::string(kKeyNames[k])).c_str(), 1, 1, 128).Does(meter);
+    rows[UseForParam(k)] = Bool(("use for " + std::string(kKeyNames[k])).c_str(), true).Does([](Vesk& p, int idx, double v) {
+      p.mCore.tables().useFor[idx - kUseForC][p.mCore.tabs().pickedTab] = On(v);
+    });
+  }
+}
+
+void ParamActions::Master(std::vector<ParamRow>& rows)
+{
+  rows[kExtrudeInput] = Bool("extrude input", false).Does([](Vesk& p, int, double v) {
+    p.mCore.setExtrudeInput(On(v));
+  });
+  rows[kMix] = Double("mix", 1.0, 0.0, 1.0, 0.001).Shape(1.5).Glides([](Vesk& p, int, double v) { p.mCore.setMix(v); });
+  rows[kAmp] = Double("amp", 1.0, 0.0, 2.0, 0.001).Shape(2.0).Glides([](Vesk& p, int, double v) { p.mCore.setAmp(v); });
+  rows[kMidiPanic] = Bool("MIDI Panic", false).Does([](Vesk& p, int, double v) {
+    if (IsMomentaryOn(v)) p.mCore.clearAll();
+  });
+  // The editor's own: it shows these values, the sound knows nothing of them.
+  rows[kShowTooltips] = Bool("?", false).NotAutomatable().NotLearnable();
+  rows[kBufMinVisible] = Double("buf min visible", 0.0, 0.0, 1.0, kFrameFraction).NotLearnable();
+  rows[kBufMaxVisible] = Double("buf max visible", 1.0, 0.0, 1.0, kFrameFraction).NotLearnable();
+  rows[kControlFreak] = Bool(" ", false).Texts({{1, "you control freak"}});
+}
+
+const std::vector<ParamRow>& VeskParamTable()
+{
+  static const std::vector<ParamRow> rows = ParamActions::Rows();
+  return rows;
+}
+
+const ParamRow& VeskParam(int paramIdx)
+{
+  return VeskParamTable()[static_cast<size_t>(paramIdx)];
+}
+
+const std::vector<int>& PerVoiceParams()
+{
+  static const std::vector<int> list = [] {
+    std::vector<int> l;
+    for (int i = 0; i < kNumParams; ++i)
+      if (VeskParam(i).PerVoice()) l.push_back(i);
+    return l;
+  }();
+  return list;
+}
+
 void DefineVeskParams(IPlugBase& plug)
 {
-  DefineKinds(plug);
-  DefineShapes(plug);
-  plug.GetParam(kShowTooltips)->SetCanAutomate(false);
-  DefineDisplayTexts(plug);
+  for (int i = 0; i < kNumParams; ++i)
+  {
+    const ParamRow& row = VeskParam(i);
+    IParam& param = *plug.GetParam(i);
+    const char* name = row.name.c_str();
+    switch (row.kind)
+    {
+      case IParam::kTypeBool: param.InitBool(name, row.def != 0.0); break;
+      case IParam::kTypeEnum: param.InitEnum(name, static_cast<int>(row.def), static_cast<int>(row.max) + 1); break;
+      case IParam::kTypeInt:
+        param.InitInt(name, static_cast<int>(row.def), static_cast<int>(row.min), static_cast<int>(row.max));
+        break;
+      default: param.InitDouble(name, row.def, row.min, row.max, row.step); break;
+    }
+    if (row.shape != 1.0) param.SetShape(row.shape);
+    param.SetCanAutomate(row.automatable);
+    for (const ParamText& t : row.texts) param.SetDisplayText(t.value, t.text);
+  }
 }

@@ -1,32 +1,59 @@
 #pragma once
-// The instrument's parameter table and the lists that describe it.
-#include <array>
+// The instrument's parameter table: one row per parameter, in index order,
+// holding what the host, the engine, the editor and the saved state know of
+// it, and what a change of it does.
+#include <string>
+#include <vector>
 
 #include "editor/layout/ParamIds.h"
+#include "frame/IParam.h"
 
 class IPlugBase;
+class Vesk;
+struct EngineRates;
+struct Voice;
 
-// Parameters each voice keeps a value of its own for, in this order.
-constexpr std::array<int, 44> kPerVoiceParams = {
-  0, 1, 7, 6, 8, 11, 12, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 25, 34, 35, 36, 37,
-  38, 39, 40, 41, 42, 45, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 60, 61, 62};
-
-// Parameters whose changes glide over a block once a state is loaded.
-constexpr std::array<int, 15> kSmoothedParams = {8, 9, 19, 20, 34, 41, 47, 52, 53, 56, 58, 60, 61, 93, 94};
-
-constexpr bool IsSmoothedParam(int idx)
+struct ParamText
 {
-  for (int p : kSmoothedParams)
-    if (p == idx) return true;
-  return false;
-}
+  int value;
+  const char* text;
+};
 
-constexpr bool IsPerVoiceParam(int idx)
+struct ParamRow
 {
-  for (int p : kPerVoiceParams)
-    if (p == idx) return true;
-  return false;
-}
+  // A smoothed change glides over a block once a state is loaded; an
+  // immediate one acts at once.
+  enum ERoute { kImmediate, kSmoothed };
+  using Apply = void (*)(Vesk& plug, int paramIdx, double value);
+  using VoiceValue = double (*)(const Voice& voice, const EngineRates& rates);
 
-// Initialises every parameter: kinds and ranges, shapes, automation, texts.
+  std::string name;
+  IParam::EParamType kind = IParam::kTypeDouble;
+  double def = 0.0, min = 0.0, max = 1.0, step = 1.0, shape = 1.0;
+  std::vector<ParamText> texts;  // appended after a bool's "off" and "on"
+  bool automatable = true;
+  bool learnable = true;
+  ERoute route = kImmediate;
+  Apply apply = nullptr;            // none: the change has no effect
+  VoiceValue voiceValue = nullptr;  // the per-voice parameters' own value in a voice
+
+  bool PerVoice() const { return voiceValue != nullptr; }
+  bool Smoothed() const { return route == kSmoothed; }
+
+  ParamRow& Texts(std::vector<ParamText> t) { return texts = std::move(t), *this; }
+  ParamRow& Shape(double s) { return shape = s, *this; }
+  ParamRow& Does(Apply a) { return apply = a, *this; }
+  ParamRow& Glides(Apply a) { return route = kSmoothed, apply = a, *this; }
+  ParamRow& PerVoice(VoiceValue v) { return voiceValue = v, *this; }
+  ParamRow& NotLearnable() { return learnable = false, *this; }
+  ParamRow& NotAutomatable() { return automatable = false, *this; }
+};
+
+// The rows, built once.
+const std::vector<ParamRow>& VeskParamTable();
+const ParamRow& VeskParam(int paramIdx);
+// The per-voice parameters, in index order.
+const std::vector<int>& PerVoiceParams();
+
+// Initialises every parameter of the plug-in from the table.
 void DefineVeskParams(IPlugBase& plug);

@@ -48,7 +48,7 @@ TEST(ParamTable, ToolOutputMatchesTheHandWrittenTable)
     const auto want = Split(expected[i], '|');
     const auto got = Split(dumped[i + 1], '\t');
     ASSERT_EQ(want.size(), 8u) << expected[i];
-    ASSERT_EQ(got.size(), 9u) << dumped[i + 1];
+    ASSERT_EQ(got.size(), 10u) << dumped[i + 1];
     SCOPED_TRACE("parameter " + std::to_string(i));
     EXPECT_EQ(got[0], std::to_string(i));
     EXPECT_EQ(got[1], "\"" + want[0] + "\"");
@@ -63,6 +63,27 @@ TEST(ParamTable, OnlyTheTooltipSwitchIsNotAutomatable)
 {
   std::unique_ptr<Vesk> plug(new Vesk(nullptr));
   for (int i = 0; i < kNumParams; ++i) EXPECT_EQ(plug->GetParam(i)->CanAutomate(), i != kShowTooltips) << i;
+}
+
+// The table's flags as the instrument has always had them: the smoothed
+// parameters (with "request picked buf" on their route, doing nothing), the
+// 44 each voice keeps, and the three without a MIDI learn menu.
+TEST(ParamTable, FlagsMatchTheLists)
+{
+  const std::vector<int> smoothed = {8, 9, 19, 20, 33, 34, 41, 47, 52, 53, 56, 58, 60, 61, 93, 94};
+  const std::vector<int> perVoice = {0,  1,  6,  7,  8,  11, 12, 14, 15, 16, 17, 18, 19, 20, 21,
+                                     22, 23, 25, 34, 35, 36, 37, 38, 39, 40, 41, 42, 45, 46, 47,
+                                     48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 60, 61, 62};
+  std::vector<int> gotSmoothed, unlearnable;
+  for (int i = 0; i < kNumParams; ++i)
+  {
+    if (VeskParam(i).Smoothed()) gotSmoothed.push_back(i);
+    if (!VeskParam(i).learnable) unlearnable.push_back(i);
+  }
+  EXPECT_EQ(gotSmoothed, smoothed);
+  EXPECT_EQ(PerVoiceParams(), perVoice);
+  EXPECT_EQ(unlearnable, (std::vector<int>{kShowTooltips, kBufMinVisible, kBufMaxVisible}));
+  EXPECT_EQ(VeskParam(kRequestPicked).apply, nullptr);
 }
 
 TEST(ParamTable, ShadowedBoolTextsAreKeptBehindOffOn)

@@ -157,7 +157,7 @@ TEST(VeskSpine, PerVoiceSettingsReachEveryVoice)
   auto plug = host.MakePlug();
   TestIO io(512);
   io.Process(*plug, 512);
-  for (int idx : kPerVoiceParams)
+  for (int idx : PerVoiceParams())
   {
     if (idx == kFltModel) continue;
     IParam* p = plug->GetParam(idx);
@@ -165,7 +165,7 @@ TEST(VeskSpine, PerVoiceSettingsReachEveryVoice)
     SetParam(*plug, idx, target);
   }
   io.Process(*plug, 512);
-  for (int idx : kPerVoiceParams)
+  for (int idx : PerVoiceParams())
   {
     const double want = idx == kFltModel ? 0.0 : plug->GetParam(idx)->Value();
     for (int v : {0, 31}) EXPECT_NEAR(plug->valueForVoice(idx, v), want, 1e-4) << plug->GetParam(idx)->GetNameForHost();

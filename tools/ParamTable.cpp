@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "frame/IPlugBase.h"
+#include "plugin/VeskParams.h"
 
 static const char* KindName(IParam::EParamType type)
 {
@@ -18,14 +19,18 @@ static const char* KindName(IParam::EParamType type)
 
 std::string FormatParamTable(IPlugBase& plug)
 {
-  std::string table = "idx\tname\tkind\tmin\tmax\tdefault\tstep\tshape\tdisplay\n";
+  std::string table = "idx\tname\tkind\tmin\tmax\tdefault\tstep\tshape\tdisplay\tflags\n";
   for (int i = 0; i < plug.NParams(); ++i)
   {
     const IParam* p = plug.GetParam(i);
+    const ParamRow& row = VeskParam(i);
     char display[64], line[256];
     p->GetDisplayForHost(p->Default(), false, display, sizeof display);
-    std::snprintf(line, sizeof line, "%d\t\"%s\"\t%s\t%.9g\t%.9g\t%.9g\t%.9g\t%g\t%s\n", i, p->GetNameForHost(),
-                  KindName(p->Type()), p->Min(), p->Max(), p->Default(), p->Step(), p->Shape(), display);
+    // a: automatable, l: learnable, v: per voice, s: smoothed
+    const std::string flags = std::string(row.automatable ? "a" : "-") + (row.learnable ? "l" : "-") +
+                              (row.PerVoice() ? "v" : "-") + (row.Smoothed() ? "s" : "-");
+    std::snprintf(line, sizeof line, "%d\t\"%s\"\t%s\t%.9g\t%.9g\t%.9g\t%.9g\t%g\t%s\t%s\n", i, p->GetNameForHost(),
+                  KindName(p->Type()), p->Min(), p->Max(), p->Default(), p->Step(), p->Shape(), display, flags.c_str());
     table += line;
   }
   return table;

@@ -1,6 +1,6 @@
 #pragma once
-// One line per parameter: index, name, kind, range, default, step, shape and
-// the display of the default value, tab-separated.
+// One line per parameter: index, name, kind, range, default, step, shape, the
+// display of the default value and the table's flags, tab-separated.
 #include <string>
 
 class IPlugBase;

@@ -59,11 +59,6 @@ const char kDonateCardUrl[] = "https://example.org/vesk/donate/card";
 const char kDonateTransferName[] = "bank transfer:";
 const char kDonateTransferUrl[] = "https://example.org/vesk/donate/transfer";
 
-bool IsExcluded(int p)
-{
-  return p == kShowTooltips || p == kBufMinVisible || p == kBufMaxVisible;
-}
-
 void SetParamValues(IGraphics& g, IPlugBase& plug)
 {
   for (int i = 0; i < plug.NParams(); ++i) g.SetParameterFromPlug(i, plug.GetParam(i)->GetNormalized(), true);
@@ -406,8 +401,8 @@ void VeskEditor::CreateMenus()
   for (int p = 0; p < kNumParams; ++p)
   {
     if (!mControls[p]) continue;
-    if (!IsExcluded(p)) Subscribe(mControls[p], true);
-    if (IsExcluded(p)) continue;
+    if (mHost.Learnable(p)) Subscribe(mControls[p], true);
+    if (!mHost.Learnable(p)) continue;
     auto menu = std::make_unique<ZRMenu>();
     menu->paramIdx = p;
     menu->Add(mPlug.GetParam(p)->GetNameForHost(), ZRMenu::kTitle);
@@ -445,7 +440,7 @@ ZRMenu* VeskEditor::LearnMenu(int paramIdx)
 {
   if (paramIdx < 0 || paramIdx >= kNumParams || !mMenus[paramIdx]) return nullptr;
   ZRMenu* menu = mMenus[paramIdx].get();
-  if (IsExcluded(paramIdx) || menu->items.size() < 3) return menu;
+  if (!mHost.Learnable(paramIdx) || menu->items.size() < 3) return menu;
   ZRMenu::Item& forget = menu->items[2];
   const int controller = mView.learnedController[paramIdx];
   forget.text = controller >= 0 ? "MIDI forget CC#" + std::to_string(controller) : "MIDI forget (none)";

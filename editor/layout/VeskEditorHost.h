@@ -18,6 +18,8 @@ class VeskEditorHost
 {
 public:
   virtual ~VeskEditorHost() = default;
+  // Whether the parameter's control has a MIDI learn menu.
+  virtual bool Learnable(int paramIdx) const = 0;
   virtual void ArmLearn(int paramIdx) = 0;
   virtual void Forget(int paramIdx) = 0;
   virtual void EraseMidiMap() = 0;
