@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <numbers>
 #include <string>
@@ -166,27 +167,48 @@ void Arrow(Canvas& c, double x0, double y0, double x1, double y1, const Rgba& co
   });
 }
 
+// The picture table: each picture's file name and the frames of its strip.
+struct TableEntry
+{
+  const char* file;
+  int frames;
+};
+#define VESK_PICTURE(symbol, id, file, frames) {#file, frames},
+const TableEntry kTable[] = {
+#include "resources/img/Pictures.def"
+};
+#undef VESK_PICTURE
+
+int Frames(const std::string& file)
+{
+  for (const TableEntry& e : kTable)
+    if (file == e.file) return e.frames;
+  std::fprintf(stderr, "make-pictures: %s is not in the picture table\n", file.c_str());
+  std::exit(1);
+}
+
 std::vector<std::pair<std::string, Strip>> Pictures()
 {
   std::vector<std::pair<std::string, Strip>> out;
-  auto knob = [&](const std::string& name, int size, int frames, bool symmetric, const Rgba& accent) {
+  auto knob = [&](const std::string& name, int size, bool symmetric, const Rgba& accent) {
+    const int frames = Frames(name);
     Strip s(size, size * frames, frames);
     for (int i = 0; i < frames; ++i) DrawKnob(s, i, size, symmetric, accent);
     out.emplace_back(name, std::move(s));
   };
-  knob("knob", 36, 121, false, kAccent);
-  knob("knob_symm", 36, 121, true, kAccent);
-  knob("wobble_amount", 36, 121, false, kWarm);
-  knob("wobble_speed", 36, 121, false, Rgba{0.75, 0.55, 0.95, 1});
-  knob("playrate", 70, 241, true, kWarm);
+  knob("knob", 36, false, kAccent);
+  knob("knob_symm", 36, true, kAccent);
+  knob("wobble_amount", 36, false, kWarm);
+  knob("wobble_speed", 36, false, Rgba{0.75, 0.55, 0.95, 1});
+  knob("playrate", 70, true, kWarm);
 
   auto toggle = [&](const std::string& name, int w, int h, const Icon& icon, const Rgba& lit = kOn) {
-    Strip s(w, h, 2);
+    Strip s(w, h, Frames(name));
     DrawSwitch(s, icon, lit);
     out.emplace_back(name, std::move(s));
   };
   auto led = [&](const std::string& name) {
-    Strip s(12, 24, 2);
+    Strip s(12, 24, Frames(name));
     for (int i = 0; i < 2; ++i) s.canvas.Disc(6, s.Top(i) + 6, 4.5, i ? kOn : kOff);
     out.emplace_back(name, std::move(s));
   };
@@ -240,8 +262,8 @@ std::vector<std::pair<std::string, Strip>> Pictures()
   });
 
   {  // normalise meter: a filling bar
-    Strip s(50, 4545, 101);
-    for (int i = 0; i < 101; ++i)
+    Strip s(50, 4545, Frames("normalize"));
+    for (int i = 0; i < s.frames; ++i)
     {
       const double top = s.Top(i), v = i / 100.0;
       s.canvas.Box(2, top + 14, 48, top + 31, 3, kTrack);
@@ -250,8 +272,8 @@ std::vector<std::pair<std::string, Strip>> Pictures()
     out.emplace_back("normalize", std::move(s));
   }
   {  // density: grain columns across the strip
-    Strip s(502, 3400, 200);
-    for (int i = 0; i < 200; ++i)
+    Strip s(502, 3400, Frames("density"));
+    for (int i = 0; i < s.frames; ++i)
     {
       const double top = s.Top(i), n = 1 + i * 0.6;
       for (int k = 0; k < static_cast<int>(n); ++k)
@@ -263,10 +285,10 @@ std::vector<std::pair<std::string, Strip>> Pictures()
     out.emplace_back("density", std::move(s));
   }
   {  // reel: a turning spool
-    Strip s(70, 7000, 100);
-    for (int i = 0; i < 100; ++i)
+    Strip s(70, 7000, Frames("reel"));
+    for (int i = 0; i < s.frames; ++i)
     {
-      const double cx = 35, cy = s.Top(i) + 35, a = i * 2 * std::numbers::pi / 100;
+      const double cx = 35, cy = s.Top(i) + 35, a = i * 2 * std::numbers::pi / s.frames;
       s.canvas.Disc(cx, cy, 32, kTrack);
       s.canvas.Disc(cx, cy, 29, Rgba{0.15, 0.16, 0.19, 1});
       for (int k = 0; k < 3; ++k)
@@ -278,7 +300,7 @@ std::vector<std::pair<std::string, Strip>> Pictures()
     }
     out.emplace_back("reel", std::move(s));
   }
-  {  // logo base: the name on a plate
+  {  // logo base: the name on a plate, drawn whole whatever the table declares
     Strip s(160, 110, 1);
     s.canvas.Box(4, 8, 156, 102, 10, Rgba{0.15, 0.16, 0.19, 1});
     // "V" made of two strokes, then grain dots fanning out.
@@ -366,12 +388,21 @@ int main(int argc, char** argv)
     return 2;
   }
   const std::string dir = argv[1];
-  for (const auto& [name, strip] : Pictures())
-    if (!WritePng(dir + "/" + name + ".png", strip.canvas))
+  const auto pictures = Pictures();
+  for (const TableEntry& e : kTable)
+  {
+    auto drawn = std::find_if(pictures.begin(), pictures.end(), [&](const auto& p) { return p.first == e.file; });
+    if (drawn == pictures.end())
     {
-      std::fprintf(stderr, "make-pictures: cannot write %s/%s.png\n", dir.c_str(), name.c_str());
+      std::fprintf(stderr, "make-pictures: nothing draws %s of the picture table\n", e.file);
       return 1;
     }
+    if (!WritePng(dir + "/" + e.file + ".png", drawn->second.canvas))
+    {
+      std::fprintf(stderr, "make-pictures: cannot write %s/%s.png\n", dir.c_str(), e.file);
+      return 1;
+    }
+  }
   if (!WriteGif(dir + "/logo.gif"))
   {
     std::fprintf(stderr, "make-pictures: cannot write %s/logo.gif\n", dir.c_str());

@@ -26,31 +26,10 @@ struct Picture
   int frames;
 };
 
-const Picture kPicKnob{105, "resources/img/knob.png", 121};
-const Picture kPicKnobSymm{134, "resources/img/knob_symm.png", 121};
-const Picture kPicPlayrate{115, "resources/img/playrate.png", 241};
-const Picture kPicOnOff{109, "resources/img/on_off.png", 2};
-const Picture kPicOnOffDark{140, "resources/img/on_off_dark.png", 2};
-const Picture kPicMidiPanic{112, "resources/img/MIDIpanic.png", 2};
-const Picture kPicPropLambda{122, "resources/img/prop_lambda.png", 2};
-const Picture kPicPropRepeat{123, "resources/img/prop_repeat.png", 2};
-const Picture kPicPropPlayrate{128, "resources/img/prop_playrate.png", 2};
-const Picture kPicPlayhead{124, "resources/img/playhead.png", 2};
-const Picture kPicSumN{118, "resources/img/sum_n.png", 2};
-const Picture kPicNormalize{119, "resources/img/normalize.png", 101};
-const Picture kPicDensity{120, "resources/img/density.png", 200};
-const Picture kPicFill{125, "resources/img/fill.png", 2};
-const Picture kPicReel{129, "resources/img/reel.png", 100};
-const Picture kPicWrapMirror{132, "resources/img/wrap_mirror.png", 2};
-const Picture kPicPreservePos{133, "resources/img/preserve_pos.png", 2};
-const Picture kPicArrowL{135, "resources/img/arrow_l.png", 2};
-const Picture kPicArrowR{136, "resources/img/arrow_r.png", 2};
-const Picture kPicWobbleAmount{137, "resources/img/wobble_amount.png", 121};
-const Picture kPicWobbleSpeed{138, "resources/img/wobble_speed.png", 121};
-const Picture kPicExtrude{139, "resources/img/extrude.png", 2};
-const Picture kPicMultiInput{141, "resources/img/multiinput.png", 2};
-const Picture kPicLogoBase{142, "resources/img/logo_base.png", 32};
-constexpr int kBackgroundId = 101, kLogoGifId = 143;
+#define VESK_PICTURE(symbol, id, file, frames) const Picture kPic##symbol{id, "resources/img/" #file ".png", frames};
+#include "resources/img/Pictures.def"
+#undef VESK_PICTURE
+constexpr int kLogoGifId = 143;
 
 const char kAuthor[] = "the Vesk developers";
 const char kMail[] = "vesk@example.org";
@@ -83,7 +62,7 @@ VeskEditor::VeskEditor(IPlugBase& plug, VeskEditorHost& host, std::vector<int> p
 {
   std::fill(std::begin(mView.learnedController), std::end(mView.learnedController), -1);
   mGraphics.reset(MakeGraphics(&plug));
-  mGraphics->AttachBackground(kBackgroundId, "resources/img/bg.png");
+  mGraphics->AttachBackground(kPicBackground.id, kPicBackground.name);
   mGraphics->HandleMouseOver(true);
   mGraphics->EnableTooltips(false);
   const IBitmap logo = mGraphics->LoadIBitmap(kPicLogoBase.id, kPicLogoBase.name, kPicLogoBase.frames);
