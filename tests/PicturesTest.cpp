@@ -3,6 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
 
 #include "editor/framework/IGraphicsOffscreen.h"
 #include "platform/Resources.h"
@@ -76,4 +82,44 @@ TEST(Pictures, LogoIsALoopingAnimation)
   EXPECT_TRUE(reader.Rewind());
   EXPECT_EQ(reader.GetNextFrame(&frame), 1);
   EXPECT_FALSE(FindEmbeddedResource("PNG", 143, &data, &size));
+}
+
+namespace {
+std::unique_ptr<LICE_IBitmap> ReadShot(const std::string& name)
+{
+  std::ifstream in(std::string(VESK_SHOTS) + "/" + name, std::ios::binary);
+  const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  return std::unique_ptr<LICE_IBitmap>(LICE_LoadPNGFromMemory(bytes.data(), static_cast<int>(bytes.size())));
+}
+
+// How many pixels two pictures of one size differ in.
+int DifferingPixels(LICE_IBitmap& a, LICE_IBitmap& b)
+{
+  int n = 0;
+  for (int y = 0; y < a.getHeight(); ++y)
+    for (int x = 0; x < a.getWidth(); ++x) n += *a.pixel(x, y) != *b.pixel(x, y);
+  return n;
+}
+}  // namespace
+
+// The screenshots vesk-shot wrote: the editor's size, not one flat colour,
+// and each gesture changed what it shows. Run after the EditorShots steps.
+TEST(EditorShotsCheck, ShotsShowTheEditorAndWhatEachStepDid)
+{
+  auto idle = ReadShot("idle.png");
+  ASSERT_NE(idle, nullptr);
+  EXPECT_EQ(idle->getWidth(), 815);
+  EXPECT_EQ(idle->getHeight(), 550);
+  std::set<LICE_pixel> colours;
+  for (int y = 0; y < 550; y += 5)
+    for (int x = 0; x < 815; x += 5) colours.insert(*idle->pixel(x, y));
+  EXPECT_GT(colours.size(), 50u) << "a blank picture";
+  for (const char* name : {"filling.png", "grid-open.png", "learn-menu.png", "tooltip.png"})
+  {
+    auto shot = ReadShot(name);
+    ASSERT_NE(shot, nullptr) << name;
+    ASSERT_EQ(shot->getWidth(), 815) << name;
+    ASSERT_EQ(shot->getHeight(), 550) << name;
+    EXPECT_GT(DifferingPixels(*shot, *idle), 200) << name << " looks like the idle editor";
+  }
 }
