@@ -6,6 +6,13 @@
 constexpr int kBufferFrames = 480000;
 constexpr int kMinBufferFrames = 6000;
 
+// Frames are read at trunc(position), kept inside the buffer's storage.
+inline int FrameIndex(double pos)
+{
+  if (!(pos > 0.0)) return 0;
+  return pos >= kBufferFrames - 1 ? kBufferFrames - 1 : static_cast<int>(pos);
+}
+
 struct Buffer
 {
   // Left and right per frame. Left uninitialised on purpose: the engine

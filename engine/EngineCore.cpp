@@ -5,7 +5,7 @@
 
 
 namespace {
-void SetWobbleFactor(Voice& voice, double factor) { voice.wobbleFactor = factor; }
+void SetWobbleFactor(Voice& voice, double factor) { voice.setWobbleFactor(factor); }
 }  // namespace
 
 EngineCore::EngineCore()
@@ -18,11 +18,7 @@ EngineCore::EngineCore()
   {
     mBuffers[i].index = i;
     Voice& v = mVoices[i];
-    v.id = i;
-    v.setRates(&mRates);
-    v.random = &mRandom;
-    v.buffer = &mBuffers[i];
-    v.pitch = &mPitch;
+    v.attach(i, &mBuffers[i], &mPitch, &mRates, &mRandom);
     v.deactivationObservers.Subscribe(&BindMember<&VoiceTables::voiceDeactivated, VoiceTables, int>, &mTables);
     v.deactivationObservers.Subscribe(&BindMember<&EngineCore::voiceDeactivated, EngineCore, int>, this);
   }
@@ -48,11 +44,8 @@ void EngineCore::handInput(double** inputs, int frames)
   for (int i = 0; i < kNumVoices; ++i)
   {
     Voice& v = mVoices[i];
-    v.input[0] = inputChannel(i, 0);
-    v.input[1] = inputChannel(i, 1);
-    v.blockFrames = frames;
-    v.blockPos = 0;
-    if (!mCommonMode) v.buffer->takeInput(v.input[0], v.input[1], frames, mBlockCounter);
+    v.setInput(inputChannel(i, 0), inputChannel(i, 1), frames);
+    if (!mCommonMode) v.buffer()->takeInput(v.input(0), v.input(1), frames, mBlockCounter);
   }
   // A common buffer records its owner's input pair.
   if (mCommonMode)
@@ -67,7 +60,7 @@ void EngineCore::startBlock(double** inputs, int frames)
 {
   handInput(inputs, frames);
   for (Voice& v : mVoices)
-    if (v.started && v.buffer->owner == v.id && !v.buffer->full()) v.buffer->fillStep();
+    if (v.started() && v.buffer()->owner == v.id() && !v.buffer()->full()) v.buffer()->fillStep();
   ++mBlockCounter;
 }
 
@@ -75,11 +68,7 @@ void EngineCore::endBlock()
 {
   mInputs = nullptr;
   for (Buffer& b : mBuffers) b.takeInput(nullptr, nullptr, 0);
-  for (Voice& v : mVoices)
-  {
-    v.input[0] = v.input[1] = nullptr;
-    v.blockFrames = 0;
-  }
+  for (Voice& v : mVoices) v.setInput(nullptr, nullptr, 0);
 }
 
 void EngineCore::tempoRefill(int s)
@@ -87,63 +76,34 @@ void EngineCore::tempoRefill(int s)
   ++mSampleCounter;
   if (mSampleCounter % mRefillPeriod != 0) return;
   for (int i = 0; i < kNumVoices; ++i)
-    if (mVoices[i].refillMode == 3) refillThis(s, i);
+    if (mVoices[i].refillMode() == RefillMode::kTempo) refillThis(s, i);
 }
 
 void EngineCore::endVoice(Voice& voice)
 {
   voice.stopPhGlide();
-  voice.started = false;
-  voice.note = -1;
-  voice.gain = 0.0;
-  voice.deactivationObservers(voice.id);
-  voice.active = false;
+  voice.setStarted(false);
+  voice.forgetNote();
+  voice.chain().silence();
+  voice.deactivationObservers(voice.id());
+  voice.setActive(false);
 }
 
-StereoPair EngineCore::renderVoice(Voice& voice, bool* update)
-{
-  voice.stepFrequencyGlide();
-  voice.stepVelocityGlide();
-  double l, r;
-  if (voice.grainMode == Voice::kSimpleMode)
-  {
-    voice.renderSimple(&l, &r);
-    *update = true;
-  }
-  else
-  {
-    *update = voice.renderGrains(&l, &r);
-    const bool silentGap = voice.gapMark[voice.currentSlot] == 'b' && !voice.gapFill;
-    if (silentGap) *update = false;
-  }
-  StereoPair x = Pair(l, r);
-  if (voice.filter.enabled) x = voice.filter.process(x);
-  if (voice.dcOn) x = voice.dc.process(x);
-  if (voice.agcOn != 0.0)
-  {
-    l = x[0];
-    r = x[1];
-    voice.agc.process(&l, &r, *update);
-    x = Pair(l, r);
-  }
-  return voice.clipper.process(x);
-}
-
-void EngineCore::accumulateVoice(Voice& v, FrameSums& sums, bool isTop)
-{
-  bool update;
-  const StereoPair x = renderVoice(v, &update);
-  if (stepEnvelope(v, x, sums, isTop, update)) endVoice(v);
-}
-
+// The per-frame path: every sounding voice through the general lane, one
+// frame, then the mix.
 void EngineCore::renderFrame(int s, double* left, double* right)
 {
   mShiver.frameStep();
   tempoRefill(s);
   FrameSums sums;
   for (Voice& v : mVoices)
-    if (v.active) accumulateVoice(v, sums, false);
-  sums.topStage = mVoices[mTables.top()].ampEnv.stage;
+  {
+    if (!v.active()) continue;
+    GeneralLane lane{v};
+    RunLane(lane, &sums, 1, false, false);
+    if (v.chain().env().stage == Envelope::kIdle) endVoice(v);
+  }
+  sums.topStage = mVoices[mTables.top()].chain().env().stage;
   mixFrame(s, sums, left, right);
 }
 
@@ -155,73 +115,131 @@ bool EngineCore::voicesIndependent() const
   if (mPerBufInput || !mShiver.stopped) return false;
   for (const Voice& v : mVoices)
   {
-    if (v.refillMode == 3) return false;
-    if (v.active && (v.errorInt != 0.0 || v.errorExt != 0.0 || v.gapProbability != 0)) return false;
+    if (v.refillMode() == RefillMode::kTempo) return false;
+    const GrainScheduler& g = v.grains();
+    if (v.active() && (g.errorInt() != 0.0 || g.errorExt() != 0.0 || g.gapProbability() != 0)) return false;
   }
   return true;
 }
 
 void EngineCore::renderRun(int s0, int n, double* left, double* right)
 {
-  if (!sRunsEnabled || !voicesIndependent())
+  if (mMaxRun <= 1 || !voicesIndependent())
   {
     for (int s = s0; s < s0 + n; ++s) renderFrame(s, &left[s], &right[s]);
     return;
   }
-  for (int c = s0; c < s0 + n; c += kRunChunk)
+  for (int c = s0; c < s0 + n; c += kRunChunk) renderChunk(c, std::min(kRunChunk, s0 + n - c), left, right);
+}
+
+// Up to kRunChunk frames, voice after voice (two SIMPLE neighbours
+// together), then the mix frame by frame.
+void EngineCore::renderChunk(int s0, int m, double* left, double* right)
+{
+  const int top = mTables.top();
+  for (int j = 0; j < m; ++j) mRunSums[j] = FrameSums{};
+  mSampleCounter += m;  // the tempo refill's counter, with no tempo voice to refill
+  for (int i = 0; i < kNumVoices; ++i)
   {
-    const int m = std::min(kRunChunk, s0 + n - c);
-    const int top = mTables.top();
-    for (int j = 0; j < m; ++j) mRunSums[j] = FrameSums{};
-    mSampleCounter += m;  // the tempo refill's counter, with no tempo voice to refill
-    for (int i = 0; i < kNumVoices; ++i)
+    const int partner = pairPartner(i);
+    if (partner < 0)
     {
-      const int partner = pairPartner(i);
-      if (partner < 0)
-      {
-        finishVoiceRun(mVoices[i], 0, m, top);
-        continue;
-      }
-      const int both = renderSimplePair(mVoices[i], mVoices[partner], mRunSums, m, top);
-      finishVoiceRun(mVoices[i], both, m, top);
-      for (int k = i + 1; k < partner; ++k) finishVoiceRun(mVoices[k], 0, m, top);  // idle ones between
-      finishVoiceRun(mVoices[partner], both, m, top);
-      i = partner;
+      finishVoiceRun(mVoices[i], 0, mRunSums, m, top);
+      continue;
     }
-    for (int j = 0; j < m; ++j) mixFrame(c + j, mRunSums[j], &left[c + j], &right[c + j]);
+    const int both = runSimplePair(mVoices[i], mVoices[partner], mRunSums, m, top);
+    finishVoiceRun(mVoices[i], both, mRunSums, m, top);
+    for (int k = i + 1; k < partner; ++k) finishVoiceRun(mVoices[k], 0, mRunSums, m, top);  // idle ones between
+    finishVoiceRun(mVoices[partner], both, mRunSums, m, top);
+    i = partner;
   }
+  for (int j = 0; j < m; ++j) mixFrame(s0 + j, mRunSums[j], &left[s0 + j], &right[s0 + j]);
+}
+
+// Whether a run's grain sources may all be read before the chain runs over
+// them: nothing in the chain may then feed back into the source or end the
+// voice part way, which would leave its positions ahead of its last frame.
+// Glides steer the gain control and the envelope's gain; a gap filled from
+// the input reads at the frame the envelope step counts. The release test
+// keeps a frame or two of slack.
+bool EngineCore::sourcesAheadFit(const Voice& v, int m)
+{
+  const Envelope& env = v.chain().env();
+  const bool mayEnd = env.stage == Envelope::kRelease && env.length - env.counter <= m + 2;
+  return !v.notes().gliding() && !v.notes().velocityGliding() && v.grains().gappedSlots() == 0 && !mayEnd;
+}
+
+bool EngineCore::simpleRunFits(const Voice& v) const
+{
+  const int kind = v.chain().filterKind();
+  return v.grains().mode() == GrainMode::kSimple && !v.playhead().gliding() && v.grains().errorInt() == 0.0 &&
+         !v.chain().agcOn() && !v.notes().velocityGliding() && !v.notes().gliding() && kind != kMovingFilter &&
+         v.filledFrames() >= 2 && v.window().span > 1.0;
+}
+
+// A voice through the kernel for up to m frames, by the lane that fits it;
+// returns the frames rendered and ends the voice when its envelope fell idle.
+int EngineCore::runVoice(Voice& v, FrameSums* sums, int m, bool isTop)
+{
+  const int kind = v.chain().filterKind();
+  int n;
+  if (simpleRunFits(v))
+    n = WithFilterKind(kind, [&](auto k) {
+      SimpleLane<decltype(k)::value> lane(v);
+      return RunLane(lane, sums, m, isTop, false);
+    });
+  else if (v.grains().mode() != GrainMode::kSimple)
+    // The grain sums are long: apart from the chain they run as a tight
+    // loop, where together every frame would wait on the chain's recurrences.
+    n = WithFilterKind(kind, [&](auto k) {
+      GrainLane<decltype(k)::value> lane{v};
+      return RunLane(lane, sums, m, isTop, sourcesAheadFit(v, m));
+    });
+  else
+  {
+    GeneralLane lane{v};
+    n = RunLane(lane, sums, m, isTop, false);
+  }
+  if (v.chain().env().stage == Envelope::kIdle) endVoice(v);
+  return n;
 }
 
 // The next sounding voice after `first` when the two can go through a run
-// together: both in SIMPLE runs with the same pass type and only idle
+// together: both in SIMPLE runs with the same filter kind and only idle
 // voices between them, so the sums keep their order. Else -1.
 int EngineCore::pairPartner(int first) const
 {
   const Voice& a = mVoices[first];
-  if (!a.active || !simpleRunFits(a)) return -1;
+  if (!a.active() || !simpleRunFits(a)) return -1;
   for (int k = first + 1; k < kNumVoices; ++k)
   {
     const Voice& b = mVoices[k];
-    if (!b.active) continue;
-    const bool fits = simpleRunFits(b) && b.filter.section.passType == a.filter.section.passType;
-    return fits ? k : -1;
+    if (!b.active()) continue;
+    return simpleRunFits(b) && b.chain().filterKind() == a.chain().filterKind() ? k : -1;
   }
   return -1;
 }
 
-// A voice through the rest of a run from frame `from`: a run kernel where
-// one fits, frame by frame after it or without one.
-void EngineCore::finishVoiceRun(Voice& v, int from, int m, int top)
+int EngineCore::runSimplePair(Voice& a, Voice& b, FrameSums* sums, int m, int top)
 {
-  const bool isTop = v.id == top;
+  return WithFilterKind(a.chain().filterKind(), [&](auto k) {
+    SimpleLane<decltype(k)::value> la(a), lb(b);
+    bool endA, endB;
+    const int n = RunPair(la, lb, sums, m, top, &endA, &endB);
+    if (endA) endVoice(a);
+    if (endB) endVoice(b);
+    return n;
+  });
+}
+
+// A voice through the rest of a run from frame `from`.
+void EngineCore::finishVoiceRun(Voice& v, int from, FrameSums* sums, int m, int top)
+{
+  const bool isTop = v.id() == top;
   int j = from;
-  if (j < m && v.active && simpleRunFits(v))
-    j += renderSimpleRun(v, mRunSums + j, m - j, isTop);
-  else if (j < m && v.active && v.grainMode != Voice::kSimpleMode)
-    j += renderGrainRun(v, mRunSums + j, m - j, isTop);
-  for (; j < m && v.active; ++j) accumulateVoice(v, mRunSums[j], isTop);
+  if (j < m && v.active()) j += runVoice(v, sums + j, m - j, isTop);
   if (isTop)
-    for (; j < m; ++j) mRunSums[j].topStage = v.ampEnv.stage;
+    for (; j < m; ++j) sums[j].topStage = v.chain().env().stage;
 }
 
 void EngineCore::mixFrame(int s, FrameSums& sums, double* left, double* right)
@@ -255,10 +273,10 @@ void EngineCore::mixFrame(int s, FrameSums& sums, double* left, double* right)
   {
     dryL = dryR = 0.0;
     for (const Voice& v : mVoices)
-      if (v.active)
+      if (v.active())
       {
-        dryL += FiniteSample(v.input[0][s]);
-        dryR += FiniteSample(v.input[1][s]);
+        dryL += FiniteSample(v.input(0)[s]);
+        dryR += FiniteSample(v.input(1)[s]);
       }
   }
   if (room > 0.0)
@@ -278,24 +296,25 @@ void EngineCore::startVoice(int v, int offset, bool glided)
   Voice& voice = mVoices[v];
   voice.healNonFinite();
   healNonFinite();
-  if (!voice.started)
+  if (!voice.started())
   {
-    voice.started = true;
+    voice.setStarted(true);
     voice.resetGrains(false);
   }
   voice.applyGrainLength(voice.grainLength());
-  voice.buffer->owner = voice.id;
-  voice.blockPos = offset;
-  voice.inUse[voice.currentSlot] = true;
+  voice.buffer()->owner = voice.id();
+  voice.setBlockPos(offset);
+  voice.markCurrentGrainInUse();
 
-  const bool refill = voice.buffer->filled == 0 || voice.refillMode == 0 || (voice.refillMode == 1 && !glided) ||
-                      voice.refillPending;
+  const RefillMode mode = voice.refillMode();
+  const bool refill = voice.buffer()->filled == 0 || mode == RefillMode::kEveryNote ||
+                      (mode == RefillMode::kExceptGlides && !glided) || voice.refillPending();
   if (refill) refillVoice(v, offset);
-  if (voice.returnPlayhead) voice.playPos = voice.truePos = voice.selStart;
-  if (voice.grainMode == Voice::kSimpleMode)
+  if (voice.playhead().returnsToStart()) voice.returnToSelectionStart();
+  if (voice.grains().mode() == GrainMode::kSimple)
   {
-    if (voice.agcAuto) voice.agc.setFrequency(50.0);
-    voice.filter.section.clear();
+    if (voice.chain().agcAuto()) voice.chain().agc().setFrequency(50.0);
+    voice.filter().section.clear();
   }
 }
 
@@ -305,7 +324,7 @@ void EngineCore::voiceDeactivated(int v)
   Buffer& common = mBuffers[mCommonIndex];
   if (common.owner != v || mTables.heldNotes.empty()) return;
   for (int i = 0; i < kNumVoices; ++i)
-    if (i != v && mVoices[i].active)
+    if (i != v && mVoices[i].active())
     {
       common.owner = mTables.top();
       return;
@@ -315,16 +334,16 @@ void EngineCore::voiceDeactivated(int v)
 void EngineCore::refillVoice(int v, int offset)
 {
   Voice& voice = mVoices[v];
-  if (voice.started)
+  if (voice.started())
   {
     voice.stopPhGlide();
-    voice.refillPending = false;
-    voice.buffer->startRefill(offset, voice.id, true);
+    voice.setRefillPending(false);
+    voice.buffer()->startRefill(offset, voice.id(), true);
     voice.wrapReadPositions();
     return;
   }
-  voice.refillPending = true;
-  if (voice.buffer->owner == voice.id) voice.buffer->filled = 0;
+  voice.setRefillPending(true);
+  if (voice.buffer()->owner == voice.id()) voice.buffer()->filled = 0;
 }
 
 void EngineCore::refillThis(int offset, int tab)
@@ -348,13 +367,13 @@ void EngineCore::refillAll(int offset)
   {
     for (int i = 0; i < kNumVoices; ++i)
     {
-      if (mVoices[i].started) mVoices[i].stopPhGlide();
+      if (mVoices[i].started()) mVoices[i].stopPhGlide();
       refillVoice(i, offset);
     }
     return;
   }
   for (Voice& v : mVoices)
-    if (v.started) v.stopPhGlide();
+    if (v.started()) v.stopPhGlide();
   Buffer& common = mBuffers[mCommonIndex];
   common.startRefill(offset, common.owner, mTables.activeCount != 0);
 }
@@ -383,7 +402,7 @@ void EngineCore::setCommonMode(bool on, int offset)
 {
   if (on)
     for (Voice& v : mVoices)
-      if (!v.started) v.refillPending = false;
+      if (!v.started()) v.setRefillPending(false);
   mCommonMode = on;
   if (on) mCommonIndex = mTabs.pickedTab;
   if (!on)
@@ -391,9 +410,9 @@ void EngineCore::setCommonMode(bool on, int offset)
     for (int i = 0; i < kNumVoices; ++i)
     {
       Voice& v = mVoices[i];
-      v.buffer = &mBuffers[i];
+      v.useBuffer(&mBuffers[i]);
       mBuffers[i].owner = i;
-      if (v.started && mBuffers[i].filled == 0) mBuffers[i].startRefill(offset, i, true);
+      if (v.started() && mBuffers[i].filled == 0) mBuffers[i].startRefill(offset, i, true);
     }
     return;
   }
@@ -403,7 +422,7 @@ void EngineCore::setCommonMode(bool on, int offset)
     common.owner = mTables.top();
     if (common.filled == 0) common.startRefill(offset, common.owner, true);
   }
-  for (Voice& v : mVoices) v.buffer = &common;
+  for (Voice& v : mVoices) v.useBuffer(&common);
 }
 
 // ---- Selection and playhead -------------------------------------------------
@@ -429,8 +448,8 @@ void EngineCore::setSelectionStart(double fraction)
   forSelectedVoices([&](int i) {
     Voice& v = mVoices[i];
     v.setSelStart(v.bufferLength() * fraction);
-    mTabs.selStartFraction[i] = v.selStart / v.bufferLength();
-    mTabs.selEndFraction[i] = v.selEnd / v.bufferLength();
+    mTabs.selStartFraction[i] = v.playhead().selStart() / v.bufferLength();
+    mTabs.selEndFraction[i] = v.playhead().selEnd() / v.bufferLength();
   });
 }
 
@@ -440,8 +459,8 @@ void EngineCore::setSelectionEnd(double fraction)
   forSelectedVoices([&](int i) {
     Voice& v = mVoices[i];
     v.setSelEnd(v.bufferLength() * fraction);
-    mTabs.selStartFraction[i] = v.selStart / v.bufferLength();
-    mTabs.selEndFraction[i] = v.selEnd / v.bufferLength();
+    mTabs.selStartFraction[i] = v.playhead().selStart() / v.bufferLength();
+    mTabs.selEndFraction[i] = v.playhead().selEnd() / v.bufferLength();
   });
 }
 
@@ -489,12 +508,13 @@ void EngineCore::setKeyMeter(int key, int num, int den)
 void EngineCore::setGlobalAutoFreq()
 {
   const Voice& v = mVoices[mTables.top()];
+  const NoteGlide& n = v.notes();
   double hz = 50.0;
-  if (v.note >= 0 && v.grainMode == Voice::kNoteMode)
-    hz = FoldAgcFrequency(v.glideTarget * v.baseLenRatio * v.bendFactor, true, 50.0, 500.0);
-  else if (v.note >= 0 && v.grainMode == Voice::kBeatMode)
-    hz = FoldAgcFrequency(mPitch.keyMeter[PitchClass(v.note)] * v.baseLenRatio * mRates.tempo / 60.0, false, 4.0,
-                          500.0);
+  if (n.note() >= 0 && v.grains().mode() == GrainMode::kNote)
+    hz = FoldAgcFrequency(n.target() * n.baseLenRatio() * n.bend(), true, 50.0, 500.0);
+  else if (n.note() >= 0 && v.grains().mode() == GrainMode::kBeat)
+    hz = FoldAgcFrequency(mPitch.keyMeter[PitchClass(n.note())] * n.baseLenRatio() * mRates.tempo / 60.0, false,
+                          4.0, 500.0);
   mGlobalAgc.setFrequency(hz);
 }
 
@@ -524,7 +544,7 @@ void EngineCore::setAgcAmount(double amount)
 void EngineCore::setAgcHardness(double hardness)
 {
   mGlobalAgc.hardness = hardness;
-  for (Voice& v : mVoices) v.agc.hardness = hardness;
+  for (Voice& v : mVoices) v.chain().agc().hardness = hardness;
 }
 
 void EngineCore::setAgcAuto(bool on)
@@ -532,13 +552,13 @@ void EngineCore::setAgcAuto(bool on)
   mAgcAuto = on;
   for (Voice& v : mVoices)
   {
-    v.agcAuto = on;
+    v.setAgcAuto(on);
     if (on) v.updateAutoFreq();
   }
   if (!on || mTables.heldNotes.empty())
   {
     mGlobalAgc.setFrequency(mAgcSpeedValue);
-    for (Voice& v : mVoices) v.agc.setFrequency(mAgcSpeedValue);
+    for (Voice& v : mVoices) v.chain().agc().setFrequency(mAgcSpeedValue);
   }
   else
     setGlobalAutoFreq();
@@ -550,11 +570,7 @@ void EngineCore::setAgcSpeed(double speed)
   if (automatic != mAgcAuto) setAgcAuto(automatic);
   mAgcSpeedValue = speed;
   mGlobalAgc.setFrequency(speed);
-  for (Voice& v : mVoices)
-  {
-    v.agcSpeed = speed;
-    v.agc.setFrequency(speed);
-  }
+  for (Voice& v : mVoices) v.setAgcSpeed(speed);
 }
 
 void EngineCore::setDcRemoval(bool on)
@@ -567,8 +583,8 @@ void EngineCore::setDcRemoval(bool on)
 void EngineCore::setAgcPerVoice(bool perVoice)
 {
   mAgcPerVoice = perVoice;
-  setDcRemoval(mGlobalDcOn || mVoices[0].dcOn);
-  setAgcAmount(std::max(mVoices[0].agc.amount, mGlobalAgc.amount));
+  setDcRemoval(mGlobalDcOn || mVoices[0].chain().dcOn());
+  setAgcAmount(std::max(mVoices[0].chain().agc().amount, mGlobalAgc.amount));
 }
 
 // ---- Rates ----------------------------------------------------------------------
@@ -595,12 +611,7 @@ bool EngineCore::setTempo(double bpm)
 
 void EngineCore::updateRates()
 {
-  for (Voice& v : mVoices)
-  {
-    v.dc.updatePole();
-    v.agc.setFrequency(v.agc.frequency);
-    v.filter.updateRate();
-  }
+  for (Voice& v : mVoices) v.updateRates();
   mGlobalDc.updatePole();
   mGlobalAgc.setFrequency(mGlobalAgc.frequency);
   mShiver.updateRate();

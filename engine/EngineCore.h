@@ -8,22 +8,20 @@
 #include "engine/MonoShiver.h"
 #include "engine/Pitch.h"
 #include "engine/Voice.h"
+#include "engine/VoiceRun.h"
 #include "engine/VoiceTables.h"
 
 constexpr int kNumInputs = 64;
 
 // What the buffer tabs show and edit: the picked tab, every voice's
-// selection as fractions of its buffer, and the view's own switches.
+// selection as fractions of its buffer, and whether a selection is every
+// buffer's.
 struct BufferTabsModel
 {
   int pickedTab = 0;
   double selStartFraction[kNumVoices];
   double selEndFraction[kNumVoices];
   bool commonSelection = false;
-  bool dropOnMouseUp = false;
-  double minVisible = 0.0;
-  double maxVisible = 1.0;
-  bool showTooltips = false;
 
   BufferTabsModel()
   {
@@ -135,45 +133,18 @@ public:
   void updateRates();
 
 private:
-  // What the voices leave for the mix of one frame.
-  struct FrameSums
-  {
-    double wetL = 0.0, wetR = 0.0;
-    double gains = 0.0;
-    double levels = 0.0;
-    bool quiet = true;
-    bool update = false;
-    int topStage = 0;
-  };
+  friend class EngineTestSeam;  // the tests' way to the per-frame path
   static constexpr int kRunChunk = 128;
 
-public:
-  // Off: every frame goes through the per-frame path (for comparisons).
-  static inline bool sRunsEnabled = true;
-
-private:
-
-  // One frame of a voice up to its envelope: source, filter, DC, gain control, clipper.
-  StereoPair renderVoice(Voice& voice, bool* update);
-  void accumulateVoice(Voice& v, FrameSums& sums, bool isTop);
   void mixFrame(int s, FrameSums& sums, double* left, double* right);
   bool voicesIndependent() const;
+  void renderChunk(int s0, int m, double* left, double* right);
   bool simpleRunFits(const Voice& v) const;
-  int renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop);
-  template <int PassType>
-  int renderSimpleRun(Voice& v, FrameSums* sums, int m, bool isTop);
-  int renderSimplePair(Voice& a, Voice& b, FrameSums* sums, int m, int top);
-  template <int PassType>
-  int renderSimplePair(Voice& a, Voice& b, FrameSums* sums, int m, int top);
-  int pairPartner(int first) const;
-  void finishVoiceRun(Voice& v, int from, int m, int top);
-  int renderGrainRun(Voice& v, FrameSums* sums, int m, bool isTop);
-  template <int Filter>
-  int renderGrainRun(Voice& v, FrameSums* sums, int m, bool isTop);
   static bool sourcesAheadFit(const Voice& v, int m);
-  template <typename Source, typename Chain, typename Store>
-  int runVoice(Voice& v, int m, bool ahead, Source& source, Chain& chain, Store& store);
-  bool stepEnvelope(Voice& v, StereoPair x, FrameSums& sum, bool isTop, bool update);
+  int pairPartner(int first) const;
+  int runSimplePair(Voice& a, Voice& b, FrameSums* sums, int m, int top);
+  void finishVoiceRun(Voice& v, int from, FrameSums* sums, int m, int top);
+  int runVoice(Voice& v, FrameSums* sums, int m, bool isTop);
   void endVoice(Voice& voice);
   void healNonFinite();
   void voiceDeactivated(int v);
@@ -221,31 +192,5 @@ private:
   bool mRoomOpen = true;
   SoftClipper mGlobalClipper{2.0};
   FrameSums mRunSums[kRunChunk];
+  int mMaxRun = kRunChunk;  // 1: every frame alone, as the tests compare
 };
-
-// The end of a voice's frame: envelope, gain and the frame's sums. True
-// when the envelope fell idle (the caller ends the voice).
-inline bool EngineCore::stepEnvelope(Voice& v, StereoPair x, FrameSums& sum, bool isTop,
-                                                            bool update)
-{
-  Envelope& env = v.ampEnv;
-  env.step(mRates.sampleRate);
-  v.envLevel = env.level;
-  ++v.blockPos;
-  sum.update = sum.update || update;
-  const int stage = env.stage;
-  if (isTop) sum.topStage = stage;
-  if (stage == Envelope::kIdle)
-  {
-    sum.levels += v.envLevel;
-    return true;
-  }
-  v.gain = v.velocityGain * v.envLevel;
-  sum.wetL += x[0] * v.gain;
-  sum.wetR += x[1] * v.gain;
-  sum.gains += v.gain;
-  const bool scaledRelease = stage == Envelope::kRelease && (v.releaseFromDecay || v.releaseFromSustain);
-  sum.levels += v.envLevel * (scaledRelease ? v.releaseScale : 1.0);
-  sum.quiet = sum.quiet && (stage == Envelope::kAttack || stage == Envelope::kRelease);
-  return false;
-}

@@ -2,19 +2,20 @@
 // BEAT mode, and the straight reader of SIMPLE mode.
 #include <algorithm>
 #include <cmath>
-#include <numbers>
 
-#include "engine/Voice.h"
+#include "engine/Buffer.h"
+#include "engine/EngineRates.h"
+#include "engine/GrainScheduler.h"
+#include "engine/Pitch.h"
 
 namespace {
 
 int FadeOf(int length, double overlap) { return static_cast<int>(length * overlap); }
 
-// Frames are read at trunc(position), kept inside the buffer's storage.
-int FrameIndex(double pos)
+// Grain periods are kept inside the int range whatever tempo a host sends.
+int ClampPeriod(double samples)
 {
-  if (!(pos > 0.0)) return 0;
-  return pos >= kBufferFrames - 1 ? kBufferFrames - 1 : static_cast<int>(pos);
+  return static_cast<int>(std::clamp(samples, 4.0, 1073741824.0));
 }
 
 // Reads run through the buffers a frame at a time, many streams at once;
@@ -29,419 +30,362 @@ void PrefetchAround(const Buffer& buffer, int idx, double dir)
 #endif
 }
 
+int Filled(const GrainContext& c) { return c.buffer ? c.buffer->filled : 0; }
+
 }  // namespace
 
-int Voice::grainLength()
+// ---- Periods and windows --------------------------------------------------------
+
+int GrainScheduler::computeNotePeriod(const GrainContext& c) const
 {
-  if (grainMode == kNoteMode) return notePeriod = computeNotePeriod();
-  return beatPeriod = computeBeatPeriod();
+  return ClampPeriod(std::trunc(c.rates->sampleRate / c.note.periodFreq() + 0.5));
 }
 
-void Voice::applyGrainLength(int length)
+int GrainScheduler::computeBeatPeriod(const GrainContext& c) const
 {
-  const int fade = FadeOf(length, overlap);
-  if (overlap != 0.0)
-  {
-    for (int i = 0; i < kNumSlots; ++i)
-    {
-      if (!inUse[i] || fadeIn[i] == 0) continue;
-      const double fi = fadeIn[i];
-      if (elapsed[i] < fadeIn[i])
-        elapsed[i] = static_cast<int>(elapsed[i] / fi * fade);
-      else if (elapsed[i] > grainLen[i] + fadeIn[i])
-        elapsed[i] = static_cast<int>((elapsed[i] - grainLen[i] - fadeIn[i]) / fi * fade + length - 1);
-      else if (elapsed[i] > length + fade)
-        elapsed[i] = length + fade - 1;
-    }
-  }
-  else if (elapsed[currentSlot] >= length)
-    elapsed[currentSlot] = length - 1;
-  for (int i = 0; i < kNumSlots; ++i)
-  {
-    grainLen[i] = length;
-    fadeIn[i] = fadeOut[i] = fade;
-    grainTotal[i] = length + 2 * fade;
-  }
+  return ClampPeriod(
+    std::trunc(c.rates->samplesPerBeat * c.pitch->keyMeter[PitchClass(c.note.note())] / c.note.baseLenRatio()));
 }
 
-void Voice::resetGrains(bool hard)
+int GrainScheduler::grainLength(const GrainContext& c)
 {
-  const double kept = readPos[currentSlot];
-  if (hard) playDir = trueDir = 1.0;
-  const int length = grainMode == kBeatMode ? beatPeriod : notePeriod;
-  const int fade = FadeOf(length, overlap);
-  for (int i = 0; i < kNumSlots; ++i)
-  {
-    inUse[i] = false;
-    elapsed[i] = 0;
-    readDir[i] = 1.0;
-    readPos[i] = 0.0;
-    grainLen[i] = length;
-    fadeIn[i] = fadeOut[i] = fade;
-    grainTotal[i] = length + 2 * fade;
-  }
+  if (mMode == GrainMode::kNote) return mNotePeriod = computeNotePeriod(c);
+  return mBeatPeriod = computeBeatPeriod(c);
+}
+
+SelectionWindow GrainScheduler::window(const GrainContext& c) const
+{
+  return c.playhead.window(Filled(c));
+}
+
+void GrainScheduler::applyLength(int length)
+{
+  const int fade = FadeOf(length, mOverlap);
+  if (mOverlap != 0.0)
+    for (Grain& g : mSlots) g.rescaleElapsed(length, fade);
+  else
+    mSlots[mCurrent].clampElapsed(length);
+  for (Grain& g : mSlots) g.setShape(length, fade);
+}
+
+void GrainScheduler::reset(bool hard, bool started, GrainContext& c)
+{
+  const double kept = mSlots[mCurrent].pos();
+  if (hard) c.playhead.resetDirections();
+  const int length = mMode == GrainMode::kBeat ? mBeatPeriod : mNotePeriod;
+  const int fade = FadeOf(length, mOverlap);
+  for (Grain& g : mSlots) g.reset(length, fade);
+  Grain& cur = mSlots[mCurrent];
   if (!hard)
   {
-    readPos[currentSlot] = kept;
-    playPos = kept - fadeIn[currentSlot] - grainLen[currentSlot];
-    if (!preservePos) truePos = playPos;
-    if (grainMode != kSimpleMode) startGrain(-fadeIn[currentSlot]);
+    cur.place(kept);
+    c.playhead.setPlay(kept - cur.fadeIn() - cur.length());
+    if (!mPreservePos) c.playhead.setTrue(c.playhead.playPos());
+    if (mMode != GrainMode::kSimple) startGrain(-mSlots[mCurrent].fadeIn(), c);
   }
-  elapsed[currentSlot] = fadeIn[currentSlot];
-  if (!started || grainMode == kSimpleMode) return;
-  for (int n = 0; n < kNumSlots && grainLen[currentSlot] - elapsed[currentSlot] < 1; ++n)
-    startGrain(grainLen[currentSlot] - elapsed[currentSlot]);
+  mSlots[mCurrent].setElapsed(mSlots[mCurrent].fadeIn());
+  if (!started || mMode == GrainMode::kSimple) return;
+  for (int n = 0; n < kSlots && mSlots[mCurrent].bodyLeft() < 1; ++n) startGrain(mSlots[mCurrent].bodyLeft(), c);
 }
 
-double Voice::externalError() const
+void GrainScheduler::setOverlap(double overlap, bool started)
 {
-  if (errorExt == 0.0) return 0.0;
-  const int r = random->next() % 201 - 100;
-  const double scale = grainMode == kNoteMode ? notePeriod * 0.01 : 5.0;
-  return r * errorExt * 0.125 * scale;
-}
-
-double Voice::drawInternalError() const
-{
-  double e = random->next() / 1092.2333333333333 - 15.0;
-  if (grainMode == kNoteMode) e *= 0.5;
-  return e * errorInt;
-}
-
-char Voice::drawGap() const
-{
-  const int p = gapProbability;
-  if (p == 0) return 'n';
-  const int a = random->next() % 101;
-  if (!gapStereo) return a >= p ? 'n' : 'b';
-  const int b = random->next() % 101;
-  if (a >= p) return b < p ? 'r' : 'n';
-  return b >= p ? 'l' : 'b';
-}
-
-void Voice::startPosition(int slot, int length)
-{
-  double pos = preservePos ? truePos : playPos;
-  if (++repeatCount > repeat)
+  const double old = mOverlap;
+  mOverlap = overlap;
+  if (!started || mMode == GrainMode::kSimple) return;
+  if (overlap < old)
   {
-    repeatCount = 1;
-    stepNow = step;
-    if (stepByRate) stepNow *= playRate;
-    if (stepByRepeat) stepNow *= repeat;
-    if (stepByLen) stepNow *= length;
-    const double played = spanReduce(stepNow * playDir + externalError());
-    if (preservePos)
+    const int current = mSlots[mCurrent].length();
+    const int fade = FadeOf(current, overlap);
+    for (Grain& g : mSlots) g.trimFades(current, fade);
+  }
+  else if (overlap > old)
+    mOverlapGrew = true;
+}
+
+void GrainScheduler::resetDirections()
+{
+  for (Grain& g : mSlots) g.place(g.pos(), 1.0);
+}
+
+void GrainScheduler::wrapCurrent(const SelectionWindow& w)
+{
+  mSlots[mCurrent].place(WrapIntoWindow(w, mSlots[mCurrent].pos()));
+}
+
+void GrainScheduler::wrapPositions(const SelectionWindow& w)
+{
+  if (mMode == GrainMode::kSimple)
+    wrapCurrent(w);
+  else
+    for (Grain& g : mSlots) g.place(WrapIntoWindow(w, g.pos()));
+}
+
+// ---- Random sources -----------------------------------------------------------------
+
+double GrainScheduler::externalError(GrainContext& c) const
+{
+  if (mErrorExt == 0.0) return 0.0;
+  const int r = c.random->next() % 201 - 100;
+  const double scale = mMode == GrainMode::kNote ? mNotePeriod * 0.01 : 5.0;
+  return r * mErrorExt * 0.125 * scale;
+}
+
+double GrainScheduler::drawInternalError(GrainContext& c) const
+{
+  double e = c.random->next() / 1092.2333333333333 - 15.0;
+  if (mMode == GrainMode::kNote) e *= 0.5;
+  return e * mErrorInt;
+}
+
+GapMark GrainScheduler::drawGap(GrainContext& c) const
+{
+  const int p = mGapProbability;
+  if (p == 0) return GapMark::kNone;
+  const int a = c.random->next() % 101;
+  if (!mGapStereo) return a >= p ? GapMark::kNone : GapMark::kBoth;
+  const int b = c.random->next() % 101;
+  if (a >= p) return b < p ? GapMark::kRight : GapMark::kNone;
+  return b >= p ? GapMark::kLeft : GapMark::kBoth;
+}
+
+double GrainScheduler::gapSample(const GrainContext& c, int channel) const
+{
+  if (!mGapFill || !c.input[channel] || c.blockFrames <= 0) return 0.0;
+  const double g = mErrorInt * 0.02;
+  const int at = static_cast<int>(c.blockPos * (1.0 - g) + (c.random->next() % c.blockFrames) * g);
+  return FiniteSample(c.input[channel][std::clamp(at, 0, c.blockFrames - 1)]);
+}
+
+// ---- Starting grains ------------------------------------------------------------------
+
+void GrainScheduler::startPosition(int slot, int length, GrainContext& c)
+{
+  Playhead& ph = c.playhead;
+  double pos = mPreservePos ? ph.truePos() : ph.playPos();
+  if (++mRepeatCount > mRepeat)
+  {
+    mRepeatCount = 1;
+    mStepNow = mStep;
+    if (mStepByRate) mStepNow *= mPlayRate;
+    if (mStepByRepeat) mStepNow *= mRepeat;
+    if (mStepByLen) mStepNow *= length;
+    const SelectionWindow w = window(c);
+    const double played = SpanReduce(w, mStepNow * ph.playDir() + externalError(c));
+    if (mPreservePos)
     {
-      truePos += spanReduce(stepNow * trueDir);
-      edgeRule(&truePos, &trueDir);
+      const PosDir t = ph.edgeRule(w, ph.truePos() + SpanReduce(w, mStepNow * ph.trueDir()), ph.trueDir());
+      ph.setTrue(t.pos, t.dir);
     }
     pos += played;
   }
-  readPos[slot] = pos;
+  mSlots[slot].place(pos);
 }
 
 // While the playhead glides, every advance of the start position moves it
 // one glide step toward the aim.
-void Voice::startPositionGliding(int slot)
+void GrainScheduler::startPositionGliding(int slot, GrainContext& c)
 {
-  readPos[slot] = truePos;
-  if (++repeatCount <= repeat) return;
-  repeatCount = 1;
-  const double move = spanReduce(phGlideStep);
-  playPos = truePos + spanReduce(externalError() + move);
-  truePos += move;
-  readPos[slot] = playPos;
-  if (++phGlideCount >= phGlideSteps) stopPhGlide();
+  Playhead& ph = c.playhead;
+  mSlots[slot].place(ph.truePos());
+  if (++mRepeatCount <= mRepeat) return;
+  mRepeatCount = 1;
+  const SelectionWindow w = window(c);
+  const double move = SpanReduce(w, ph.glideStep());
+  ph.setPlay(ph.truePos() + SpanReduce(w, externalError(c) + move));
+  ph.setTrue(ph.truePos() + move);
+  mSlots[slot].place(ph.playPos());
+  if (ph.countGlideStep() && ph.stopGlide()) mSlots[mCurrent].place(ph.truePos());
 }
 
-void Voice::startGrain(int delay)
+void GrainScheduler::startGrain(int delay, GrainContext& c)
 {
-  int length = grainLength();
-  if (wobbleExternal) length = std::max(4, static_cast<int>(length * wobbleFactor));
+  int length = grainLength(c);
+  if (c.note.wobbleExternal()) length = std::max(4, static_cast<int>(length * c.note.wobbleFactor()));
   int slot = 0;
-  while (slot < kNumSlots && inUse[slot]) ++slot;
-  if (slot == kNumSlots) slot = (currentSlot + 1) % kNumSlots;
+  while (slot < kSlots && mSlots[slot].inUse()) ++slot;
+  if (slot == kSlots) slot = (mCurrent + 1) % kSlots;
 
-  const int prev = currentSlot;
-  const int fi = overlapGrew ? fadeOut[prev] : FadeOf(grainLen[prev], overlap);
-  overlapGrew = false;
-  grainLen[slot] = length;
-  fadeIn[slot] = fi;
-  fadeOut[slot] = FadeOf(length, overlap);
-  grainTotal[slot] = fi + length + fadeOut[slot];
-  readDir[slot] = readDir[prev];
-  currentSlot = slot;
+  const Grain& prev = mSlots[mCurrent];
+  const int fi = mOverlapGrew ? prev.fadeOut() : FadeOf(prev.length(), mOverlap);
+  mOverlapGrew = false;
+  Grain& g = mSlots[slot];
+  g.start(length, fi, FadeOf(length, mOverlap), prev.dir());
+  mCurrent = slot;
 
-  if (phGliding)
-    startPositionGliding(slot);
+  if (c.playhead.gliding())
+    startPositionGliding(slot, c);
   else
-    startPosition(slot, length);
+    startPosition(slot, length, c);
 
-  edgeRule(&readPos[slot], &playDir);
-  readDir[slot] = playDir;
-  elapsed[slot] = -delay;
-  inUse[slot] = true;
-  advanceGrain(slot, -delay);
-  playPos = readPos[slot];
-  if (!preservePos)
-  {
-    truePos = playPos;
-    trueDir = playDir;
-  }
-  gapMark[slot] = drawGap();
-  if (gapMark[slot] == 'n')
-    gappedSlots &= ~(1u << slot);
+  Playhead& ph = c.playhead;
+  const PosDir p = ph.edgeRule(window(c), g.pos(), ph.playDir());
+  g.place(p.pos, p.dir);
+  ph.setPlay(ph.playPos(), p.dir);
+  g.begin(-delay, GapMark::kNone);
+  advance(window(c), slot, -delay, c);
+  ph.setPlay(g.pos());
+  if (!mPreservePos) ph.trueFollowsPlay();
+  g.setGap(drawGap(c));
+  if (g.gap() == GapMark::kNone)
+    mGapped &= ~(1u << slot);
   else
-    gappedSlots |= 1u << slot;
+    mGapped |= 1u << slot;
 }
 
-void Voice::advanceGrain(int slot, int n)
+[[gnu::always_inline]] inline void GrainScheduler::advance(const SelectionWindow& w, int slot, int n, GrainContext& c)
 {
-  advanceGrain(window(), slot, n);
-}
-
-[[gnu::always_inline]] inline void Voice::advanceGrain(const Window& w, int slot, int n)
-{
-  if (filledFrames() <= 1)
+  Grain& g = mSlots[slot];
+  if (Filled(c) <= 1)
   {
-    readPos[slot] = 0.0;
+    g.place(0.0);
     return;
   }
-  double d = playRate * readDir[slot] * n;
-  if (wobbleInternal) d *= wobbleFactor;
-  const double move = spanReduce(w, d + internalError());
-  readPos[slot] += move;
-  edgeRule(w, &readPos[slot], &readDir[slot]);
+  double d = mPlayRate * g.dir() * n;
+  if (c.note.wobbleInternal()) d *= c.note.wobbleFactor();
+  g.move(w, SpanReduce(w, d + internalError(c)), c.playhead.edges());
 }
 
-[[gnu::always_inline]] inline double Voice::windowValue(int slot) const
-{
-  const double t = elapsed[slot];
-  const double fi = fadeIn[slot], body = grainLen[slot];
-  if (windowType == kSine) return (1.0 - std::cos(2.0 * std::numbers::pi * t / grainTotal[slot])) * 0.5;
-  if (t > fi && t <= body + fi) return 1.0;
-  return fadeWeight(slot);
-}
+// ---- Rendering --------------------------------------------------------------------------
 
-// Linear or parabolic weight of a slot in its fade-in or fade-out.
-[[gnu::always_inline]] inline double Voice::fadeWeight(int slot) const
+[[gnu::always_inline]] inline void GrainScheduler::readSample(const GrainContext& c, int slot, double* left,
+                                                            double* right) const
 {
-  const double t = elapsed[slot];
-  const double fi = fadeIn[slot], fo = fadeOut[slot], body = grainLen[slot];
-  if (t <= fi)
-  {
-    if (fi <= 0.0) return 1.0;
-    if (windowType == kLinear) return t / fi;
-    const double h = fi * 0.5, x = t / h;
-    return t < h ? x * x * 0.5 : (2.0 - (2.0 - x) * (2.0 - x)) * 0.5;
-  }
-  if (t <= body + fi || fo <= 0.0) return 1.0;
-  const double u = t - body - fi;
-  if (windowType == kLinear) return 1.0 - u / fo;
-  const double h = fo * 0.5, x = u / h;
-  return u < h ? (2.0 - x * x) * 0.5 : (2.0 - x) * (2.0 - x) * 0.5;
-}
-
-double Voice::gapSample(int channel) const
-{
-  if (!gapFill || !input[channel] || blockFrames <= 0) return 0.0;
-  const double g = errorInt * 0.02;
-  const int at = static_cast<int>(blockPos * (1.0 - g) + (random->next() % blockFrames) * g);
-  return FiniteSample(input[channel][std::clamp(at, 0, blockFrames - 1)]);
-}
-
-[[gnu::always_inline]] inline void Voice::readGrainSample(int slot, double* left, double* right) const
-{
-  const int idx = FrameIndex(readPos[slot]);
-  PrefetchAround(*buffer, idx, playRate * readDir[slot]);
-  const char gap = gapMark[slot];
-  *left = buffer->frames[idx][0];
-  *right = buffer->frames[idx][1];
-  if (gap == 'n') return;
-  if (gap == 'l' || gap == 'b') *left = gapSample(0);
-  if (gap == 'r' || gap == 'b') *right = gapSample(1);
+  const Grain& g = mSlots[slot];
+  const int idx = FrameIndex(g.pos());
+  PrefetchAround(*c.buffer, idx, mPlayRate * g.dir());
+  *left = c.buffer->frames[idx][0];
+  *right = c.buffer->frames[idx][1];
+  const GapMark gap = g.gap();
+  if (gap == GapMark::kNone) return;
+  if (gap == GapMark::kLeft || gap == GapMark::kBoth) *left = gapSample(c, 0);
+  if (gap == GapMark::kRight || gap == GapMark::kBoth) *right = gapSample(c, 1);
 }
 
 // Without errors and gaps no grain draws a random number: the sum over the
 // slots runs on values read once per sample.
-bool Voice::renderGrains(double* left, double* right)
+bool GrainScheduler::render(GrainContext& c, double* left, double* right)
 {
-  const bool plain = errorInt == 0.0 && gappedSlots == 0 && windowType != kSine && window().span > 1.0;
-  if (plain) sumPlainGrains(left, right);
-  else sumGrains(left, right);
+  const bool plain = mErrorInt == 0.0 && mGapped == 0 && mWindow != WindowShape::kSine && window(c).span > 1.0;
+  if (plain)
+    sumPlainGrains(c, left, right);
+  else
+    sumGrains(c, left, right);
   // A freed current slot is due as well, so the stream never stalls.
-  const bool due = grainLen[currentSlot] - elapsed[currentSlot] <= 0 || !inUse[currentSlot];
-  if (due) startGrain(std::min(0, grainLen[currentSlot] - elapsed[currentSlot]));
+  const Grain& cur = mSlots[mCurrent];
+  const bool due = cur.bodyLeft() <= 0 || !cur.inUse();
+  if (due) startGrain(std::min(0, cur.bodyLeft()), c);
   return due;
 }
 
-void Voice::normaliseGrains(StereoPair out, double sum, double* left, double* right) const
+void GrainScheduler::normalise(StereoPair out, double sum, double* left, double* right) const
 {
-  if (windowType == kSine)
-    out *= 1.0 / (overlap + 1.0);
-  else if (activeGrains >= 2 && sum > 0.0 && sum != 1.0)
+  if (mWindow == WindowShape::kSine)
+    out *= 1.0 / (mOverlap + 1.0);
+  else if (mActive >= 2 && sum > 0.0 && sum != 1.0)
     out /= sum;
   *left = out[0];
   *right = out[1];
 }
 
-void Voice::sumGrains(double* left, double* right)
+void GrainScheduler::sumGrains(GrainContext& c, double* left, double* right)
 {
   double outL = 0.0, outR = 0.0, sum = 0.0;
-  activeGrains = 0;
-  const Window w = window();
-  for (int i = 0; i < kNumSlots; ++i)
+  mActive = 0;
+  const SelectionWindow w = window(c);
+  for (int i = 0; i < kSlots; ++i)
   {
-    if (!inUse[i]) continue;
-    ++activeGrains;
+    Grain& g = mSlots[i];
+    if (!g.inUse()) continue;
+    ++mActive;
     double l, r;
-    readGrainSample(i, &l, &r);
-    const double weight = fadeIn[i] == 0 && windowType != kSine ? 1.0 : windowValue(i);
-    if (++elapsed[i] >= grainTotal[i])
-      inUse[i] = false;
-    else
-      advanceGrain(w, i, 1);
+    readSample(c, i, &l, &r);
+    const double weight = g.fadeIn() == 0 && mWindow != WindowShape::kSine ? 1.0 : g.weight(mWindow);
+    if (g.tick()) advance(w, i, 1, c);
     outL += l * weight;
     outR += r * weight;
     sum += weight;
   }
-  normaliseGrains(Pair(outL, outR), sum, left, right);
+  normalise(Pair(outL, outR), sum, left, right);
 }
 
 // The same sums as sumGrains for linear and parabolic windows, with every
 // per-voice value taken once. The advance adds the zero internal error as
 // the general form does, so positions match to the bit.
-void Voice::sumPlainGrains(double* left, double* right)
+void GrainScheduler::sumPlainGrains(GrainContext& c, double* left, double* right)
 {
   StereoPair out = {};
   double sum = 0.0;
   int active = 0;
-  const Window w = window();
+  const SelectionWindow w = window(c);
   const double lastFrame = w.e - 1.0;
-  const bool emptyish = filledFrames() <= 1;
-  const auto* frames = buffer->frames;
+  const bool emptyish = Filled(c) <= 1;
+  const EdgeMode edges = c.playhead.edges();
+  const double wobble = c.note.wobbleInternal() ? c.note.wobbleFactor() : 0.0;
+  const auto* frames = c.buffer->frames;
 #pragma GCC unroll 8
-  for (int i = 0; i < kNumSlots; ++i)
+  for (int i = 0; i < kSlots; ++i)
   {
-    if (!inUse[i]) continue;
+    Grain& g = mSlots[i];
+    if (!g.inUse()) continue;
     ++active;
-    const double pos = readPos[i];
+    const double pos = g.pos();
     const int idx = FrameIndex(pos);
     const StereoPair x = Pair(frames[idx][0], frames[idx][1]);
-    const int t = elapsed[i], fi = fadeIn[i];
-    const double weight = fi == 0 || (t > fi && t <= grainLen[i] + fi) ? 1.0 : fadeWeight(i);
-    if (++elapsed[i] >= grainTotal[i])
-      inUse[i] = false;
+    const int t = g.elapsed(), fi = g.fadeIn();
+    const double weight = fi == 0 || (t > fi && t <= g.length() + fi) ? 1.0 : g.fadeWeight(mWindow);
+    if (!g.tick()) {}
     else if (emptyish)
-      readPos[i] = 0.0;
+      g.place(0.0);
     else
     {
       // The span is above one frame here, so the reduction and the edge
       // rule take their short forms unless the move or the position is out.
-      double d = playRate * readDir[i];
-      if (wobbleInternal) d *= wobbleFactor;
+      double d = mPlayRate * g.dir();
+      if (c.note.wobbleInternal()) d *= wobble;
       d += 0.0;
-      const double moved = pos + (d < w.span && d > -w.span ? d : spanReduceLong(w, d));
+      const double moved = pos + (d < w.span && d > -w.span ? d : SpanReduceLong(w, d));
       if (moved > lastFrame || moved < w.s)
       {
-        const PosDir p = edgeRuleOutside(w, moved, readDir[i], mirror);
-        readPos[i] = p.pos;
-        readDir[i] = p.dir;
+        const PosDir p = EdgeRuleOutside(w, moved, g.dir(), edges);
+        g.place(p.pos, p.dir);
       }
       else
-        readPos[i] = moved;
+        g.place(moved);
     }
     out += x * weight;
     sum += weight;
   }
-  activeGrains = active;
-  normaliseGrains(out, sum, left, right);
+  mActive = active;
+  normalise(out, sum, left, right);
 }
 
-void Voice::renderSimple(double* left, double* right)
+void GrainScheduler::renderSimple(GrainContext& c, double* left, double* right)
 {
-  const int cur = currentSlot;
-  const int idx = FrameIndex(readPos[cur]);
-  PrefetchAround(*buffer, idx, playRate * readDir[cur]);
-  *left = buffer->frames[idx][0];
-  *right = buffer->frames[idx][1];
-  if (filledFrames() < 2)
+  Grain& cur = mSlots[mCurrent];
+  Playhead& ph = c.playhead;
+  const int idx = FrameIndex(cur.pos());
+  PrefetchAround(*c.buffer, idx, mPlayRate * cur.dir());
+  *left = c.buffer->frames[idx][0];
+  *right = c.buffer->frames[idx][1];
+  if (Filled(c) < 2)
   {
-    playPos = truePos = readPos[cur] = 0.0;
+    ph.setBoth(0.0);
+    cur.place(0.0);
     return;
   }
-  const Window w = window();
-  const double wobble = wobbleInternal ? wobbleFactor : 1.0;
-  double rate = playRate * wobble, dir = readDir[cur], trueRate = playRate * wobble, trueD = trueDir;
-  if (phGliding)
+  const SelectionWindow w = window(c);
+  const double wobble = c.note.wobbleInternal() ? c.note.wobbleFactor() : 1.0;
+  double rate = mPlayRate * wobble, dir = cur.dir(), trueRate = mPlayRate * wobble, trueD = ph.trueDir();
+  if (ph.gliding())
   {
-    rate = trueRate = phGlideStep;
+    rate = trueRate = ph.glideStep();
     dir = trueD = 1.0;
   }
-  double e = internalError();
-  if (preservePos) e *= 16.0;
-  const double move = spanReduce(w, rate * dir + e);
-  if (preservePos)
-  {
-    playPos = truePos + move;
-    truePos += spanReduce(w, trueRate * trueD);
-    edgeRule(w, &truePos, &trueDir);
-  }
-  else
-    playPos += move;
-  edgeRule(w, &playPos, &playDir);
-  readDir[cur] = playDir;
-  if (!preservePos)
-  {
-    truePos = playPos;
-    trueDir = playDir;
-  }
-  readPos[cur] = playPos;
-  if (phGliding && ++phGlideCount >= phGlideSteps) stopPhGlide();
-}
-
-void Voice::setGrainMode(int mode)
-{
-  grainMode = mode;
-  if (!started || mode == kSimpleMode) return;
-  resetGrains(false);
-  if (mode == kNoteMode)
-    notePeriod = computeNotePeriod();
-  else
-    beatPeriod = computeBeatPeriod();
-}
-
-void Voice::setOverlap(double o)
-{
-  const double old = overlap;
-  overlap = o;
-  if (!started || grainMode == kSimpleMode) return;
-  if (o < old)
-  {
-    const int current = grainLen[currentSlot];
-    const int fade = FadeOf(current, o);
-    for (int i = 0; i < kNumSlots; ++i)
-    {
-      if (!inUse[i] || grainLen[i] < current) continue;
-      fadeIn[i] = fadeOut[i] = fade;
-      grainTotal[i] = grainLen[i] + 2 * fade;
-      if (elapsed[i] >= grainTotal[i]) inUse[i] = false;
-    }
-  }
-  else if (o > old)
-    overlapGrew = true;
-}
-
-void Voice::setMirror(bool on)
-{
-  mirror = on;
-  if (on) return;
-  std::fill(std::begin(readDir), std::end(readDir), 1.0);
-  playDir = trueDir = 1.0;
-}
-
-void Voice::setRepeat(int n)
-{
-  phGlideStep *= static_cast<double>(n) / repeat;
-  repeat = n;
+  double e = internalError(c);
+  if (mPreservePos) e *= 16.0;
+  ReaderState s = reader(ph);
+  StepReader(s, w, SpanReduce(w, rate * dir + e), trueRate * trueD, mPreservePos, ph.edges());
+  storeReader(s, ph);
+  if (ph.gliding() && ph.countGlideStep() && ph.stopGlide()) mSlots[mCurrent].place(ph.truePos());
 }

@@ -89,14 +89,14 @@ void MonoShiver::frameStep()
     updateOutput(0);
     applyToVoice(0, 0);
     for (int v = 1; v < kSlots; ++v)
-      if (voices[v].active) applyToVoice(0, v);
+      if (voices[v].active()) applyToVoice(0, v);
   }
   else
   {
     if (running && !stopped)
       for (int i = 0; i < kSlots; ++i)
       {
-        if (!voices[i].active) continue;
+        if (!voices[i].active()) continue;
         advance(i);
         updateOutput(i);
         applyToVoice(i, i);
@@ -143,7 +143,7 @@ void MonoShiver::setAmount(double v)
     else
       for (int i = 0; i < kSlots; ++i) rescale(i);
   }
-  running = voices[0].wobbleFactor != 0.0;
+  running = voices[0].notes().wobbleFactor() != 0.0;
 }
 
 void MonoShiver::setFrequency(double hz)

@@ -1,331 +1,252 @@
-// Selection, playhead, pitch and envelope stages of a voice.
+// A voice's parts together: selection and playhead against the reader,
+// pitch against the grains and the filter, envelope stages.
 #include "engine/Voice.h"
 
 #include <algorithm>
 #include <cmath>
 
+#include "engine/EngineRates.h"
 
-namespace {
-
-// Grain periods are kept inside the int range whatever tempo a host sends.
-int ClampPeriod(double samples)
+Voice::Voice() : mRates(&EngineRates::Default())
 {
-  return static_cast<int>(std::clamp(samples, 4.0, 1073741824.0));
-}
-
-}  // namespace
-
-double ReduceBelowSpan(double x, double span)
-{
-  if (x >= 4.0 * span) x = std::fmod(x, span);
-  while (x >= span) x -= span;
-  return x;
-}
-
-Voice::PosDir Voice::edgeRuleOutside(const Window& w, double pos, double dir, bool mirror)
-{
-  if (pos > w.e - 1.0)
-  {
-    const double over = ReduceBelowSpan(pos - (w.e - 1.0), w.span);
-    return mirror ? PosDir{w.e - std::max(1.0, over), -dir} : PosDir{w.s + over, dir};
-  }
-  const double under = ReduceBelowSpan(w.s - pos, w.span);
-  return mirror ? PosDir{w.s + under, -dir} : PosDir{w.e - std::max(1.0, under), dir};
-}
-
-double Voice::spanReduceLong(const Window& w, double move)
-{
-  const double reduced = ReduceBelowSpan(std::fabs(move), w.span);
-  return move < 0.0 ? -reduced : reduced;
-}
-
-Voice::Voice()
-{
-  notePeriod = std::max(4, static_cast<int>(rates->sampleRate / 220.0 + 0.5));
-  std::fill(std::begin(gapMark), std::end(gapMark), 'n');
+  mGrains.setNotePeriod(std::max(4, static_cast<int>(mRates->sampleRate / 220.0 + 0.5)));
   resetGrains(true);
 }
 
-void Voice::wrapIntoWindow(double* pos) const
+void Voice::attach(int id, Buffer* buffer, const PitchBlock* pitch, const EngineRates* rates, RandomSource* random)
 {
-  const Window w = window();
-  if (w.span <= 1.0)
-  {
-    *pos = w.s;
-    return;
-  }
-  // Whole spans off the end, then whole spans onto a negative position.
-  if (*pos >= w.e) *pos = w.s + ReduceBelowSpan(*pos - w.s, w.span);
-  if (*pos < 0.0) *pos += w.span * std::floor(-*pos / w.span);
-  while (*pos < 0.0) *pos += w.span;
+  mId = id;
+  mBuffer = buffer;
+  mPitch = pitch;
+  mRates = rates;
+  mRandom = random;
+  mChain.setRates(rates);
 }
 
-void Voice::wrapReadPositions()
+GrainContext Voice::context() const
 {
-  if (grainMode == kSimpleMode)
-    wrapIntoWindow(&readPos[currentSlot]);
-  else
-    for (double& p : readPos) wrapIntoWindow(&p);
+  // The parts are the voice's own; a const voice is only read through them.
+  Voice& self = const_cast<Voice&>(*this);
+  return {mBuffer, mRates, mPitch, mInput, mBlockFrames, mBlockPos, mRandom, self.mNote, self.mPlayhead};
+}
+
+// ---- Selection and playhead ---------------------------------------------------
+
+void Voice::edgeRule(double* pos, double* dir) const
+{
+  const PosDir r = mPlayhead.edgeRule(window(), *pos, *dir);
+  *pos = r.pos;
+  *dir = r.dir;
 }
 
 void Voice::setSelStart(double frames)
 {
-  const double length = bufferLength();
-  selStart = std::min(length - minSelWidth, frames);
-  if (selEnd > length) selEnd = length;
-  if (selStart >= selEnd) selEnd = selStart + minSelWidth;
-  wrapIntoWindow(&readPos[currentSlot]);
+  mPlayhead.setSelStart(frames, bufferLength());
+  mGrains.wrapCurrent(window());
 }
 
 void Voice::setSelEnd(double frames)
 {
-  const double length = bufferLength();
-  selEnd = frames > length ? length : std::max(minSelWidth, frames);
-  if (selStart >= selEnd) selStart = selEnd - minSelWidth;
-  wrapIntoWindow(&readPos[currentSlot]);
+  mPlayhead.setSelEnd(frames, bufferLength());
+  mGrains.wrapCurrent(window());
+}
+
+void Voice::wrapReadPositions()
+{
+  mGrains.wrapPositions(window());
+}
+
+void Voice::returnToSelectionStart()
+{
+  mPlayhead.setBoth(mPlayhead.selStart());
 }
 
 void Voice::aimPlayhead(double fraction)
 {
-  double target = (bufferLength() - 1) * fraction;
-  if (selStart > target)
-    target = selStart;
-  else if (target >= selEnd)
-    target = selEnd - 1.0;
-  if (target == aimTarget) return;
-  aimTarget = target;
-  double p = target;
-  edgeRule(&p, &readDir[currentSlot]);
-  if (started)
+  if (!mPlayhead.aim((bufferLength() - 1) * fraction)) return;
+  const PosDir p = mPlayhead.edgeRule(window(), mPlayhead.aimTarget(), mGrains.current().dir());
+  mGrains.placeCurrent(mGrains.current().pos(), p.dir);
+  if (mStarted)
   {
-    if (!startPhGlide(phGlideSamples, p)) aimTarget = -1.0;
+    if (!startPhGlide(mPlayhead.glideSamples(), p.pos)) mPlayhead.dropAim();
     return;
   }
-  readPos[currentSlot] = playPos = truePos = p;
-  aimTarget = -1.0;
+  mGrains.placeCurrent(p.pos);
+  mPlayhead.setBoth(p.pos);
+  mPlayhead.dropAim();
 }
 
 bool Voice::startPhGlide(int samples, double target)
 {
-  if (grainMode == kSimpleMode)
+  int steps = samples;
+  if (mGrains.mode() == GrainMode::kSimple)
   {
     if (samples < 2)
     {
-      readPos[currentSlot] = playPos = truePos = target;
+      mGrains.placeCurrent(target);
+      mPlayhead.setBoth(target);
       return false;
     }
-    phGlideSteps = samples;
   }
   else
   {
-    phGlideSteps = samples / std::max(1, grainLen[currentSlot] * repeat);
-    if (phGlideSteps < 2)
+    steps = samples / std::max(1, mGrains.current().length() * mGrains.repeat());
+    if (steps < 2)
     {
-      playPos = truePos = target;
-      phGlideCount = 0;
+      mPlayhead.setBoth(target);
+      mPlayhead.resetGlideCount();
       return false;
     }
   }
-  phGlideStep = (target - readPos[currentSlot]) / phGlideSteps;
-  phGliding = true;
-  phGlideCount = 0;
+  mPlayhead.startGlide(steps, mGrains.current().pos(), target);
   return true;
 }
 
 void Voice::stopPhGlide()
 {
-  if (!phGliding) return;
-  readPos[currentSlot] = truePos = aimTarget;
-  lastAim = aimTarget;
-  aimTarget = -1.0;
-  phGlideStep = 0.0;
-  phGlideCount = 0;
-  phGliding = false;
+  if (mPlayhead.stopGlide()) mGrains.placeCurrent(mPlayhead.truePos());
 }
 
 void Voice::setPhGlideSamples(int samples)
 {
-  phGlideSamples = std::max(1, samples);
-  if (!phGliding) return;
-  const int remaining = phGlideSamples - phGlideCount;
+  mPlayhead.setGlideSamples(samples);
+  if (!mPlayhead.gliding()) return;
+  const int remaining = mPlayhead.glideSamples() - mPlayhead.glideCount();
   if (remaining < 2)
     stopPhGlide();
   else
-    startPhGlide(remaining, aimTarget);
+    startPhGlide(remaining, mPlayhead.aimTarget());
 }
 
-int Voice::computeNotePeriod() const
+void Voice::setEdges(EdgeMode edges)
 {
-  return ClampPeriod(std::trunc(rates->sampleRate / (noteFreq * baseLenRatio * bendFactor) + 0.5));
+  mPlayhead.setEdges(edges);
+  if (edges == EdgeMode::kWrap) mGrains.resetDirections();
 }
 
-int Voice::computeBeatPeriod() const
-{
-  return ClampPeriod(std::trunc(rates->samplesPerBeat * pitch->keyMeter[PitchClass(note)] / baseLenRatio));
-}
+// ---- Pitch ------------------------------------------------------------------------
 
 void Voice::updateAutoFreq()
 {
-  if (!agcAuto) return;
+  if (!mChain.agcAuto()) return;
   double hz = 50.0;
-  if (note >= 0 && grainMode == kNoteMode)
-    hz = FoldAgcFrequency(noteFreq * baseLenRatio * bendFactor, true, 50.0, 500.0);
-  else if (note >= 0 && grainMode == kBeatMode)
-    hz = FoldAgcFrequency(pitch->keyMeter[PitchClass(note)] * baseLenRatio * bendFactor * rates->tempo / 60.0,
-                          false, 4.0, 500.0);
-  agc.setFrequency(hz);
+  const int n = mNote.note();
+  if (n >= 0 && mGrains.mode() == GrainMode::kNote)
+    hz = FoldAgcFrequency(mNote.periodFreq(), true, 50.0, 500.0);
+  else if (n >= 0 && mGrains.mode() == GrainMode::kBeat)
+    hz = FoldAgcFrequency(
+      mPitch->keyMeter[PitchClass(n)] * mNote.baseLenRatio() * mNote.bend() * mRates->tempo / 60.0, false, 4.0, 500.0);
+  mChain.agc().setFrequency(hz);
 }
 
 void Voice::setNoteNow(int n)
 {
-  note = n;
-  noteFreq = glideTarget = pitch->noteTable[n];
-  gliding = false;
-  glideStep = 0.0;
-  notePeriod = computeNotePeriod();
-  beatPeriod = computeBeatPeriod();
+  mNote.setNote(n, mPitch->noteTable[n]);
+  mGrains.setPeriods(computeNotePeriod(), computeBeatPeriod());
   updateAutoFreq();
-  filter.noteOn(noteFreq);
+  mChain.filter().noteOn(mNote.freq());
 }
 
 void Voice::retune(int n, int steps)
 {
-  note = n;
-  glideTarget = pitch->noteTable[n];
-  beatPeriod = computeBeatPeriod();
+  mNote.retarget(n, mPitch->noteTable[n]);
+  mGrains.setBeatPeriod(computeBeatPeriod());
   updateAutoFreq();
-  filter.glideToNote(glideTarget, steps);
-  if (glideTarget != noteFreq)
-  {
-    glideStep = (glideTarget - noteFreq) / std::max(1, steps);
-    gliding = true;
-  }
-  else
-  {
-    glideStep = 0.0;
-    gliding = false;
-  }
+  mChain.filter().glideToNote(mNote.target(), steps);
+  mNote.glideTo(steps);
 }
-
-void Voice::glideVelocity(double target, int steps)
-{
-  const double diff = target - velocity;
-  velocityTarget = target;
-  velocityStep = diff / std::max(1, steps);
-  velocityRamping = diff != 0.0 || std::isnan(diff);
-}
-
-
 
 void Voice::advanceFrequencyGlide()
 {
-  noteFreq += glideStep;
-  if ((glideTarget - noteFreq) * glideStep <= 1e-10)
-  {
-    noteFreq = glideTarget;
-    gliding = false;
-    glideStep = 0.0;
-    notePeriod = computeNotePeriod();
-    updateAutoFreq();
-  }
-}
-
-void Voice::advanceVelocityGlide()
-{
-  velocity += velocityStep;
-  if ((velocityTarget - velocity) * velocityStep <= 1e-10)
-  {
-    velocity = velocityTarget;
-    velocityRamping = false;
-  }
-  velocityGain = velocity / 127.0;
+  if (!mNote.stepFrequency()) return;
+  mGrains.setNotePeriod(computeNotePeriod());
+  updateAutoFreq();
 }
 
 void Voice::setBaseLen(int nom, int denum)
 {
-  baseLenRatio = static_cast<double>(denum) / nom;
+  mNote.setBaseLen(nom, denum);
   int period;
-  if (grainMode == kBeatMode)
-    period = beatPeriod = computeBeatPeriod();
+  if (mGrains.mode() == GrainMode::kBeat)
+    mGrains.setBeatPeriod(period = computeBeatPeriod());
   else
-    period = notePeriod = computeNotePeriod();
+    mGrains.setNotePeriod(period = computeNotePeriod());
   updateAutoFreq();
   applyGrainLength(period);
-  filter.setRatio(baseLenRatio, active);
-  baseLenNom = nom;
-  baseLenDenum = denum;
+  mChain.filter().setRatio(mNote.baseLenRatio(), mActive);
 }
 
 void Voice::setPlayRate(double rate)
 {
-  playRate = rate;
-  if (!phGliding) filter.setPlayRate(rate, active);
+  mGrains.setPlayRate(rate);
+  if (!mPlayhead.gliding()) mChain.filter().setPlayRate(rate, mActive);
 }
 
 void Voice::setKeyMeterChanged()
 {
-  if (!active || grainMode != kBeatMode) return;
-  beatPeriod = computeBeatPeriod();
-  applyGrainLength(beatPeriod);
+  if (!mActive || mGrains.mode() != GrainMode::kBeat) return;
+  const int period = computeBeatPeriod();
+  mGrains.setBeatPeriod(period);
+  applyGrainLength(period);
 }
 
-void Voice::setRates(const EngineRates* r)
+// ---- Grains ---------------------------------------------------------------------------
+
+void Voice::resetGrains(bool hard)
 {
-  rates = filter.rates = dc.rates = agc.rates = r;
+  GrainContext c = context();
+  mGrains.reset(hard, mStarted, c);
 }
+
+void Voice::startGrain(int delay)
+{
+  GrainContext c = context();
+  mGrains.startGrain(delay, c);
+}
+
+bool Voice::renderGrains(double* left, double* right)
+{
+  GrainContext c = context();
+  return mGrains.render(c, left, right);
+}
+
+void Voice::renderSimple(double* left, double* right)
+{
+  GrainContext c = context();
+  mGrains.renderSimple(c, left, right);
+}
+
+void Voice::setGrainMode(GrainMode mode)
+{
+  mGrains.setMode(mode);
+  if (!mStarted || mode == GrainMode::kSimple) return;
+  resetGrains(false);
+  if (mode == GrainMode::kNote)
+    mGrains.setNotePeriod(computeNotePeriod());
+  else
+    mGrains.setBeatPeriod(computeBeatPeriod());
+}
+
+void Voice::setRepeat(int n)
+{
+  mPlayhead.scaleGlideStep(static_cast<double>(n) / mGrains.repeat());
+  mGrains.setRepeat(n);
+}
+
+// ---- Envelopes and the chain ------------------------------------------------------------
 
 void Voice::setStage(int stage)
 {
-  if (stage == Envelope::kRelease)
-  {
-    releaseFromDecay = ampEnv.stage == Envelope::kDecay;
-    releaseFromSustain = ampEnv.stage == Envelope::kSustain;
-    const bool scaled = (releaseFromDecay || releaseFromSustain) && envLevel > 0.0;
-    releaseScale = scaled ? 1.0 / envLevel : 1.0;
-  }
-  ampEnv.enter(stage, rates->sampleRate);
-  if (stage == Envelope::kAttack || stage == Envelope::kRelease) filter.enterStage(stage);
-}
-
-void Voice::resetEnvelopes()
-{
-  ampEnv.reset();
-  filter.resetState();
-}
-
-void Voice::clearStates()
-{
-  resetEnvelopes();
-  dc.clear();
-  agc.reset();
-}
-
-void Voice::healNonFinite()
-{
-  const FilterSection& s = filter.section;
-  if (!IsFinite(s.b0) || !IsFinite(s.b1) || !IsFinite(s.b2) || !IsFinite(s.b3)) filter.section.clear();
-  if (!IsFinite(dc.xPrev) || !IsFinite(dc.yPrev)) dc.clear();
-  if (!agc.finite()) agc.reset();
+  mChain.enterStage(stage, mRates->sampleRate);
 }
 
 void Voice::setAgcAmount(double amount)
 {
-  const double old = agc.amount;
-  agc.amount = amount;
-  if (amount == 0.0) agc.reset();
-  agcOn = amount == 0.0 ? 0.0 : 1.0;
-  if (old == 0.0 && amount != 0.0)
-  {
-    const bool wasAuto = agcAuto;
-    agcAuto = true;
-    updateAutoFreq();
-    agcAuto = wasAuto;
-  }
-}
-
-void Voice::setDcRemoval(bool on)
-{
-  dcOn = on;
-  dc.clear();
-  dc.updatePole();
+  if (!mChain.setAgcAmount(amount)) return;
+  // The gain control coming on takes its frequency from the note, whether
+  // or not the automatic mode is on.
+  const bool wasAuto = mChain.agcAuto();
+  mChain.setAgcAuto(true);
+  updateAutoFreq();
+  mChain.setAgcAuto(wasAuto);
 }

@@ -1,293 +1,169 @@
 #pragma once
-// One of the 32 voices: note and velocity with their glides, eight grain
-// slots reading the voice's buffer inside its selection, a glidable
-// playhead, and the output chain of filter, DC blocker, gain control,
-// soft clipper and amplitude envelope.
-#include <cstdint>
-
+// One of the 32 voices, in the parts that own its state: the note with its
+// glides, the playhead inside the selection, the grain scheduler with its
+// eight slots, and the output chain. The voice ties them together; each
+// part's state changes only through that part's own functions.
 #include "engine/Buffer.h"
-#include "engine/Envelope.h"
 #include "engine/Event.h"
-#include "engine/GainControl.h"
+#include "engine/GrainScheduler.h"
+#include "engine/NoteGlide.h"
+#include "engine/OutputChain.h"
 #include "engine/Pitch.h"
+#include "engine/Playhead.h"
 #include "engine/Random.h"
-#include "engine/StereoPair.h"
-#include "engine/VoiceFilter.h"
 
-// Soft clipper: above the threshold the excess bends toward the ceiling.
-struct SoftClipper
+struct EngineRates;
+
+// When a voice records its buffer again: every note, every note but
+// glides, never (hold), or every few beats (tempo).
+enum class RefillMode : int { kEveryNote = 0, kExceptGlides = 1, kHold = 2, kTempo = 3 };
+
+class Voice
 {
-  double knee = 0.5;
-  double k = 2.0;
-  double ceiling;
-  double threshold;
-  double lastExcess = 0.0;
-
-  explicit SoftClipper(double ceil) : ceiling(ceil), threshold(ceil - 0.5) {}
-  double process(double s)
-  {
-    if (s > threshold)
-    {
-      const double e = s - threshold;
-      lastExcess = e;
-      return e / (e * k + 1.0) + threshold;
-    }
-    if (s < -threshold)
-    {
-      const double e = threshold + s;
-      lastExcess = e;
-      return e / (1.0 - e * k) - threshold;
-    }
-    return s;
-  }
-  // Both channels; the last excess is the right channel's when it clipped,
-  // else the left's, as when the channels go through one after the other.
-  StereoPair process(StereoPair s)
-  {
-    if (MaxLane(Abs(s)) <= threshold) return s;
-    const StereoMask above = s > threshold, below = s < -threshold;
-    const StereoPair eAbove = s - threshold, eBelow = threshold + s;
-    const StereoPair up = eAbove / (eAbove * k + 1.0) + threshold;
-    const StereoPair down = eBelow / (1.0 - eBelow * k) - threshold;
-    const StereoPair excess = Select(above, eAbove, eBelow);
-    for (int ch = 0; ch < 2; ++ch)
-      if (above[ch] | below[ch]) lastExcess = excess[ch];
-    return Select(above, up, Select(below, down, s));
-  }
-};
-
-constexpr int kNumSlots = 8;
-
-// Repeated subtraction of span until x is below it, done in one step when
-// x is far away.
-double ReduceBelowSpan(double x, double span);
-
-struct Voice
-{
-  enum EGrainMode { kNoteMode = 0, kBeatMode = 1, kSimpleMode = 2 };
-  enum EWindow { kLinear = 0, kParabolic = 1, kSine = 2 };
-
+public:
   Voice();
-  // Points the voice and its stages at its instance's rates.
-  void setRates(const EngineRates* r);
 
-  // Identity and links.
-  int id = 0;
-  Buffer* buffer = nullptr;
-  const PitchBlock* pitch = nullptr;
-  const EngineRates* rates = &EngineRates::Default();
-  RandomSource* random = nullptr;  // the instance's; draws need one
+  // Identity, links and life.
+  void attach(int id, Buffer* buffer, const PitchBlock* pitch, const EngineRates* rates, RandomSource* random);
+  int id() const { return mId; }
+  Buffer* buffer() const { return mBuffer; }
+  void useBuffer(Buffer* buffer) { mBuffer = buffer; }
+  const EngineRates& rates() const { return *mRates; }
+  bool started() const { return mStarted; }
+  bool active() const { return mActive; }
+  void setStarted(bool on) { mStarted = on; }
+  void setActive(bool on) { mActive = on; }
+  bool refillPending() const { return mRefillPending; }
+  void setRefillPending(bool on) { mRefillPending = on; }
+  RefillMode refillMode() const { return mRefillMode; }
+  void setRefillMode(RefillMode mode) { mRefillMode = mode; }
   Event<int> deactivationObservers;
-  bool started = false;
-  bool active = false;
-  bool refillPending = false;
-  int refillMode = 2;
 
-  // Block input.
-  const double* input[2] = {nullptr, nullptr};
-  int blockFrames = 0;
-  int blockPos = 0;
+  // The block's input pair; the position counts the frames rendered.
+  void setInput(const double* left, const double* right, int frames)
+  {
+    mInput[0] = left, mInput[1] = right;
+    mBlockFrames = frames;
+    mBlockPos = 0;
+  }
+  const double* input(int channel) const { return mInput[channel]; }
+  int blockPos() const { return mBlockPos; }
+  void setBlockPos(int pos) { mBlockPos = pos; }
+  void nextFrame() { ++mBlockPos; }
 
-  // Note, velocity and frequency.
-  int note = -1;
-  double velocity = 0.0;
-  double velocityTarget = 0.0;
-  double velocityStep = 0.0;
-  bool velocityRamping = false;
-  double velocityGain = 0.0;
-  double noteFreq = 220.0;
-  double glideTarget = 220.0;
-  double glideStep = 0.0;
-  bool gliding = false;
-  double bendFactor = 1.0;
-  int baseLenNom = 1;
-  int baseLenDenum = 1;
-  double baseLenRatio = 1.0;
-  double wobbleFactor = 1.0;
-  bool wobbleInternal = false;
-  bool wobbleExternal = false;
-
-  // Grain slots.
-  int grainLen[kNumSlots] = {};
-  int grainTotal[kNumSlots] = {};
-  int fadeIn[kNumSlots] = {};
-  int fadeOut[kNumSlots] = {};
-  double readPos[kNumSlots] = {};
-  double readDir[kNumSlots] = {};
-  int elapsed[kNumSlots] = {};
-  bool inUse[kNumSlots] = {};
-  char gapMark[kNumSlots] = {};
-  unsigned gappedSlots = 0;  // bit per slot whose gap mark is not 'n'
-
-  // Grain settings and positions.
-  int grainMode = kSimpleMode;
-  int notePeriod = 4;
-  int beatPeriod = 4;
-  int currentSlot = 0;
-  int activeGrains = 0;
-  double overlap = 0.0;
-  bool overlapGrew = false;
-  int windowType = kParabolic;
-  double playRate = 1.0;
-  double step = 0.0;
-  bool stepByLen = false;
-  bool stepByRepeat = false;
-  bool stepByRate = false;
-  int repeat = 1;
-  int repeatCount = 0;
-  double stepNow = 0.0;
-  double errorInt = 0.0;
-  double errorExt = 0.0;
-  bool preservePos = true;
-  bool mirror = false;
-  double playPos = 0.0;
-  double playDir = 1.0;
-  double truePos = 0.0;
-  double trueDir = 1.0;
-  int gapProbability = 0;
-  bool gapStereo = false;
-  bool gapFill = false;
+  // The parts, to read.
+  const NoteGlide& notes() const { return mNote; }
+  const Playhead& playhead() const { return mPlayhead; }
+  const GrainScheduler& grains() const { return mGrains; }
+  const OutputChain& chain() const { return mChain; }
+  OutputChain& chain() { return mChain; }
+  VoiceFilter& filter() { return mChain.filter(); }
+  int note() const { return mNote.note(); }
+  double gain() const { return mChain.gain(); }
 
   // Selection and playhead.
-  double selStart = 0.0;
-  double selEnd = kBufferFrames;
-  double minSelWidth = 4.0;
-  double aimTarget = -1.0;
-  double lastAim = 0.0;
-  double phGlideStep = 0.0;
-  int phGlideSamples = 1;
-  int phGlideSteps = 1;
-  int phGlideCount = 0;
-  bool phGliding = false;
-  bool returnPlayhead = false;
-
-  // Output chain.
-  Envelope ampEnv;
-  double envLevel = 0.0;
-  double gain = 0.0;
-  bool releaseFromDecay = false;
-  bool releaseFromSustain = false;
-  double releaseScale = 1.0;
-  VoiceFilter filter;
-  DcBlocker dc;
-  bool dcOn = false;
-  GainControl agc;
-  double agcOn = 0.0;
-  bool agcAuto = false;
-  double agcSpeed = 0.999;
-  SoftClipper clipper{1.5};
-
-  // Selection window over the filled part of the buffer.
-  struct Window
-  {
-    double s, e, span;
-  };
-  Window window() const
-  {
-    const double filled = filledFrames();
-    const double s = selStart >= filled ? 0.0 : selStart;
-    const double e = filled < selEnd ? filled : selEnd;
-    return {s, e, e - s};
-  }
-  int filledFrames() const { return buffer ? buffer->filled : 0; }
-  int bufferLength() const { return buffer ? buffer->length : kBufferFrames; }
-  // Wraps or mirrors a position that left the selection window.
-  struct PosDir
-  {
-    double pos, dir;
-  };
-  PosDir edgeRule(const Window& w, double pos, double dir) const
-  {
-    if (w.span <= 1.0) return {w.s, dir};
-    if (pos > w.e - 1.0 || pos < w.s) return edgeRuleOutside(w, pos, dir, mirror);
-    return {pos, dir};
-  }
-  void edgeRule(const Window& w, double* pos, double* dir) const
-  {
-    const PosDir r = edgeRule(w, *pos, *dir);
-    *pos = r.pos;
-    *dir = r.dir;
-  }
-  void edgeRule(double* pos, double* dir) const { edgeRule(window(), pos, dir); }
-  // A move reduced below the selection span, keeping its sign.
-  double spanReduce(double move) const { return spanReduce(window(), move); }
-  static double spanReduce(const Window& w, double move)
-  {
-    if (w.span <= 1.0) return w.s;
-    return move < w.span && move > -w.span ? move : spanReduceLong(w, move);
-  }
+  SelectionWindow window() const { return mPlayhead.window(filledFrames()); }
+  int filledFrames() const { return mBuffer ? mBuffer->filled : 0; }
+  int bufferLength() const { return mBuffer ? mBuffer->length : kBufferFrames; }
+  PosDir edgeRule(const SelectionWindow& w, double pos, double dir) const { return mPlayhead.edgeRule(w, pos, dir); }
+  void edgeRule(double* pos, double* dir) const;
+  double spanReduce(double move) const { return SpanReduce(window(), move); }
   void setSelStart(double frames);
   void setSelEnd(double frames);
-  void wrapIntoWindow(double* pos) const;
   void wrapReadPositions();
-
-  // Playhead.
   void aimPlayhead(double fraction);
   bool startPhGlide(int samples, double target);
   void stopPhGlide();
   void setPhGlideSamples(int samples);
+  void setEdges(EdgeMode edges);
+  void setReturnPlayhead(bool on) { mPlayhead.setReturnsToStart(on); }
+  void returnToSelectionStart();
 
-  // Pitch and velocity.
-  int computeNotePeriod() const;
-  int computeBeatPeriod() const;
+  // Note, pitch and velocity.
+  int computeNotePeriod() const { return mGrains.computeNotePeriod(context()); }
+  int computeBeatPeriod() const { return mGrains.computeBeatPeriod(context()); }
   void updateAutoFreq();
   void setNoteNow(int n);
   void retune(int n, int steps);
-  void glideVelocity(double target, int steps);
+  void glideVelocity(double target, int steps) { mNote.glideVelocity(target, steps); }
+  void setVelocity(double velocity) { mNote.setVelocity(velocity); }
+  void stopGlideAtRelease() { mNote.stopGlide(); }
+  void scaleGlides(double scale) { mNote.scaleGlides(scale); }
+  void setBend(double bend) { mNote.setBend(bend); }
+  void setWobbleFactor(double factor) { mNote.setWobbleFactor(factor); }
+  void setWobbleInternal(bool on) { mNote.setWobble(on, mNote.wobbleExternal()); }
+  void setWobbleExternal(bool on) { mNote.setWobble(mNote.wobbleInternal(), on); }
   void stepFrequencyGlide()
   {
-    if (gliding) advanceFrequencyGlide();
+    if (mNote.gliding()) advanceFrequencyGlide();
   }
   void stepVelocityGlide()
   {
-    if (velocityRamping) advanceVelocityGlide();
+    if (mNote.velocityGliding()) mNote.stepVelocity();
   }
-  void advanceFrequencyGlide();
-  void advanceVelocityGlide();
   void setBaseLen(int nom, int denum);
   void setPlayRate(double rate);
+  void setKeyMeterChanged();
+  void forgetNote() { mNote.clearNote(); }
 
   // Grains.
-  int grainLength();  // for the voice's mode, stored as its last period
-  void applyGrainLength(int length);
+  int grainLength() { return mGrains.grainLength(context()); }
+  void applyGrainLength(int length) { mGrains.applyLength(length); }
   void resetGrains(bool hard);
   void startGrain(int delay);
-  void advanceGrain(int slot, int n);
-  void advanceGrain(const Window& w, int slot, int n);
-  double externalError() const;
-  double internalError() const { return errorInt == 0.0 ? 0.0 : drawInternalError(); }
   bool renderGrains(double* left, double* right);
   void renderSimple(double* left, double* right);
-  void setGrainMode(int mode);
-  void setOverlap(double o);
-  void setMirror(bool on);
+  void markCurrentGrainInUse() { mGrains.markCurrentInUse(); }
+  void setGrainMode(GrainMode mode);
+  void setOverlap(double o) { mGrains.setOverlap(o, mStarted); }
   void setRepeat(int n);
-  void setKeyMeterChanged();
+  void setStep(double step) { mGrains.setStep(step); }
+  void setStepByLen(bool on) { mGrains.setStepByLen(on); }
+  void setStepByRepeat(bool on) { mGrains.setStepByRepeat(on); }
+  void setStepByRate(bool on) { mGrains.setStepByRate(on); }
+  void setErrorInt(double e) { mGrains.setErrorInt(e); }
+  void setErrorExt(double e) { mGrains.setErrorExt(e); }
+  void setPreservePos(bool on) { mGrains.setPreservePos(on); }
+  void setWindow(WindowShape shape) { mGrains.setWindow(shape); }
+  void setGaps(int probability) { mGrains.setGaps(probability); }
+  void setGapStereo(bool on) { mGrains.setGapStereo(on); }
+  void setGapFill(bool on) { mGrains.setGapFill(on); }
 
-  // Envelopes and output.
+  // Envelopes and the chain.
   void setStage(int stage);
   void restartAttack() { setStage(Envelope::kAttack); }
-  void resetEnvelopes();
-  // Envelopes, filter, DC blocker and gain control from rest.
-  void clearStates();
-  // A state made non-finite by an extreme host sample starts from rest, so
-  // a new note always sounds; finite states are left as they are.
-  void healNonFinite();
+  void resetEnvelopes() { mChain.resetEnvelopes(); }
+  void clearStates() { mChain.clearStates(); }
+  void healNonFinite() { mChain.healNonFinite(); }
   void setAgcAmount(double amount);
-  void setDcRemoval(bool on);
+  void setAgcAuto(bool on) { mChain.setAgcAuto(on); }
+  void setAgcSpeed(double speed) { mChain.setAgcSpeed(speed); }
+  void setDcRemoval(bool on) { mChain.setDcRemoval(on); }
+  void updateRates() { mChain.updateRates(); }
+
+  // For the run kernels, which hold the parts' state in locals.
+  GrainScheduler& grainState() { return mGrains; }
+  Playhead& playheadState() { return mPlayhead; }
+  GrainContext context() const;
 
 private:
-  void sumGrains(double* left, double* right);
-  void sumPlainGrains(double* left, double* right);
-  void normaliseGrains(StereoPair out, double sum, double* left, double* right) const;
-  static PosDir edgeRuleOutside(const Window& w, double pos, double dir, bool mirror);
-  static double spanReduceLong(const Window& w, double move);
-  double windowValue(int slot) const;
-  double fadeWeight(int slot) const;
-  void readGrainSample(int slot, double* left, double* right) const;
-  double gapSample(int channel) const;
-  char drawGap() const;
-  void startPosition(int slot, int length);
-  void startPositionGliding(int slot);
-  double drawInternalError() const;
+  void advanceFrequencyGlide();
+
+  int mId = 0;
+  Buffer* mBuffer = nullptr;
+  const PitchBlock* mPitch = nullptr;
+  const EngineRates* mRates;
+  RandomSource* mRandom = nullptr;
+  bool mStarted = false;
+  bool mActive = false;
+  bool mRefillPending = false;
+  RefillMode mRefillMode = RefillMode::kHold;
+  const double* mInput[2] = {nullptr, nullptr};
+  int mBlockFrames = 0;
+  int mBlockPos = 0;
+
+  NoteGlide mNote;
+  Playhead mPlayhead{kBufferFrames};
+  GrainScheduler mGrains;
+  OutputChain mChain;
 };

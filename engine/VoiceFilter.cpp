@@ -213,7 +213,7 @@ void VoiceFilter::setResonance(double q, bool active)
   section.setResonance(q);
 }
 
-void VoiceFilter::setPassType(int type)
+void VoiceFilter::setPassType(PassType type)
 {
   section.passType = type;
 }

@@ -9,6 +9,10 @@
 #include "engine/Envelope.h"
 #include "engine/StereoPair.h"
 
+// What the filter passes. A value outside these (from a damaged state)
+// passes nothing.
+enum class PassType : int { kLowPass = 0, kBandPass = 1, kHighPass = 2, kPeak = 3, kBandReject = 4 };
+
 // One-pole cascade for both channels: the channels share their
 // coefficients, each keeps its own four states.
 struct FilterSection
@@ -18,8 +22,8 @@ struct FilterSection
   double q = 0.0;
   double fb = 0.0;
   StereoPair b0 = {}, b1 = {}, b2 = {}, b3 = {};  // the four states, left and right
-  int poles = 1;  // 1 = four poles, anything else two
-  int passType = 0;
+  bool fourPoles = true;  // else two
+  PassType passType = PassType::kLowPass;
 
   void setCutoff(double c, double sampleRate);
   void setResonance(double resonance);
@@ -31,15 +35,15 @@ struct FilterSection
 };
 
 // The pass type's output from the chain's input x, first state and output.
-inline StereoPair PassOutput(int passType, bool fourPoles, StereoPair x, StereoPair b0, StereoPair out, double q)
+inline StereoPair PassOutput(PassType passType, bool fourPoles, StereoPair x, StereoPair b0, StereoPair out, double q)
 {
   switch (passType)
   {
-    case 0: return out;                             // low pass
-    case 1: return b0 - out;                        // band pass
-    case 2: return fourPoles ? x - out : x - b0;    // high pass
-    case 3: return (b0 - out) * q + (1.0 - q) * x;  // peak
-    case 4: return x - (b0 - out);                  // band reject
+    case PassType::kLowPass: return out;
+    case PassType::kBandPass: return b0 - out;
+    case PassType::kHighPass: return fourPoles ? x - out : x - b0;
+    case PassType::kPeak: return (b0 - out) * q + (1.0 - q) * x;
+    case PassType::kBandReject: return x - (b0 - out);
     default: return StereoPair{};
   }
 }
@@ -49,7 +53,7 @@ inline bool FilterSection::runPoles(StereoPair x, StereoPair* out)
   b0 += f * ((x - b0) + fb * (b0 - b1));
   b1 += f * (b0 - b1);
   *out = b1;
-  if (poles == 1)
+  if (fourPoles)
   {
     b2 += f * (b1 - b2);
     b3 += f * (b2 - b3);
@@ -66,7 +70,7 @@ inline void FilterSection::process(double* left, double* right)
 {
   const StereoPair x = Pair(*left, *right);
   StereoPair out;
-  const StereoPair y = runPoles(x, &out) ? PassOutput(passType, poles == 1, x, b0, out, q) : StereoPair{};
+  const StereoPair y = runPoles(x, &out) ? PassOutput(passType, fourPoles, x, b0, out, q) : StereoPair{};
   *left = y[0];
   *right = y[1];
 }
@@ -74,7 +78,6 @@ inline void FilterSection::process(double* left, double* right)
 class VoiceFilter
 {
 public:
-  enum EPassType { kLowPass = 0, kBandPass = 1, kHighPass = 2, kPeak = 3, kBandReject = 4 };
   static constexpr double kLowestCutoff = 10.0;
 
   VoiceFilter();
@@ -102,7 +105,7 @@ public:
   void setBaseFreq(double freq, bool active);
   void setPlayRate(double rate, bool active);
   void setResonance(double q, bool active);
-  void setPassType(int type);
+  void setPassType(PassType type);
   void setEnvDepth(double depth) { envDepth = depth; }
   void setStageValue(int stage, double v, bool active);
   // Switching on joins the filter envelope to the voice's amplitude envelope.
@@ -163,7 +166,7 @@ inline StereoPair VoiceFilter::process(StereoPair x)
   // Same cut-off, same coefficients: the sine is only taken on a change.
   if ((cutoffGliding != 0.0 || envDepth != 0.0) && c != section.cutoff) applyCutoff(c);
   StereoPair out;
-  return section.runPoles(x, &out) ? PassOutput(section.passType, section.poles == 1, x, section.b0, out, section.q)
+  return section.runPoles(x, &out) ? PassOutput(section.passType, section.fourPoles, x, section.b0, out, section.q)
                                    : StereoPair{};
 }
 

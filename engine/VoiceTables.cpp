@@ -68,7 +68,7 @@ void VoiceTables::noteOn(int note, double velocity, int offset)
   }
   // Held by a pedal: the sounding voice takes the new velocity.
   for (int v = 0; v < kNumVoices; ++v)
-    if (voices[v].note == note && voices[v].ampEnv.stage == Envelope::kSustain)
+    if (voices[v].note() == note && voices[v].chain().env().stage == Envelope::kSustain)
     {
       voices[v].glideVelocity(velocity, 50);
       return;
@@ -77,7 +77,7 @@ void VoiceTables::noteOn(int note, double velocity, int offset)
 
 void VoiceTables::releaseTopAtEnd()
 {
-  if (!glideInRelease) voices[top()].gliding = false;
+  if (!glideInRelease) voices[top()].stopGlideAtRelease();
   releaseVoice(top());
 }
 
@@ -117,7 +117,7 @@ void VoiceTables::releaseNote(int note, bool fromBack)
       return;
     }
     for (int v : voiceOrder)
-      if (!releasing[v] && voices[v].note == note)
+      if (!releasing[v] && voices[v].note() == note)
       {
         releaseVoice(v);
         return;
@@ -126,7 +126,7 @@ void VoiceTables::releaseNote(int note, bool fromBack)
   }
   if (!fromBack)
     for (int v : voiceOrder)
-      if (!releasing[v] && voices[v].note == note && (v != top() || monoRestart))
+      if (!releasing[v] && voices[v].note() == note && (v != top() || monoRestart))
       {
         releaseVoice(v);
         return;
@@ -143,7 +143,7 @@ void VoiceTables::releaseNote(int note, bool fromBack)
 void VoiceTables::glideBack(int v, int released)
 {
   Voice& voice = voices[v];
-  if (rearticulateBack && voice.note == released) setVoiceStage(v, Envelope::kAttack);
+  if (rearticulateBack && voice.note() == released) setVoiceStage(v, Envelope::kAttack);
   const HeldNotes::Entry& back = heldNotes.newest();
   voice.retune(back.note, glideSamples);
   voice.glideVelocity(back.velocity, glideSamples);
@@ -263,7 +263,7 @@ void VoiceTables::pedal(int kind, bool on)
 void VoiceTables::clearAll()
 {
   for (int v = 0; v < kNumVoices; ++v)
-    if (voices[v].started) releaseVoice(v);
+    if (voices[v].started()) releaseVoice(v);
   heldNotes.clear();
   std::fill(std::begin(pressed), std::end(pressed), 0);
   std::fill(std::begin(sustained), std::end(sustained), 0);
@@ -283,8 +283,7 @@ void VoiceTables::setGlideSeconds(double seconds)
   const double scale = static_cast<double>(glideSamples) / (mCore.rates().sampleRate * seconds);
   for (int v = 0; v < kNumVoices; ++v)
   {
-    voices[v].velocityStep *= scale;
-    voices[v].glideStep *= scale;
+    voices[v].scaleGlides(scale);
   }
   glideSamples = samples;
 }
@@ -293,11 +292,11 @@ void VoiceTables::newBendRatio()
 {
   for (int v = 0; v < kNumVoices; ++v)
   {
-    const int note = voices[v].note;
+    const int note = voices[v].note();
     if ((note >= 0 && note <= 127 && sostenuted[note]) || bendDeferred[v])
       bendDeferred[v] = 1;
     else
-      voices[v].bendFactor = *bendRatio;
+      voices[v].setBend(*bendRatio);
   }
 }
 
@@ -359,10 +358,10 @@ int VoiceTables::pickVoiceForNote(int note)
   }
   int samePitch = 0;
   for (int v = 0; v < kNumVoices; ++v)
-    samePitch += enabled[v] && isActive(v) && voices[v].note >= 0 && PitchClass(voices[v].note) == pc;
+    samePitch += enabled[v] && isActive(v) && voices[v].note() >= 0 && PitchClass(voices[v].note()) == pc;
   for (int v : voiceOrder)
   {
-    const bool inD = enabled[v] && isActive(v) && voices[v].note >= 0 && PitchClass(voices[v].note) == pc;
+    const bool inD = enabled[v] && isActive(v) && voices[v].note() >= 0 && PitchClass(voices[v].note()) == pc;
     const bool inC = useFor[pc][v] && enabled[v];
     if (samePitch >= 2 ? inD : inC) return v;
   }
@@ -378,12 +377,12 @@ int VoiceTables::steal(int note)
 
   if (anyReleasing)
   {
-    const bool topPlaysNote = voices[top()].note == note;
+    const bool topPlaysNote = voices[top()].note() == note;
     for (int v : voiceOrder)
-      if (releasingCandidate(v) && (topPlaysNote ? v != top() : voices[v].note == note)) return v;
+      if (releasingCandidate(v) && (topPlaysNote ? v != top() : voices[v].note() == note)) return v;
   }
   for (int i = kNumVoices - 1; i >= 0; --i)
-    if (candidate(voiceOrder[i]) && voices[voiceOrder[i]].note == note) return voiceOrder[i];
+    if (candidate(voiceOrder[i]) && voices[voiceOrder[i]].note() == note) return voiceOrder[i];
   for (int v : voiceOrder)
     if (releasingCandidate(v)) return v;
 
@@ -396,10 +395,10 @@ int VoiceTables::steal(int note)
   {
     if (!candidate(v)) continue;
     const int pos = position++;
-    if (voices[v].gain >= best) continue;
+    if (voices[v].gain() >= best) continue;
     if (chosen >= 0 && pos >= stealWindow) break;
     chosen = v;
-    best = voices[v].gain;
+    best = voices[v].gain();
   }
   return chosen;
 }
@@ -438,7 +437,7 @@ void VoiceTables::startVoice(int v, int note, double velocity, int offset)
       monoRestart = 0;
     }
     const bool mayGlide = (wasActive && !releasing[v]) || portamento || glideHead;
-    const bool fromSomewhere = wasActive || (portamento && !glideIdle) || (glideHead && voice.note >= 0);
+    const bool fromSomewhere = wasActive || (portamento && !glideIdle) || (glideHead && voice.note() >= 0);
     glided = mayGlide && fromSomewhere;
     const int steps = glided ? glideSamples : 50;
     voice.glideVelocity(velocity, steps);
@@ -462,9 +461,7 @@ void VoiceTables::startVoice(int v, int note, double velocity, int offset)
     {
       voice.resetEnvelopes();
       voice.setNoteNow(note);
-      voice.velocity = voice.velocityTarget = std::trunc(velocity);
-      voice.velocityRamping = false;
-      voice.velocityGain = voice.velocity / 127.0;
+      voice.setVelocity(velocity);
     }
     if (!wasActive || releasing[v] || !legato || rearticulateFwd) setVoiceStage(v, Envelope::kAttack);
   }
@@ -473,7 +470,7 @@ void VoiceTables::startVoice(int v, int note, double velocity, int offset)
   glideIdle = 0;
   if (bendDeferred[v])
   {
-    voice.bendFactor = *bendRatio;
+    voice.setBend(*bendRatio);
     bendDeferred[v] = 0;
   }
   markVoiceUsed(v, note, velocity);
@@ -487,9 +484,9 @@ void VoiceTables::markVoiceUsed(int v, int note, double velocity)
   for (; at < kNumVoices - 1; ++at) voiceOrder[at] = voiceOrder[at + 1];
   voiceOrder[kNumVoices - 1] = v;
   heldNotes.append(note, static_cast<int>(velocity));
-  if (!voices[v].active)
+  if (!voices[v].active())
   {
-    voices[v].active = true;
+    voices[v].setActive(true);
     ++activeCount;
     activationObservers(v);
   }
@@ -497,8 +494,8 @@ void VoiceTables::markVoiceUsed(int v, int note, double velocity)
 
 void VoiceTables::voiceDeactivated(int v)
 {
-  if (voices[v].active) --activeCount;
-  voices[v].active = false;
+  if (voices[v].active()) --activeCount;
+  voices[v].setActive(false);
   releasing[v] = 0;
 }
 
@@ -548,7 +545,7 @@ void VoiceTables::setMaxActive(int n)
     enabled[protectedVoice] = 0;
     for (int k = 0; k < excess; ++k)
     {
-      const int note = FoldNote(voices[voiceOrder[kNumVoices - 1 - k]].note);
+      const int note = FoldNote(voices[voiceOrder[kNumVoices - 1 - k]].note());
       const int stolen = steal(note);
       if (stolen < 0) continue;
       releaseVoice(stolen);

@@ -74,8 +74,8 @@ public:
   void resetUseFor();
 
   int top() const { return voiceOrder[kNumVoices - 1]; }
-  int topNote() const { return voices[top()].note; }
-  bool isActive(int v) const { return voices[v].active; }
+  int topNote() const { return voices[top()].note(); }
+  bool isActive(int v) const { return voices[v].active(); }
   bool glideOn() const { return legato || portamento; }
 
   Event<int> activationObservers;

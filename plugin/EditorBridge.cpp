@@ -87,8 +87,8 @@ void EditorBridge::FillView(int shownTab)
     s.selStart[b] = core.tabs().selStartFraction[b];
     s.selEnd[b] = core.tabs().selEndFraction[b];
     const Voice& v = core.voice(b);
-    s.activity[b] = v.active ? v.gain : 0.0;
-    if (v.active && v.note >= 0) mView.keyActivity[v.note % kNumKeys] += v.gain;
+    s.activity[b] = v.active() ? v.gain() : 0.0;
+    if (v.active() && v.note() >= 0) mView.keyActivity[v.note() % kNumKeys] += v.gain();
     for (int k = 0; k < kNumKeys; ++k) s.usedFor[k][b] = core.tables().isUsedFor(k, b);
     const std::vector<int>& perVoice = PerVoiceParams();
     s.voiceValues[b].resize(perVoice.size());
@@ -100,11 +100,12 @@ void EditorBridge::FillView(int shownTab)
   }
   const Voice& shown = core.voice(std::clamp(shownTab, 0, kNumVoices - 1));
   const double inv = 1.0 / std::max(1, core.bufferLength());
-  s.playhead = shown.playPos * inv;
-  s.aim = shown.aimTarget < 0.0 ? -1.0 : shown.aimTarget * inv;
+  const Playhead& ph = shown.playhead();
+  s.playhead = ph.playPos() * inv;
+  s.aim = ph.aimTarget() < 0.0 ? -1.0 : ph.aimTarget() * inv;
   s.info[0] = '\0';
-  if (shown.active && shown.note >= 0)
-    std::snprintf(s.info, sizeof s.info, " - %s%d", kKeyNames[shown.note % 12], shown.note / 12 - 1);
+  if (shown.active() && shown.note() >= 0)
+    std::snprintf(s.info, sizeof s.info, " - %s%d", kKeyNames[shown.note() % 12], shown.note() / 12 - 1);
   for (int p = 0; p < kNumParams; ++p) mView.learnedController[p] = mPlug.AssignedController(p);
   mView.showTooltips = mPlug.GetParam(kShowTooltips)->Bool();
   mView.dropOnMouseUp = mPlug.DropOnMouseUp();

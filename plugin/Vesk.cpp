@@ -104,7 +104,8 @@ void Vesk::updateTempo()
 
 void Vesk::updateTempoTracking()
 {
-  mTempoWanted = GetParam(kPerfMode)->Int() == 1 || GetParam(kRefillMode)->Int() == 3;
+  mTempoWanted = static_cast<GrainMode>(GetParam(kPerfMode)->Int()) == GrainMode::kBeat ||
+                 static_cast<RefillMode>(GetParam(kRefillMode)->Int()) == RefillMode::kTempo;
 }
 
 void Vesk::Reset()

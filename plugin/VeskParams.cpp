@@ -101,9 +101,9 @@ void ParamActions::Sound(std::vector<ParamRow>& rows)
 {
   rows[kPerfMode] = Enum("perfomance mode", 2, 3)
                       .Texts({{0, "note mode"}, {1, "beat mode"}, {2, "simple mode"}})
-                      .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.grainMode; })
+                      .PerVoice([](const Voice& v, const EngineRates&) -> double { return static_cast<int>(v.grains().mode()); })
                       .Does([](Vesk& p, int, double v) {
-                        p.forEachVoice([n = Whole(v)](Voice& voice) { voice.setGrainMode(n); });
+                        p.forEachVoice([n = Whole(v)](Voice& voice) { voice.setGrainMode(static_cast<GrainMode>(n)); });
                         p.updateTempoTracking();
                       });
   auto baseLen = [](Vesk& p, int, double) {
@@ -111,13 +111,13 @@ void ParamActions::Sound(std::vector<ParamRow>& rows)
     p.forEachVoice([nom, den](Voice& voice) { voice.setBaseLen(nom, den); });
   };
   rows[kBaseLenDenum] = Int("base len denum", 1, 1, 16)
-                          .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.baseLenDenum; })
+                          .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.notes().baseLenDenum(); })
                           .Does(baseLen);
   rows[kBaseLenNom] = Int("base len nom", 1, 1, 16)
-                        .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.baseLenNom; })
+                        .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.notes().baseLenNom(); })
                         .Does(baseLen);
   rows[kPlayRate] = Double("play rate", 1.0, -16.0, 16.0, 0.001)
-                      .PerVoice([](const Voice& v, const EngineRates&) { return v.playRate; })
+                      .PerVoice([](const Voice& v, const EngineRates&) { return v.grains().playRate(); })
                       .Glides([](Vesk& p, int, double v) {
                         p.forEachVoice([r = LimitPlayRate(v)](Voice& voice) { voice.setPlayRate(r); });
                       });
@@ -129,15 +129,15 @@ void ParamActions::Sound(std::vector<ParamRow>& rows)
   });
   rows[kWobbleInternal] = Bool("wobble internal", false)
                             .Texts({{0, "int wobble off"}, {1, "int wobble on"}})
-                            .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.wobbleInternal; })
+                            .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.notes().wobbleInternal(); })
                             .Does([](Vesk& p, int, double v) {
-                              p.forEachVoice([on = On(v)](Voice& voice) { voice.wobbleInternal = on; });
+                              p.forEachVoice([on = On(v)](Voice& voice) { voice.setWobbleInternal(on); });
                             });
   rows[kWobbleExternal] = Bool("wobble external", false)
                             .Texts({{0, "ext wobble off"}, {1, "ext wobble on"}})
-                            .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.wobbleExternal; })
+                            .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.notes().wobbleExternal(); })
                             .Does([](Vesk& p, int, double v) {
-                              p.forEachVoice([on = On(v)](Voice& voice) { voice.wobbleExternal = on; });
+                              p.forEachVoice([on = On(v)](Voice& voice) { voice.setWobbleExternal(on); });
                             });
   rows[kWobbleSync] = Bool("wobble sync voices", false).Texts({{0, "no sync"}, {1, "sync all"}}).Does(
     [](Vesk& p, int, double v) { p.mCore.shiver().setSync(On(v)); });
@@ -146,59 +146,59 @@ void ParamActions::Sound(std::vector<ParamRow>& rows)
 void ParamActions::Playhead(std::vector<ParamRow>& rows)
 {
   rows[kStep] = Double("step", 1.0, -128.0, 128.0, 0.01)
-                  .PerVoice([](const Voice& v, const EngineRates&) { return v.step; })
-                  .Does([](Vesk& p, int, double v) { p.forEachVoice([v](Voice& voice) { voice.step = v; }); });
+                  .PerVoice([](const Voice& v, const EngineRates&) { return v.grains().step(); })
+                  .Does([](Vesk& p, int, double v) { p.forEachVoice([v](Voice& voice) { voice.setStep(v); }); });
   rows[kStepByLen] = Int("step *= base len", 0, 0, 1)
                        .Texts({{0, "step *= wavelength"}})
-                       .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.stepByLen; })
+                       .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.grains().stepByLen(); })
                        .Does([](Vesk& p, int, double v) {
-                         p.forEachVoice([on = On(v)](Voice& voice) { voice.stepByLen = on; });
+                         p.forEachVoice([on = On(v)](Voice& voice) { voice.setStepByLen(on); });
                        });
   rows[kStepByRepeat] = Int("step *= repeat", 0, 0, 1)
                           .Texts({{0, "step *= repeat"}})
-                          .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.stepByRepeat; })
+                          .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.grains().stepByRepeat(); })
                           .Does([](Vesk& p, int, double v) {
-                            p.forEachVoice([on = On(v)](Voice& voice) { voice.stepByRepeat = on; });
+                            p.forEachVoice([on = On(v)](Voice& voice) { voice.setStepByRepeat(on); });
                           });
   rows[kStepByRate] = Int("step *= playrate", 0, 0, 1)
                         .Texts({{0, "step *= wavelength"}})
-                        .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.stepByRate; })
+                        .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.grains().stepByRate(); })
                         .Does([](Vesk& p, int, double v) {
-                          p.forEachVoice([on = On(v)](Voice& voice) { voice.stepByRate = on; });
+                          p.forEachVoice([on = On(v)](Voice& voice) { voice.setStepByRate(on); });
                         });
   rows[kRepeat] = Int("repeat", 1, 1, 512).Shape(2.0)
-                    .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.repeat; })
+                    .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.grains().repeat(); })
                     .Does([](Vesk& p, int, double v) {
                       p.forEachVoice([n = Whole(v)](Voice& voice) { voice.setRepeat(n); });
                     });
   rows[kErrorInt] = Double("error int", 0.0, 0.0, 50.0, 0.001).Shape(4.0)
-                      .PerVoice([](const Voice& v, const EngineRates&) { return v.errorInt; })
-                      .Glides([](Vesk& p, int, double v) { p.forEachVoice([v](Voice& voice) { voice.errorInt = v; }); });
+                      .PerVoice([](const Voice& v, const EngineRates&) { return v.grains().errorInt(); })
+                      .Glides([](Vesk& p, int, double v) { p.forEachVoice([v](Voice& voice) { voice.setErrorInt(v); }); });
   rows[kErrorExt] = Double("error ext", 0.0, 0.0, 50.0, 0.001).Shape(3.0)
-                      .PerVoice([](const Voice& v, const EngineRates&) { return v.errorExt; })
-                      .Glides([](Vesk& p, int, double v) { p.forEachVoice([v](Voice& voice) { voice.errorExt = v; }); });
+                      .PerVoice([](const Voice& v, const EngineRates&) { return v.grains().errorExt(); })
+                      .Glides([](Vesk& p, int, double v) { p.forEachVoice([v](Voice& voice) { voice.setErrorExt(v); }); });
   rows[kPreservePos] = Bool("preserve pos while err", true)
                          .Texts({{1, "preserve"}, {0, "let spread"}})
-                         .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.preservePos; })
+                         .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.grains().preservePos(); })
                          .Does([](Vesk& p, int, double v) {
-                           p.forEachVoice([on = On(v)](Voice& voice) { voice.preservePos = on; });
+                           p.forEachVoice([on = On(v)](Voice& voice) { voice.setPreservePos(on); });
                          });
   rows[kReturnPlayhead] = Int("return playhead", 0, 0, 1)
                             .Texts({{0, "return playhead"}})
-                            .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.returnPlayhead; })
+                            .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.playhead().returnsToStart(); })
                             .Does([](Vesk& p, int, double v) {
-                              p.forEachVoice([on = On(v)](Voice& voice) { voice.returnPlayhead = on; });
+                              p.forEachVoice([on = On(v)](Voice& voice) { voice.setReturnPlayhead(on); });
                             });
   rows[kWrapMirror] = Bool("wrap/mirror", false)
                         .Texts({{1, "mirror"}, {0, "wrap"}})
-                        .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.mirror; })
+                        .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.playhead().edges() == EdgeMode::kMirror; })
                         .Does([](Vesk& p, int, double v) {
-                          p.forEachVoice([on = On(v)](Voice& voice) { voice.setMirror(on); });
+                          p.forEachVoice([edges = On(v) ? EdgeMode::kMirror : EdgeMode::kWrap](Voice& voice) { voice.setEdges(edges); });
                         });
   rows[kPlayheadPos] = Double("playhead position", 0.0, -1.0 / 126.0, 1.0, kFrameFraction).Does(
     [](Vesk& p, int, double v) { p.mCore.aimPlayhead(v); });
   rows[kPlayheadGlide] = Double("playhead glide", 0.2, 0.0, 10.0, 0.001).Shape(2.0)
-                           .PerVoice([](const Voice& v, const EngineRates& r) { return v.phGlideSamples * r.invSampleRate; })
+                           .PerVoice([](const Voice& v, const EngineRates& r) { return v.playhead().glideSamples() * r.invSampleRate; })
                            .Does([](Vesk& p, int, double v) {
                              const int samples = std::max(1, static_cast<int>(p.mCore.rates().sampleRate * v));
                              p.forEachVoice([samples](Voice& voice) { voice.setPhGlideSamples(samples); });
@@ -220,9 +220,9 @@ void ParamActions::Buffers(std::vector<ParamRow>& rows)
 {
   rows[kRefillMode] = Enum("refill mode", 2, 4)
                         .Texts({{0, "every note"}, {1, "except glides"}, {2, "hold"}, {3, "tempo"}})
-                        .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.refillMode; })
+                        .PerVoice([](const Voice& v, const EngineRates&) -> double { return static_cast<int>(v.refillMode()); })
                         .Does([](Vesk& p, int, double v) {
-                          p.forEachVoice([n = Whole(v)](Voice& voice) { voice.refillMode = n; });
+                          p.forEachVoice([n = Whole(v)](Voice& voice) { voice.setRefillMode(static_cast<RefillMode>(n)); });
                           p.mCore.recomputeSelections();
                           p.updateTempoTracking();
                         });
@@ -256,30 +256,30 @@ void ParamActions::Buffers(std::vector<ParamRow>& rows)
 void ParamActions::Grains(std::vector<ParamRow>& rows)
 {
   rows[kOverlap] = Double("grain overlap", 0.001, 0.0, 3.5, 0.001)
-                     .PerVoice([](const Voice& v, const EngineRates&) { return v.overlap; })
+                     .PerVoice([](const Voice& v, const EngineRates&) { return v.grains().overlap(); })
                      .Glides([](Vesk& p, int, double v) { p.forEachVoice([v](Voice& voice) { voice.setOverlap(v); }); });
   rows[kWindowType] = Enum("window type", 1, 3)
                         .Texts({{0, "linear"}, {1, "parab"}, {2, "sine"}})
-                        .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.windowType; })
+                        .PerVoice([](const Voice& v, const EngineRates&) -> double { return static_cast<int>(v.grains().windowShape()); })
                         .Does([](Vesk& p, int, double v) {
-                          p.forEachVoice([n = Whole(v)](Voice& voice) { voice.windowType = n; });
+                          p.forEachVoice([n = Whole(v)](Voice& voice) { voice.setWindow(static_cast<WindowShape>(n)); });
                         });
   rows[kGapProb] = Int("gaps probability", 0, 0, 100)
-                     .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.gapProbability; })
+                     .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.grains().gapProbability(); })
                      .Does([](Vesk& p, int, double v) {
-                       p.forEachVoice([n = Whole(v)](Voice& voice) { voice.gapProbability = n; });
+                       p.forEachVoice([n = Whole(v)](Voice& voice) { voice.setGaps(n); });
                      });
   rows[kGapStereo] = Int("gaps mono/stereo", 0, 0, 1)
                        .Texts({{1, "gaps stereo"}, {0, "gaps mono"}})
-                       .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.gapStereo; })
+                       .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.grains().gapStereo(); })
                        .Does([](Vesk& p, int, double v) {
-                         p.forEachVoice([on = On(v)](Voice& voice) { voice.gapStereo = on; });
+                         p.forEachVoice([on = On(v)](Voice& voice) { voice.setGapStereo(on); });
                        });
   rows[kGapFill] = Int("input fills gaps", 0, 0, 1)
                      .Texts({{0, "gaps are silent"}, {1, "gaps are filled"}})
-                     .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.gapFill; })
+                     .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.grains().gapFill(); })
                      .Does([](Vesk& p, int, double v) {
-                       p.forEachVoice([on = On(v)](Voice& voice) { voice.gapFill = on; });
+                       p.forEachVoice([on = On(v)](Voice& voice) { voice.setGapFill(on); });
                      });
 }
 
@@ -287,12 +287,12 @@ void ParamActions::Envelopes(std::vector<ParamRow>& rows)
 {
   auto amp = [](Vesk& p, int idx, double v) {
     p.forEachVoice([stage = EnvelopeStageOf(idx), v, sr = p.mCore.rates().sampleRate](Voice& voice) {
-      voice.ampEnv.setStageValue(stage, v, sr);
+      voice.chain().env().setStageValue(stage, v, sr);
     });
   };
   auto flt = [](Vesk& p, int idx, double v) {
     p.forEachVoice([stage = EnvelopeStageOf(idx), v](Voice& voice) {
-      voice.filter.setStageValue(stage, v, voice.active);
+      voice.filter().setStageValue(stage, v, voice.active());
     });
   };
   const struct
@@ -316,14 +316,14 @@ void ParamActions::Envelopes(std::vector<ParamRow>& rows)
     else
       row.Does(filter ? flt : amp);
   }
-  rows[kEnvA].PerVoice([](const Voice& v, const EngineRates&) { return v.ampEnv.stageValues[Envelope::kAttack]; });
-  rows[kEnvD].PerVoice([](const Voice& v, const EngineRates&) { return v.ampEnv.stageValues[Envelope::kDecay]; });
-  rows[kEnvS].PerVoice([](const Voice& v, const EngineRates&) { return v.ampEnv.stageValues[Envelope::kSustain]; });
-  rows[kEnvR].PerVoice([](const Voice& v, const EngineRates&) { return v.ampEnv.stageValues[Envelope::kRelease]; });
-  rows[kFltEnvA].PerVoice([](const Voice& v, const EngineRates&) { return v.filter.stageTimes[Envelope::kAttack]; });
-  rows[kFltEnvD].PerVoice([](const Voice& v, const EngineRates&) { return v.filter.stageTimes[Envelope::kDecay]; });
-  rows[kFltEnvS].PerVoice([](const Voice& v, const EngineRates&) { return v.filter.stageTimes[Envelope::kSustain]; });
-  rows[kFltEnvR].PerVoice([](const Voice& v, const EngineRates&) { return v.filter.stageTimes[Envelope::kRelease]; });
+  rows[kEnvA].PerVoice([](const Voice& v, const EngineRates&) { return v.chain().env().stageValues[Envelope::kAttack]; });
+  rows[kEnvD].PerVoice([](const Voice& v, const EngineRates&) { return v.chain().env().stageValues[Envelope::kDecay]; });
+  rows[kEnvS].PerVoice([](const Voice& v, const EngineRates&) { return v.chain().env().stageValues[Envelope::kSustain]; });
+  rows[kEnvR].PerVoice([](const Voice& v, const EngineRates&) { return v.chain().env().stageValues[Envelope::kRelease]; });
+  rows[kFltEnvA].PerVoice([](const Voice& v, const EngineRates&) { return v.chain().filter().stageTimes[Envelope::kAttack]; });
+  rows[kFltEnvD].PerVoice([](const Voice& v, const EngineRates&) { return v.chain().filter().stageTimes[Envelope::kDecay]; });
+  rows[kFltEnvS].PerVoice([](const Voice& v, const EngineRates&) { return v.chain().filter().stageTimes[Envelope::kSustain]; });
+  rows[kFltEnvR].PerVoice([](const Voice& v, const EngineRates&) { return v.chain().filter().stageTimes[Envelope::kRelease]; });
   const ParamText kRearticulation[] = {{0, "stay in sustain"}, {1, "attack"}};
   rows[kRearticulateFwd] = Bool("rearticulate fwd", true)
                              .Texts({kRearticulation[0], kRearticulation[1]})
@@ -337,69 +337,69 @@ void ParamActions::Filter(std::vector<ParamRow>& rows)
 {
   rows[kFltOn] = Bool("flt on/off", true)
                    .Texts({{0, "off"}, {1, "on"}})
-                   .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.filter.enabled; })
+                   .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.chain().filter().enabled; })
                    .Does([](Vesk& p, int, double v) {
-                     p.forEachVoice([on = On(v)](Voice& voice) { voice.filter.setEnabled(on, voice.ampEnv); });
+                     p.forEachVoice([on = On(v)](Voice& voice) { voice.filter().setEnabled(on, voice.chain().env()); });
                    });
   rows[kFltModel] = Enum("flt model", 0, 1).Texts({{0, "simple"}}).PerVoice([](const Voice&, const EngineRates&) {
     return 0.0;
   });
   rows[kFltType] = Enum("flt pass type", 0, 5)
                      .Texts({{0, "low pass"}, {2, "high pass"}, {1, "band pass"}, {4, "band reject"}, {3, "peak"}})
-                     .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.filter.section.passType; })
+                     .PerVoice([](const Voice& v, const EngineRates&) -> double { return static_cast<int>(v.chain().filter().section.passType); })
                      .Does([](Vesk& p, int, double v) {
-                       p.forEachVoice([n = Whole(v)](Voice& voice) { voice.filter.setPassType(n); });
+                       p.forEachVoice([t = static_cast<PassType>(Whole(v))](Voice& voice) { voice.filter().setPassType(t); });
                      });
   rows[kFltFreq] = Double("flt freq", 5000.0, 10.0, 20000.0, 0.001).Shape(2.5)
-                     .PerVoice([](const Voice& v, const EngineRates&) { return v.filter.baseFreq; })
+                     .PerVoice([](const Voice& v, const EngineRates&) { return v.chain().filter().baseFreq; })
                      .Glides([](Vesk& p, int, double v) {
-                       p.forEachVoice([v](Voice& voice) { voice.filter.setBaseFreq(v, voice.active); });
+                       p.forEachVoice([v](Voice& voice) { voice.filter().setBaseFreq(v, voice.active()); });
                      });
   rows[kFltQ] = Double("flt q", 0.0, 0.0, 0.99, 0.001)
-                  .PerVoice([](const Voice& v, const EngineRates&) { return v.filter.resonance; })
+                  .PerVoice([](const Voice& v, const EngineRates&) { return v.chain().filter().resonance; })
                   .Glides([](Vesk& p, int, double v) {
-                    p.forEachVoice([v](Voice& voice) { voice.filter.setResonance(v, voice.active); });
+                    p.forEachVoice([v](Voice& voice) { voice.filter().setResonance(v, voice.active()); });
                   });
   rows[kFltFollowNote] = Bool("flt follows note", false)
                            .Texts({{0, "not following"}, {1, "following"}})
-                           .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.filter.followNote; })
+                           .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.chain().filter().followNote; })
                            .Does([](Vesk& p, int, double v) {
-                             p.forEachVoice([on = On(v)](Voice& voice) { voice.filter.setFollowNote(on, voice.active); });
+                             p.forEachVoice([on = On(v)](Voice& voice) { voice.filter().setFollowNote(on, voice.active()); });
                            });
   rows[kFltShift] = Int("flt freq shift", 0, 0, 16)
-                      .PerVoice([](const Voice& v, const EngineRates&) { return v.filter.harmonic - 1.0; })
+                      .PerVoice([](const Voice& v, const EngineRates&) { return v.chain().filter().harmonic - 1.0; })
                       .Does([](Vesk& p, int, double v) {
-                        p.forEachVoice([n = Whole(v)](Voice& voice) { voice.filter.setHarmonic(n + 1, voice.active); });
+                        p.forEachVoice([n = Whole(v)](Voice& voice) { voice.filter().setHarmonic(n + 1, voice.active()); });
                       });
   rows[kFltEnvDepth] = Double("flt envelope", 0.0, -1.0, 1.0, 0.001)
-                         .PerVoice([](const Voice& v, const EngineRates&) { return v.filter.envDepth; })
+                         .PerVoice([](const Voice& v, const EngineRates&) { return v.chain().filter().envDepth; })
                          .Glides([](Vesk& p, int, double v) {
-                           p.forEachVoice([v](Voice& voice) { voice.filter.setEnvDepth(v); });
+                           p.forEachVoice([v](Voice& voice) { voice.filter().setEnvDepth(v); });
                          });
   rows[kFltPropRate] = Bool("flt prop playrate", false)
                          .Texts({{0, "flt prop playrate"}, {1, "flt not prop playrate"}})
-                         .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.filter.trackPlayRate; })
+                         .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.chain().filter().trackPlayRate; })
                          .Does([](Vesk& p, int, double v) {
-                           p.forEachVoice([n = Whole(v)](Voice& voice) { voice.filter.setTrackPlayRate(n == 1, voice.active); });
+                           p.forEachVoice([n = Whole(v)](Voice& voice) { voice.filter().setTrackPlayRate(n != 0, voice.active()); });
                          });
 }
 
 void ParamActions::GainAndNotes(std::vector<ParamRow>& rows)
 {
   rows[kAgcAmount] = Double("auto gain amnt", 0.0, 0.0, 1.0, 0.001).Shape(2.0)
-                       .PerVoice([](const Voice& v, const EngineRates&) { return v.agc.amount; })
+                       .PerVoice([](const Voice& v, const EngineRates&) { return v.chain().agc().amount; })
                        .Glides([](Vesk& p, int, double v) { p.mCore.setAgcAmount(v); });
   rows[kAgcPerVoice] = Bool("agc local/global", true).Texts({{0, "global"}, {1, "per voice"}}).Does(
     [](Vesk& p, int, double v) { p.mCore.setAgcPerVoice(On(v)); });
   rows[kAgcHardness] = Double("agc hardness", 0.001, 0.0001, 0.18, 0.0001).Shape(2.0)
-                         .PerVoice([](const Voice& v, const EngineRates&) { return v.agc.hardness; })
+                         .PerVoice([](const Voice& v, const EngineRates&) { return v.chain().agc().hardness; })
                          .Glides([](Vesk& p, int, double v) { p.mCore.setAgcHardness(v); });
   rows[kAgcSpeed] = Double("agc speed", 0.999, 0.999, 500.0, 0.001).Shape(3.0).Texts({{0, "auto"}})
-                      .PerVoice([](const Voice& v, const EngineRates&) { return v.agcSpeed; })
+                      .PerVoice([](const Voice& v, const EngineRates&) { return v.chain().agcSpeed(); })
                       .Glides([](Vesk& p, int, double v) { p.mCore.setAgcSpeed(v); });
   rows[kDcRemoval] = Bool("DC removal", true)
                        .Texts({{0, "leave DC"}, {1, "remove DC"}})
-                       .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.dcOn; })
+                       .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.chain().dcOn(); })
                        .Does([](Vesk& p, int, double v) { p.mCore.setDcRemoval(On(v)); });
   rows[kActiveVoices] = Int("active voices", 4, 2, 32).Does([](Vesk& p, int, double v) {
     p.consumeVoiceRequest();

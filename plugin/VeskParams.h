@@ -11,7 +11,7 @@
 class IPlugBase;
 class Vesk;
 struct EngineRates;
-struct Voice;
+class Voice;
 
 struct ParamText
 {

@@ -108,12 +108,12 @@ TEST(Refill, RefillAllMarksUnplayedVoicesPending)
 {
   CountingRig r;
   r.set(kRefillAll, 1);
-  EXPECT_TRUE(r.voice(3).refillPending);
+  EXPECT_TRUE(r.voice(3).refillPending());
   r.set(kRefillAll, 0);
   r.set(kPolyMono, 1);
   for (int n = 0; n < 4; ++n) r.noteOn(60 + n, 100, 20);
   r.run();
-  EXPECT_FALSE(r.voice(3).refillPending);
+  EXPECT_FALSE(r.voice(3).refillPending());
   EXPECT_EQ(r.core().buffer(3).frames[0][0], 20);
 }
 
@@ -139,7 +139,7 @@ TEST(Refill, CommonModeRefillsOnlyFromItsOwnTab)
   EXPECT_EQ(r.core().commonIndex(), 2);
   r.noteOn(60);
   r.run(2);
-  EXPECT_EQ(r.voice(0).buffer, &r.core().buffer(2));
+  EXPECT_EQ(r.voice(0).buffer(), &r.core().buffer(2));
   EXPECT_EQ(r.core().buffer(2).owner, 0);
   const double first = r.core().buffer(2).frames[0][0];
   r.set(kPickedBuf, 5);

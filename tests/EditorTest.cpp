@@ -216,12 +216,12 @@ TEST(EditorLearn, ToggleThisBufFlipsEveryKeyOfThePickedBuffer)
 TEST(EditorLearn, SetAllToCurrentCopiesThePickedVoice)
 {
   EditorRig rig;
-  rig.plug->Core().voice(0).errorInt = 7.5;
+  rig.plug->Core().voice(0).setErrorInt(7.5);
   ZRMenu& menu = *rig.editor.LearnMenu(kControlFreak);
   ASSERT_EQ(menu.items[3].text, "set all to current");
   menu.onChoose(menu, 3);
   EXPECT_EQ(rig.Value(kErrorInt), 7.5);
-  for (int v = 0; v < kNumVoices; ++v) EXPECT_EQ(rig.plug->Core().voice(v).errorInt, 7.5) << v;
+  for (int v = 0; v < kNumVoices; ++v) EXPECT_EQ(rig.plug->Core().voice(v).grains().errorInt(), 7.5) << v;
   EXPECT_TRUE(HostHeard(rig.host, kErrorInt));
 }
 

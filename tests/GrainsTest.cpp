@@ -13,18 +13,16 @@ struct GrainVoice
   RandomSource random;
   Voice voice;
 
-  explicit GrainVoice(int mode = Voice::kNoteMode)
+  explicit GrainVoice(GrainMode mode = GrainMode::kNote)
   {
     for (int i = 0; i < 48000; ++i) buffer.frames[i][0] = buffer.frames[i][1] = 1.0;
     buffer.filled = 48000;
     for (int n = 0; n < kNumNotes; ++n) pitch.noteTable[n] = 440.0 * std::pow(2.0, (n - 69) / 12.0);
     std::fill(std::begin(pitch.keyMeter), std::end(pitch.keyMeter), 1.0);
-    voice.buffer = &buffer;
-    voice.pitch = &pitch;
-    voice.random = &random;
-    voice.grainMode = mode;
+    voice.attach(0, &buffer, &pitch, &EngineRates::Default(), &random);
+    voice.setGrainMode(mode);
     voice.setNoteNow(69);
-    voice.started = true;
+    voice.setStarted(true);
     voice.resetGrains(false);
   }
   double render()
@@ -40,14 +38,15 @@ TEST(Grains, NotePeriodAndMinimum)
 {
   auto g = std::make_unique<GrainVoice>();
   EXPECT_EQ(g->voice.grainLength(), 109);
-  g->voice.noteFreq = 20000.0;
+  g->voice.setNoteNow(127);
+  g->voice.setBaseLen(1, 16);  // 12.5 kHz, sixteen times: far under four frames a period
   EXPECT_EQ(g->voice.grainLength(), 4);
 }
 
 TEST(Grains, SineWindowIsScaledByOverlap)
 {
   auto g = std::make_unique<GrainVoice>();
-  g->voice.windowType = Voice::kSine;
+  g->voice.setWindow(WindowShape::kSine);
   g->voice.setOverlap(1.0);
   for (int s = 0; s < 2000; ++s) g->render();
   double peak = 0.0;
@@ -59,16 +58,16 @@ TEST(Grains, SineWindowIsScaledByOverlap)
 TEST(Grains, WeightsNormaliseToTheSource)
 {
   auto g = std::make_unique<GrainVoice>();
-  for (int type : {Voice::kLinear, Voice::kParabolic})
+  for (WindowShape type : {WindowShape::kLinear, WindowShape::kParabolic})
   {
-    g->voice.windowType = type;
+    g->voice.setWindow(type);
     g->voice.setOverlap(0.7);
     for (int s = 0; s < 3000; ++s)
     {
       const double x = g->render();
-      if (g->voice.activeGrains >= 2)
+      if (g->voice.grains().activeGrains() >= 2)
       {
-        ASSERT_NEAR(x, 1.0, 1e-12) << "window " << type;
+        ASSERT_NEAR(x, 1.0, 1e-12) << "window " << static_cast<int>(type);
       }
     }
   }
@@ -77,33 +76,44 @@ TEST(Grains, WeightsNormaliseToTheSource)
 TEST(Grains, NinthGrainCutsTheOldest)
 {
   auto g = std::make_unique<GrainVoice>();
-  std::fill(std::begin(g->voice.inUse), std::end(g->voice.inUse), true);
-  g->voice.currentSlot = 5;
+  const GrainScheduler& grains = g->voice.grains();
+  for (int n = 0; n < 8; ++n) g->voice.startGrain(0);
+  for (int i = 0; i < 8; ++i) ASSERT_TRUE(grains.slot(i).inUse()) << i;
+  for (int n = 0; n < 9; ++n)
+  {
+    const int before = grains.currentSlot();
+    g->voice.startGrain(0);
+    EXPECT_EQ(grains.currentSlot(), (before + 1) % 8) << "with every slot sounding, the one after the current";
+  }
+  auto firstFree = [&] {
+    for (int i = 0; i < 8; ++i)
+      if (!grains.slot(i).inUse()) return i;
+    return -1;
+  };
+  for (int f = 0; f < 20000 && firstFree() < 0; ++f) g->render();
+  const int free = firstFree();
+  ASSERT_GE(free, 0);
   g->voice.startGrain(0);
-  EXPECT_EQ(g->voice.currentSlot, 6);
-  g->voice.currentSlot = 7;
-  g->voice.startGrain(0);
-  EXPECT_EQ(g->voice.currentSlot, 0);
-  g->voice.inUse[3] = false;
-  g->voice.startGrain(0);
-  EXPECT_EQ(g->voice.currentSlot, 3) << "a free slot is taken first";
+  EXPECT_EQ(grains.currentSlot(), free) << "a free slot is taken first";
 }
 
 TEST(Grains, RepeatAdvancesEveryFourthGrain)
 {
   auto g = std::make_unique<GrainVoice>();
-  g->voice.step = 10.0;
+  g->voice.setStep(10.0);
   g->voice.setRepeat(4);
-  g->voice.repeatCount = 4;  // the next grain advances
   std::vector<double> starts;
-  for (int n = 0; n < 12; ++n)
+  for (int n = 0; n < 13; ++n)
   {
     g->voice.startGrain(0);
-    starts.push_back(g->voice.readPos[g->voice.currentSlot]);
+    starts.push_back(g->voice.grains().current().pos());
   }
-  for (size_t n = 1; n < starts.size(); ++n)
+  size_t first = 1;
+  while (first < starts.size() && starts[first] == starts[first - 1]) ++first;
+  ASSERT_LE(first, 4u) << "an advance within the first four grains";
+  for (size_t n = first; n < starts.size(); ++n)
   {
-    const double advance = n % 4 == 0 ? 10.0 : 0.0;
+    const double advance = (n - first) % 4 == 0 ? 10.0 : 0.0;
     EXPECT_EQ(starts[n], starts[n - 1] + advance) << n;
   }
 }
@@ -112,7 +122,7 @@ TEST(Grains, FullGapProbabilitySilences)
 {
   auto g = std::make_unique<GrainVoice>();
   g->random.seed(1);
-  g->voice.gapProbability = 100;
+  g->voice.setGaps(100);
   for (int s = 0; s < 500; ++s) g->render();
   for (int s = 0; s < 500; ++s) ASSERT_EQ(g->render(), 0.0);
 }
@@ -170,7 +180,7 @@ TEST(Filter, HighResonanceKeepsFeedbackFinite)
 TEST(Filter, UnknownPassTypeIsSilent)
 {
   FilterSection s;
-  s.passType = 7;
+  s.passType = static_cast<PassType>(7);
   s.setCutoff(1000, 48000);
   double l = 0.7, r = 0.7;
   s.process(&l, &r);
@@ -230,17 +240,17 @@ TEST(GainControl, NotANumberBecomesSilence)
 TEST(GainControl, PlacementMovesDcRemoval)
 {
   Rig r;
-  EXPECT_TRUE(r.voice(0).dcOn);
+  EXPECT_TRUE(r.voice(0).chain().dcOn());
   EXPECT_FALSE(r.core().globalDcOn());
   r.set(kAgcPerVoice, 0);
-  EXPECT_FALSE(r.voice(0).dcOn);
+  EXPECT_FALSE(r.voice(0).chain().dcOn());
   EXPECT_TRUE(r.core().globalDcOn());
   r.set(kAgcAmount, 0.5);
   r.settle();
   EXPECT_TRUE(r.core().globalAgcOn());
-  EXPECT_EQ(r.voice(3).agc.amount, 0.0);
+  EXPECT_EQ(r.voice(3).chain().agc().amount, 0.0);
   r.set(kAgcPerVoice, 1);
-  EXPECT_TRUE(r.voice(0).dcOn);
-  EXPECT_EQ(r.voice(3).agc.amount, 0.5);
+  EXPECT_TRUE(r.voice(0).chain().dcOn());
+  EXPECT_EQ(r.voice(3).chain().agc().amount, 0.5);
   EXPECT_FALSE(r.core().globalAgcOn());
 }

@@ -78,9 +78,9 @@ TEST(HostFaults, ResetAndTheNextNoteClearAPoisonedState)
 {
   const double nan = std::numeric_limits<double>::quiet_NaN();
   auto poison = [nan](Voice& v) {
-    v.filter.section.b0 = v.filter.section.b3 = StereoPair{nan, nan};
-    v.dc.yPrev = StereoPair{nan, 0.0};
-    v.agc.smoothedPower = v.agc.logGain = nan;
+    v.filter().section.b0 = v.filter().section.b3 = StereoPair{nan, nan};
+    v.chain().dcState().yPrev = StereoPair{nan, 0.0};
+    v.chain().agc().smoothedPower = v.chain().agc().logGain = nan;
   };
   for (bool reset : {true, false})
   {

@@ -12,9 +12,9 @@ TEST(Pitch, NoteFrequenciesAndPeriods)
   r.noteOn(0);
   r.noteOn(127);
   r.run();
-  EXPECT_EQ(r.voice(0).noteFreq, 440.0);
-  EXPECT_EQ(r.voice(0).notePeriod, 109);
-  EXPECT_EQ(r.voice(1).notePeriod, 5871);
+  EXPECT_EQ(r.voice(0).notes().freq(), 440.0);
+  EXPECT_EQ(r.voice(0).grains().notePeriod(), 109);
+  EXPECT_EQ(r.voice(1).grains().notePeriod(), 5871);
   r.set(kBaseLenNom, 1);
   r.set(kBaseLenDenum, 16);  // ratio 16: very short grains
   EXPECT_EQ(r.voice(2).computeNotePeriod(), 4);
@@ -29,7 +29,7 @@ TEST(Pitch, BaseLengthRatioScalesBothPeriods)
   Voice& v = r.voice(r.tables().top());
   const int note = v.computeNotePeriod(), beat = v.computeBeatPeriod();
   r.set(kBaseLenNom, 2);
-  EXPECT_EQ(v.baseLenRatio, 0.5);
+  EXPECT_EQ(v.notes().baseLenRatio(), 0.5);
   EXPECT_EQ(v.computeBeatPeriod(), 2 * beat);
   EXPECT_NEAR(v.computeNotePeriod(), 2 * note, 1);
 }
@@ -42,10 +42,10 @@ TEST(Pitch, BeatPeriodFollowsTempoAndKeyMeter)
   r.noteOn(69);
   r.run();
   Voice& v = r.voice(r.tables().top());
-  EXPECT_EQ(v.beatPeriod, 6000);
-  EXPECT_EQ(v.grainLen[v.currentSlot], 6000);
+  EXPECT_EQ(v.grains().beatPeriod(), 6000);
+  EXPECT_EQ(v.grains().slot(v.grains().currentSlot()).length(), 6000);
   r.set(BeatNumParam(9), 3);
-  EXPECT_EQ(v.beatPeriod, 18000) << "an active voice follows a meter change";
+  EXPECT_EQ(v.grains().beatPeriod(), 18000) << "an active voice follows a meter change";
 }
 
 TEST(Pitch, BendReachesTwoSemitones)
@@ -61,7 +61,7 @@ TEST(Pitch, BendReachesTwoSemitones)
   r.midi(0, 0xE0, 0, 64);
   r.run();
   EXPECT_EQ(r.core().bendRatio(), 1.0);
-  EXPECT_EQ(r.voice(7).bendFactor, 1.0);
+  EXPECT_EQ(r.voice(7).notes().bend(), 1.0);
 }
 
 TEST(Wobble, StaysWithinTwoSemitonesAtFullAmount)
@@ -78,8 +78,8 @@ TEST(Wobble, StaysWithinTwoSemitonesAtFullAmount)
     r.run();
     for (int v = 0; v < 4; ++v)
     {
-      lo = std::min(lo, r.voice(v).wobbleFactor);
-      hi = std::max(hi, r.voice(v).wobbleFactor);
+      lo = std::min(lo, r.voice(v).notes().wobbleFactor());
+      hi = std::max(hi, r.voice(v).notes().wobbleFactor());
     }
   }
   EXPECT_GE(lo, std::pow(2.0, -2.0 / 12.0) - 1e-12);
@@ -91,10 +91,10 @@ TEST(Wobble, StaysWithinTwoSemitonesAtFullAmount)
 TEST(Wobble, NewVoicesStartAtOneWithoutAmount)
 {
   Rig r;
-  r.voice(0).wobbleFactor = 0.9;
+  r.voice(0).setWobbleFactor(0.9);
   r.noteOn(60);
   r.run();
-  EXPECT_EQ(r.voice(r.tables().top()).wobbleFactor, 1.0);
+  EXPECT_EQ(r.voice(r.tables().top()).notes().wobbleFactor(), 1.0);
 }
 
 TEST(Wobble, SyncGivesEveryVoiceTheSameFactor)
@@ -109,10 +109,10 @@ TEST(Wobble, SyncGivesEveryVoiceTheSameFactor)
   for (int b = 0; b < 30; ++b)
   {
     r.run();
-    EXPECT_EQ(r.voice(0).wobbleFactor, r.voice(1).wobbleFactor);
-    EXPECT_EQ(r.voice(0).wobbleFactor, r.voice(2).wobbleFactor);
+    EXPECT_EQ(r.voice(0).notes().wobbleFactor(), r.voice(1).notes().wobbleFactor());
+    EXPECT_EQ(r.voice(0).notes().wobbleFactor(), r.voice(2).notes().wobbleFactor());
   }
-  EXPECT_NE(r.voice(0).wobbleFactor, 1.0);
+  EXPECT_NE(r.voice(0).notes().wobbleFactor(), 1.0);
 }
 
 TEST(Wobble, FrequencyChangeKeepsTheDriftInPlace)

@@ -4,90 +4,66 @@
 #include "tests/Rig.h"
 
 namespace {
-struct FilledVoice
+// A playhead over a buffer with `filled` frames recorded, its selection
+// start..end (the buffer is long enough for any).
+struct Over
 {
-  Buffer buffer;  // large: lives on the heap through the fixture
-  Voice voice;
-  PitchBlock pitch{};
-
-  FilledVoice(int filled, double start, double end)
+  Playhead playhead{480000};
+  double filled;
+  Over(int f, double start, double end) : filled(f)
   {
-    buffer.filled = filled;
-    voice.buffer = &buffer;
-    voice.pitch = &pitch;
-    voice.selStart = start;
-    voice.selEnd = end;
+    playhead.setSelEnd(end, 480000);
+    playhead.setSelStart(start, 480000);
   }
+  PosDir rule(double pos, double dir) const { return playhead.edgeRule(playhead.window(filled), pos, dir); }
+  double reduce(double move) const { return SpanReduce(playhead.window(filled), move); }
 };
-
-std::unique_ptr<FilledVoice> Make(int filled, double start, double end)
-{
-  return std::make_unique<FilledVoice>(filled, start, end);
-}
 }  // namespace
 
 TEST(EdgeRule, WrapAndMirror)
 {
-  auto f = Make(1000, 100, 500);
-  Voice& v = f->voice;
-  double pos = 499 + 3, dir = 1;
-  v.edgeRule(&pos, &dir);
-  EXPECT_EQ(pos, 103);
-  EXPECT_EQ(dir, 1);
-  v.mirror = true;
-  pos = 499 + 3;
-  v.edgeRule(&pos, &dir);
-  EXPECT_EQ(pos, 497);
-  EXPECT_EQ(dir, -1);
-  pos = 97;
-  dir = -1;
-  v.edgeRule(&pos, &dir);
-  EXPECT_EQ(pos, 103);
-  EXPECT_EQ(dir, 1);
-  v.mirror = false;
-  pos = 97;
-  v.edgeRule(&pos, &dir);
-  EXPECT_EQ(pos, 497);
-  pos = 100 + 400 * 1000.0 + 7;  // far away: whole spans come off
-  v.edgeRule(&pos, &dir);
-  EXPECT_NEAR(pos, 100 + 7 + 1, 1e-6);
+  Over o(1000, 100, 500);
+  EXPECT_EQ(o.rule(499 + 3, 1).pos, 103);
+  EXPECT_EQ(o.rule(499 + 3, 1).dir, 1);
+  o.playhead.setEdges(EdgeMode::kMirror);
+  EXPECT_EQ(o.rule(499 + 3, 1).pos, 497);
+  EXPECT_EQ(o.rule(499 + 3, 1).dir, -1);
+  EXPECT_EQ(o.rule(97, -1).pos, 103);
+  EXPECT_EQ(o.rule(97, -1).dir, 1);
+  o.playhead.setEdges(EdgeMode::kWrap);
+  EXPECT_EQ(o.rule(97, -1).pos, 497);
+  EXPECT_NEAR(o.rule(100 + 400 * 1000.0 + 7, 1).pos, 100 + 7 + 1, 1e-6) << "far away: whole spans come off";
 }
 
 TEST(EdgeRule, TinyBuffersPinToTheStart)
 {
-  auto f = Make(1, 100, 500);
-  double pos = 42, dir = 1;
-  f->voice.edgeRule(&pos, &dir);
-  EXPECT_EQ(pos, 0) << "the start lies beyond the filled part";
-  EXPECT_EQ(f->voice.spanReduce(12.0), 0);
-  auto g = Make(1000, 10, 11);
-  pos = 42;
-  g->voice.edgeRule(&pos, &dir);
-  EXPECT_EQ(pos, 10);
+  Over o(1, 100, 500);
+  EXPECT_EQ(o.rule(42, 1).pos, 0) << "the start lies beyond the filled part";
+  EXPECT_EQ(o.reduce(12.0), 0);
+  Over g(1000, 10, 11);
+  EXPECT_EQ(g.rule(42, 1).pos, 10);
 }
 
 TEST(EdgeRule, SpanReduceKeepsTheSign)
 {
-  auto f = Make(1000, 0, 100);
-  EXPECT_EQ(f->voice.spanReduce(250), 50);
-  EXPECT_EQ(f->voice.spanReduce(-250), -50);
-  EXPECT_EQ(f->voice.spanReduce(-99), -99);
+  Over o(1000, 0, 100);
+  EXPECT_EQ(o.reduce(250), 50);
+  EXPECT_EQ(o.reduce(-250), -50);
+  EXPECT_EQ(o.reduce(-99), -99);
 }
 
 TEST(Selection, CannotBeNarrowerThanTheMinimum)
 {
-  auto f = Make(1000, 0, 480000);
-  Voice& v = f->voice;
-  f->buffer.length = 1000;
-  v.setSelEnd(200);
-  v.setSelStart(300);
-  EXPECT_EQ(v.selStart, 300);
-  EXPECT_EQ(v.selEnd, 304);
-  v.setSelEnd(2);
-  EXPECT_EQ(v.selEnd, 4);
-  EXPECT_EQ(v.selStart, 0);
-  v.setSelStart(5000);
-  EXPECT_EQ(v.selStart, 996);
+  Playhead v(480000);
+  v.setSelEnd(200, 1000);
+  v.setSelStart(300, 1000);
+  EXPECT_EQ(v.selStart(), 300);
+  EXPECT_EQ(v.selEnd(), 304);
+  v.setSelEnd(2, 1000);
+  EXPECT_EQ(v.selEnd(), 4);
+  EXPECT_EQ(v.selStart(), 0);
+  v.setSelStart(5000, 1000);
+  EXPECT_EQ(v.selStart(), 996);
 }
 
 TEST(Selection, ParametersActOnThePickedVoiceOrAll)
@@ -95,15 +71,15 @@ TEST(Selection, ParametersActOnThePickedVoiceOrAll)
   Rig r;
   r.set(kPickedBuf, 2);
   r.set(kSelStart, 0.5);
-  EXPECT_EQ(r.voice(1).selStart, 48000);
-  EXPECT_EQ(r.voice(0).selStart, 0);
+  EXPECT_EQ(r.voice(1).playhead().selStart(), 48000);
+  EXPECT_EQ(r.voice(0).playhead().selStart(), 0);
   EXPECT_EQ(r.core().tabs().selStartFraction[1], 0.5);
   r.set(kSelectAll, 1);
   r.set(kSelEnd, 0.75);
-  for (int v : {0, 1, 31}) EXPECT_EQ(r.voice(v).selEnd, 72000);
+  for (int v : {0, 1, 31}) EXPECT_EQ(r.voice(v).playhead().selEnd(), 72000);
   r.set(kBufferSeconds, 1.0);
-  EXPECT_EQ(r.voice(1).selStart, 24000) << "selections follow the buffer length";
-  EXPECT_EQ(r.voice(5).selEnd, 36000);
+  EXPECT_EQ(r.voice(1).playhead().selStart(), 24000) << "selections follow the buffer length";
+  EXPECT_EQ(r.voice(5).playhead().selEnd(), 36000);
 }
 
 TEST(Aim, LandsInsideTheSelectionAndJumpsWithoutGlide)
@@ -114,13 +90,13 @@ TEST(Aim, LandsInsideTheSelectionAndJumpsWithoutGlide)
   r.noteOn(60);
   r.run(200);
   Voice& v = r.voice(r.tables().top());
-  r.set(kPickedBuf, v.id + 1);
+  r.set(kPickedBuf, v.id() + 1);
   r.set(kSelEnd, 0.5);
   r.set(kPlayheadPos, 1.0);
-  EXPECT_FALSE(v.phGliding) << "fewer than 2 steps: a jump";
-  EXPECT_EQ(v.truePos, v.selEnd - 1);
+  EXPECT_FALSE(v.playhead().gliding()) << "fewer than 2 steps: a jump";
+  EXPECT_EQ(v.playhead().truePos(), v.playhead().selEnd() - 1);
   r.set(kPlayheadPos, 0.0);
-  EXPECT_EQ(v.truePos, v.selEnd - 1) << "zero and below are ignored";
+  EXPECT_EQ(v.playhead().truePos(), v.playhead().selEnd() - 1) << "zero and below are ignored";
 }
 
 TEST(Aim, GlidesInSimpleModeAndStopsOnTarget)
@@ -131,13 +107,13 @@ TEST(Aim, GlidesInSimpleModeAndStopsOnTarget)
   r.noteOn(60);
   r.run(200);
   Voice& v = r.voice(r.tables().top());
-  r.set(kPickedBuf, v.id + 1);
+  r.set(kPickedBuf, v.id() + 1);
   r.set(kPlayheadPos, 0.25);
-  EXPECT_TRUE(v.phGliding);
-  EXPECT_EQ(v.phGlideSteps, 480);
+  EXPECT_TRUE(v.playhead().gliding());
+  EXPECT_EQ(v.playhead().glideSteps(), 480);
   r.run(1);
-  EXPECT_FALSE(v.phGliding);
-  EXPECT_EQ(v.lastAim, std::trunc(95999 * 0.25 * 1e6) / 1e6);
+  EXPECT_FALSE(v.playhead().gliding());
+  EXPECT_EQ(v.playhead().lastAim(), std::trunc(95999 * 0.25 * 1e6) / 1e6);
 }
 
 TEST(Aim, ReturnPlayheadGoesBackAtEveryStart)
@@ -146,12 +122,12 @@ TEST(Aim, ReturnPlayheadGoesBackAtEveryStart)
   r.set(kReturnPlayhead, 1);
   r.set(kSelStart, 0.25);
   Voice& v = r.voice(0);
-  v.playPos = v.truePos = 70000;
+  v.playheadState().setBoth(70000);
   r.core().startVoice(0, 0, false);
-  EXPECT_EQ(v.playPos, 24000);
-  EXPECT_EQ(v.truePos, 24000);
+  EXPECT_EQ(v.playhead().playPos(), 24000);
+  EXPECT_EQ(v.playhead().truePos(), 24000);
   r.set(kReturnPlayhead, 0);
-  v.playPos = v.truePos = 70000;
+  v.playheadState().setBoth(70000);
   r.core().startVoice(0, 0, false);
-  EXPECT_EQ(v.truePos, 70000);
+  EXPECT_EQ(v.playhead().truePos(), 70000);
 }

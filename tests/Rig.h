@@ -7,6 +7,14 @@
 #include "engine/EngineRates.h"
 #include "tests/TestHost.h"
 
+// The tests' way into the engine: every frame through the per-frame path,
+// to compare the run kernels with.
+class EngineTestSeam
+{
+public:
+  static void FrameByFrame(EngineCore& core, bool on) { core.mMaxRun = on ? 1 : EngineCore::kRunChunk; }
+};
+
 struct Rig
 {
   TestHost host;

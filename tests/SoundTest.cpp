@@ -47,7 +47,7 @@ std::vector<double> Capture(Rig& r, int blocks)
 template <typename F>
 std::vector<double> RenderThrough(bool runs, Rig& r, int blocks, F&& between)
 {
-  EngineCore::sRunsEnabled = runs;
+  EngineTestSeam::FrameByFrame(r.core(), !runs);
   std::vector<double> out;
   for (int b = 0; b < blocks; ++b)
   {
@@ -56,7 +56,6 @@ std::vector<double> RenderThrough(bool runs, Rig& r, int blocks, F&& between)
     out.insert(out.end(), r.io.out[0].begin(), r.io.out[0].end());
     out.insert(out.end(), r.io.out[1].begin(), r.io.out[1].end());
   }
-  EngineCore::sRunsEnabled = true;
   return out;
 }
 
@@ -84,15 +83,15 @@ TEST(Sound, BeatModeStartsAGrainEvery6000Samples)
   r.run(4);
   const Voice& v = r.voice(r.tables().top());
   std::vector<long> starts;
-  int slot = v.currentSlot;
+  int slot = v.grains().currentSlot();
   for (int b = 0; b < 100; ++b)
     for (int s = 0; s < 1; ++s)
     {
       r.run();
-      if (v.currentSlot != slot)
+      if (v.grains().currentSlot() != slot)
       {
         starts.push_back(r.framesDone);
-        slot = v.currentSlot;
+        slot = v.grains().currentSlot();
       }
     }
   ASSERT_GE(starts.size(), 5u);
@@ -101,7 +100,7 @@ TEST(Sound, BeatModeStartsAGrainEvery6000Samples)
     const long gap = starts[i] - starts[i - 1];
     EXPECT_TRUE(gap == 5632 || gap == 6144) << gap << " is not 6000 samples at block resolution";
   }
-  EXPECT_EQ(v.grainLen[v.currentSlot], 6000);
+  EXPECT_EQ(v.grains().slot(v.grains().currentSlot()).length(), 6000);
 }
 
 TEST(Sound, MixZeroIsTheDryInputWhilePlaying)

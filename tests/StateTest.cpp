@@ -272,7 +272,7 @@ TEST(State, OddNumbersInOptionsAndSelectionsAreTamed)
   EXPECT_EQ(r.core().tabs().selEndFraction[0], 1.0);
   EXPECT_EQ(r.core().tabs().selStartFraction[1], 0.0);
   EXPECT_TRUE(r.P().DropOnMouseUp());
-  EXPECT_EQ(r.voice(0).selEnd, r.core().bufferLength());
+  EXPECT_EQ(r.voice(0).playhead().selEnd(), r.core().bufferLength());
 }
 
 TEST(State, HugePerBufferBlockIsRejected)

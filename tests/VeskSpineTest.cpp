@@ -115,7 +115,7 @@ TEST(VeskSpine, PlayRateKeepsAMinimumMagnitude)
     SetParam(*plug, kPlayRate, set);
     io.Process(*plug, 512);
     io.Process(*plug, 512);
-    for (int v : {0, 17, 31}) EXPECT_EQ(plug->Core().voice(v).playRate, expect) << set;
+    for (int v : {0, 17, 31}) EXPECT_EQ(plug->Core().voice(v).grains().playRate(), expect) << set;
   }
 }
 

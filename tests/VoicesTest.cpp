@@ -16,7 +16,7 @@ struct PolyRig : Rig
   int voiceOf(int note)
   {
     for (int v = 0; v < kNumVoices; ++v)
-      if (voice(v).active && voice(v).note == note) return v;
+      if (voice(v).active() && voice(v).note() == note) return v;
     return -1;
   }
 };
@@ -129,7 +129,7 @@ TEST(NoteState, RepeatedKeyIsIgnored)
   r.run();
   r.P().Core().noteOn(60, 50, 0);  // the dispatcher would drop it; the note state ignores it too
   EXPECT_EQ(r.tables().activeCount, 1);
-  EXPECT_EQ(r.voice(0).velocity, 100);
+  EXPECT_EQ(r.voice(0).notes().velocity(), 100);
 }
 
 TEST(NoteState, SustainedKeyStruckAgainGlidesItsVelocity)
@@ -141,12 +141,12 @@ TEST(NoteState, SustainedKeyStruckAgainGlidesItsVelocity)
   r.run(4);
   r.noteOff(60);
   r.run();
-  ASSERT_EQ(r.voice(0).ampEnv.stage, Envelope::kSustain);
+  ASSERT_EQ(r.voice(0).chain().env().stage, Envelope::kSustain);
   r.noteOn(60, 50);
   r.run();
   EXPECT_EQ(r.tables().activeCount, 1) << "no new voice";
-  EXPECT_EQ(r.voice(0).velocity, 50.0) << "50 samples of glide are over within the block";
-  EXPECT_EQ(r.voice(0).ampEnv.stage, Envelope::kSustain) << "the envelope is not restarted";
+  EXPECT_EQ(r.voice(0).notes().velocity(), 50.0) << "50 samples of glide are over within the block";
+  EXPECT_EQ(r.voice(0).chain().env().stage, Envelope::kSustain) << "the envelope is not restarted";
 }
 
 TEST(NoteState, MonoLegatoHoldsTheLastNoteUntilLegatoLifts)
@@ -159,7 +159,7 @@ TEST(NoteState, MonoLegatoHoldsTheLastNoteUntilLegatoLifts)
   r.noteOff(60);
   r.run();
   const int v = r.tables().top();
-  EXPECT_TRUE(r.voice(v).active);
+  EXPECT_TRUE(r.voice(v).active());
   EXPECT_FALSE(r.tables().releasing[v]);
   r.cc(68, 0);
   r.run();
@@ -179,14 +179,14 @@ TEST(NoteState, MonoGlidesBackToTheOlderKey)
     r.noteOn(64);
     r.run(200);  // well past the 0.1 s glide and into sustain
     const int v = r.tables().top();
-    ASSERT_EQ(r.voice(v).note, 64);
-    ASSERT_EQ(r.voice(v).ampEnv.stage, Envelope::kSustain);
+    ASSERT_EQ(r.voice(v).note(), 64);
+    ASSERT_EQ(r.voice(v).chain().env().stage, Envelope::kSustain);
     r.P().Core().noteOff(64);
     const Voice& voice = r.voice(v);
-    EXPECT_EQ(voice.note, 60);
-    EXPECT_TRUE(voice.gliding);
-    EXPECT_DOUBLE_EQ(voice.glideStep, (r.core().pitch().noteTable[60] - r.core().pitch().noteTable[64]) / 4800);
-    EXPECT_EQ(voice.ampEnv.stage, rearticulate ? Envelope::kAttack : Envelope::kSustain);
+    EXPECT_EQ(voice.note(), 60);
+    EXPECT_TRUE(voice.notes().gliding());
+    EXPECT_DOUBLE_EQ(voice.notes().glideStep(), (r.core().pitch().noteTable[60] - r.core().pitch().noteTable[64]) / 4800);
+    EXPECT_EQ(voice.chain().env().stage, rearticulate ? Envelope::kAttack : Envelope::kSustain);
   }
 }
 
@@ -218,11 +218,11 @@ TEST(NoteState, ChangingGlideTimeKeepsEveryTarget)
   r.noteOn(72);
   r.run(10);
   const int v = r.tables().top();
-  const double target = r.voice(v).glideTarget;
+  const double target = r.voice(v).notes().target();
   r.set(kGlide, 0.05);
   r.run(10);
-  EXPECT_FALSE(r.voice(v).gliding);
-  EXPECT_EQ(r.voice(v).noteFreq, target);
+  EXPECT_FALSE(r.voice(v).notes().gliding());
+  EXPECT_EQ(r.voice(v).notes().freq(), target);
 }
 
 TEST(NoteState, PitchBendWaitsForSostenutoKeys)
@@ -234,8 +234,8 @@ TEST(NoteState, PitchBendWaitsForSostenutoKeys)
   r.run();
   r.midi(0, 0xE0, 0, 0);  // full bend down
   r.run();
-  EXPECT_EQ(r.voice(0).bendFactor, 1.0) << "held by sostenuto";
-  EXPECT_DOUBLE_EQ(r.voice(1).bendFactor, std::pow(2.0, -2.0 / 12.0));
+  EXPECT_EQ(r.voice(0).notes().bend(), 1.0) << "held by sostenuto";
+  EXPECT_DOUBLE_EQ(r.voice(1).notes().bend(), std::pow(2.0, -2.0 / 12.0));
 }
 
 TEST(NoteState, HeldNotesStayWithinTheirCapacityWithoutAllocating)
