@@ -210,8 +210,10 @@ int RunPair(Lane& a, Lane& b, FrameSums* sums, int m, int top, bool* endA, bool*
   *endA = *endB = false;
   while (j < m && !*endA && !*endB)
   {
-    bool ua, ub;
-    const StereoPair xa = a.chain(a.source(&ua), ua), xb = b.chain(b.source(&ub), ub);
+    bool ua = false, ub = false;
+    const StereoPair sa = a.source(&ua);  // sources first: each sets its update flag
+    const StereoPair sb = b.source(&ub);
+    const StereoPair xa = a.chain(sa, ua), xb = b.chain(sb, ub);
     *endA = StepEnvelope(a.v, xa, sums[j], a.v.id() == top, ua);
     *endB = StepEnvelope(b.v, xb, sums[j], b.v.id() == top, ub);
     ++j;

@@ -189,6 +189,7 @@ private:
   void ChooseTab(int tab);
   void ClickTab(int x, int y);
   void Aim(int x);
+  int NextAimRandom();
   void StartSelectionDrag(int x, int y);
   void LinkSelection();
   void ZoomTime(int x, int d);
@@ -227,6 +228,7 @@ private:
   bool mStartLit = false, mEndLit = false;
   bool mLayoutDirty = true, mKeysDirty = true, mLabelDirty = true;
   bool mLinkAll = false, mDropOnMouseUp = false, mAimPressed = false;
+  unsigned mAimSeed = 22222;  // scatter of a click-to-aim position
   char mInfo[16] = {};
   IText mTextStyle;
 };
