@@ -47,6 +47,16 @@ protected:
 
 private:
   intptr_t Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
+  // Dispatch's groups of related opcodes.
+  intptr_t ProgramCall(int32_t opcode, int32_t index, intptr_t value, void* ptr);
+  intptr_t ParamTextCall(int32_t opcode, int32_t index, void* ptr);
+  intptr_t SetUpCall(int32_t opcode, intptr_t value, float opt);
+  intptr_t EditorCall(int32_t opcode, void* ptr);
+  intptr_t ProcessEvents(const vst2::VstEvents* events);
+  intptr_t SpeakerCall(int32_t opcode, intptr_t value, void* ptr);
+  intptr_t NameCall(int32_t opcode, void* ptr);
+  intptr_t VendorCall(int32_t index, intptr_t value, void* ptr, float opt);
+  intptr_t MidiKeyNameCall(vst2::MidiKeyName* key);
   intptr_t GetChunk(void** data, bool isBank);
   intptr_t SetChunk(const void* data, intptr_t size, bool isBank);
   intptr_t StringToParameter(int idx, const char* text);
