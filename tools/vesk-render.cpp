@@ -215,6 +215,135 @@ void Progress(double fraction, bool show)
   std::fflush(stderr);
 }
 
+// Plain per-channel buffers for one block, in doubles and in floats, and
+// the pointer arrays the process calls take.
+template <typename T>
+struct BlockChannels
+{
+  std::vector<std::vector<T>> data;
+  std::vector<T*> pointers;
+  BlockChannels(int channels, int frames)
+      : data(static_cast<size_t>(channels), std::vector<T>(static_cast<size_t>(frames)))
+  {
+    for (auto& c : data) pointers.push_back(c.data());
+  }
+};
+
+std::vector<vst2::VstMidiEvent> EventsOfBlock(const SmfSong& song, size_t* next, int64_t pos, int n)
+{
+  std::vector<vst2::VstMidiEvent> events;
+  for (; *next < song.events.size() && song.events[*next].frame < pos + n; ++*next)
+  {
+    vst2::VstMidiEvent e{};
+    e.type = vst2::kVstMidiType;
+    e.byteSize = sizeof e;
+    e.deltaFrames = static_cast<int32_t>(std::max<int64_t>(0, song.events[*next].frame - pos));
+    for (int b = 0; b < 3; ++b) e.midiData[b] = static_cast<char>(song.events[*next].bytes[b]);
+    events.push_back(e);
+  }
+  return events;
+}
+
+void SetTransport(PluginHost& host, const SmfSong& song, int64_t pos, double rate)
+{
+  host.transport.samplePos = static_cast<double>(pos);
+  host.transport.tempo = song.TempoAt(pos, rate);
+  host.transport.ppqPos = song.QuarterAt(pos, rate);
+  host.transport.numerator = song.numerator;
+  host.transport.denominator = song.denominator;
+}
+
+class BlockRenderer
+{
+public:
+  BlockRenderer(PluginHost& host, int block, bool floatPath)
+      : mHost(host), mIn(host.Effect()->numInputs), mInD(mIn, block), mOutD(host.Effect()->numOutputs, block),
+        mInF(mIn, block), mOutF(host.Effect()->numOutputs, block), mDoubles(host.CanDoubles() && !floatPath)
+  {
+  }
+
+  // The input goes to the first two inputs, as many as there are: a
+  // synthesiser may have none.
+  void Render(const StereoAudio& input, int64_t pos, int n, StereoAudio* output)
+  {
+    for (int c = 0; c < std::min(mIn, 2); ++c)
+    {
+      const std::vector<double>& from = c == 0 ? input.left : input.right;
+      for (int s = 0; s < n; ++s)
+      {
+        const size_t at = static_cast<size_t>(pos + s);
+        const double x = at < from.size() ? from[at] : 0.0;
+        mInD.data[static_cast<size_t>(c)][static_cast<size_t>(s)] = x;
+        mInF.data[static_cast<size_t>(c)][static_cast<size_t>(s)] = static_cast<float>(x);
+      }
+    }
+    if (mDoubles)
+      mHost.ProcessDouble(mInD.pointers.data(), mOutD.pointers.data(), n);
+    else
+      mHost.Process(mInF.pointers.data(), mOutF.pointers.data(), n);
+    for (int s = 0; s < n; ++s)
+    {
+      const size_t at = static_cast<size_t>(s);
+      output->left.push_back(mDoubles ? mOutD.data[0][at] : mOutF.data[0][at]);
+      output->right.push_back(mDoubles ? mOutD.data[1][at] : mOutF.data[1][at]);
+    }
+  }
+
+private:
+  PluginHost& mHost;
+  int mIn;
+  BlockChannels<double> mInD, mOutD;
+  BlockChannels<float> mInF, mOutF;
+  bool mDoubles;
+};
+
+StereoAudio RenderSong(PluginHost& host, const Options& o, const StereoAudio& input, const SmfSong& song, double rate)
+{
+  const int64_t total = std::max<int64_t>(static_cast<int64_t>(input.Frames()), song.LastFrame() + 1) +
+                        static_cast<int64_t>(o.tail * rate);
+  BlockRenderer renderer(host, o.block, o.floatPath);
+  StereoAudio output;
+  output.sampleRate = rate;
+  output.left.reserve(static_cast<size_t>(total));
+  output.right.reserve(static_cast<size_t>(total));
+  size_t nextEvent = 0;
+  const bool showProgress = isatty(fileno(stderr)) != 0;
+  for (int64_t pos = 0; pos < total; pos += o.block)
+  {
+    const int n = static_cast<int>(std::min<int64_t>(o.block, total - pos));
+    SetTransport(host, song, pos, rate);
+    host.SendMidi(EventsOfBlock(song, &nextEvent, pos, n));
+    renderer.Render(input, pos, n, &output);
+    if ((pos / o.block) % 64 == 0) Progress(static_cast<double>(pos) / total, showProgress);
+  }
+  Progress(1.0, showProgress);
+  return output;
+}
+
+void StartPlugin(PluginHost& host, const Options& o, double rate)
+{
+  std::string error;
+  if (!host.Load(o.plugin, &error)) Fail(error);
+  if (host.Effect()->numOutputs < 2) Fail(o.plugin + " has fewer than two outputs");
+  host.Start(rate, o.block);
+  if (o.seed >= 0) host.Dispatch(vst2::effVendorSpecific, vesk_vendor::kSeedRandom, static_cast<intptr_t>(o.seed));
+  if (!o.state.empty())
+  {
+    StateFile state;
+    if (!ReadStateFile(o.state, &state, &error)) Fail(error);
+    if (!host.SetChunk(state.chunk, state.isBank)) Fail(o.state + ": the plug-in did not accept this state");
+  }
+  for (const std::string& assignment : o.sets) SetParam(host, assignment);
+}
+
+void SaveState(PluginHost& host, const std::string& path)
+{
+  StateFile state;
+  state.chunk = host.GetChunk(false);
+  if (state.chunk.empty()) Fail("the plug-in gave no state to save");
+  std::string error;
+  if (!WriteStateFile(path, state, host.Effect()->uniqueID, host.Effect()->version, &error)) Fail(error);
+}
 }  // namespace
 
 int main(int argc, char** argv)
@@ -233,92 +362,9 @@ int main(int argc, char** argv)
   if (o.midi.empty()) song.tempos.push_back({0, 60e6 / o.tempo});
 
   PluginHost host;
-  if (!host.Load(o.plugin, &error)) Fail(error);
-  if (host.Effect()->numOutputs < 2) Fail(o.plugin + " has fewer than two outputs");
-  host.Start(rate, o.block);
-  if (o.seed >= 0) host.Dispatch(vst2::effVendorSpecific, vesk_vendor::kSeedRandom, static_cast<intptr_t>(o.seed));
-
-  if (!o.state.empty())
-  {
-    StateFile state;
-    if (!ReadStateFile(o.state, &state, &error)) Fail(error);
-    if (!host.SetChunk(state.chunk, state.isBank)) Fail(o.state + ": the plug-in did not accept this state");
-  }
-  for (const std::string& assignment : o.sets) SetParam(host, assignment);
-
-  const int64_t total = std::max<int64_t>(static_cast<int64_t>(input.Frames()), song.LastFrame() + 1) +
-                        static_cast<int64_t>(o.tail * rate);
-  const int nIn = host.Effect()->numInputs, nOut = host.Effect()->numOutputs;
-  std::vector<std::vector<double>> inD(static_cast<size_t>(nIn), std::vector<double>(static_cast<size_t>(o.block)));
-  std::vector<std::vector<double>> outD(static_cast<size_t>(nOut), std::vector<double>(static_cast<size_t>(o.block)));
-  std::vector<std::vector<float>> inF(static_cast<size_t>(nIn), std::vector<float>(static_cast<size_t>(o.block)));
-  std::vector<std::vector<float>> outF(static_cast<size_t>(nOut), std::vector<float>(static_cast<size_t>(o.block)));
-  std::vector<double*> inDP, outDP;
-  std::vector<float*> inFP, outFP;
-  for (auto& c : inD) inDP.push_back(c.data());
-  for (auto& c : outD) outDP.push_back(c.data());
-  for (auto& c : inF) inFP.push_back(c.data());
-  for (auto& c : outF) outFP.push_back(c.data());
-  const bool doubles = host.CanDoubles() && !o.floatPath;
-
-  StereoAudio output;
-  output.sampleRate = rate;
-  output.left.reserve(static_cast<size_t>(total));
-  output.right.reserve(static_cast<size_t>(total));
-  size_t nextEvent = 0;
-  const bool showProgress = isatty(fileno(stderr)) != 0;
-  for (int64_t pos = 0; pos < total; pos += o.block)
-  {
-    const int n = static_cast<int>(std::min<int64_t>(o.block, total - pos));
-    host.transport.samplePos = static_cast<double>(pos);
-    host.transport.tempo = song.TempoAt(pos, rate);
-    host.transport.ppqPos = song.QuarterAt(pos, rate);
-    host.transport.numerator = song.numerator;
-    host.transport.denominator = song.denominator;
-    std::vector<vst2::VstMidiEvent> events;
-    for (; nextEvent < song.events.size() && song.events[nextEvent].frame < pos + n; ++nextEvent)
-    {
-      vst2::VstMidiEvent e{};
-      e.type = vst2::kVstMidiType;
-      e.byteSize = sizeof e;
-      e.deltaFrames = static_cast<int32_t>(std::max<int64_t>(0, song.events[nextEvent].frame - pos));
-      for (int b = 0; b < 3; ++b) e.midiData[b] = static_cast<char>(song.events[nextEvent].bytes[b]);
-      events.push_back(e);
-    }
-    host.SendMidi(events);
-    // The input goes to the first two inputs, as many as there are: a
-    // synthesiser may have none.
-    for (int c = 0; c < std::min(nIn, 2); ++c)
-    {
-      const std::vector<double>& from = c == 0 ? input.left : input.right;
-      for (int s = 0; s < n; ++s)
-      {
-        const size_t at = static_cast<size_t>(pos + s);
-        const double x = at < from.size() ? from[at] : 0.0;
-        inD[static_cast<size_t>(c)][static_cast<size_t>(s)] = x;
-        inF[static_cast<size_t>(c)][static_cast<size_t>(s)] = static_cast<float>(x);
-      }
-    }
-    if (doubles)
-      host.ProcessDouble(inDP.data(), outDP.data(), n);
-    else
-      host.Process(inFP.data(), outFP.data(), n);
-    for (int s = 0; s < n; ++s)
-    {
-      output.left.push_back(doubles ? outD[0][static_cast<size_t>(s)] : outF[0][static_cast<size_t>(s)]);
-      output.right.push_back(doubles ? outD[1][static_cast<size_t>(s)] : outF[1][static_cast<size_t>(s)]);
-    }
-    if ((pos / o.block) % 64 == 0) Progress(static_cast<double>(pos) / total, showProgress);
-  }
-  Progress(1.0, showProgress);
-
-  if (!o.saveState.empty())
-  {
-    StateFile state;
-    state.chunk = host.GetChunk(false);
-    if (state.chunk.empty()) Fail("the plug-in gave no state to save");
-    if (!WriteStateFile(o.saveState, state, host.Effect()->uniqueID, host.Effect()->version, &error)) Fail(error);
-  }
+  StartPlugin(host, o, rate);
+  const StereoAudio output = RenderSong(host, o, input, song, rate);
+  if (!o.saveState.empty()) SaveState(host, o.saveState);
   if (!WriteAudio(o.out, output, o.format, &error)) Fail(error);
   double peak, rms;
   Measure(output, &peak, &rms);

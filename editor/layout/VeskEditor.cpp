@@ -8,7 +8,10 @@
 #include "editor/controls/Keyboard.h"
 #include "editor/controls/Knobs.h"
 #include "editor/framework/IGraphicsOffscreen.h"
+#include "editor/layout/VeskPictures.h"
 #include "frame/IPlugBase.h"
+
+using namespace vesk_pictures;
 
 namespace {
 GraphicsFactory gFactory = nullptr;
@@ -19,16 +22,6 @@ IGraphics* MakeGraphics(IPlugBase* plug)
   return new IGraphicsOffscreen(plug, VeskEditor::kWidth, VeskEditor::kHeight, VeskEditor::kFPS);
 }
 
-struct Picture
-{
-  int id;
-  const char* name;
-  int frames;
-};
-
-#define VESK_PICTURE(symbol, id, file, frames) const Picture kPic##symbol{id, "resources/img/" #file ".png", frames};
-#include "resources/img/Pictures.def"
-#undef VESK_PICTURE
 constexpr int kLogoGifId = 143;
 
 const char kAuthor[] = "the Vesk developers";
@@ -49,13 +42,6 @@ void SetGraphicsFactory(GraphicsFactory factory)
   gFactory = factory;
 }
 
-template <typename C, typename... Args>
-C* VeskEditor::Make(int paramIdx, Args&&... args)
-{
-  auto* control = new C(&mPlug, std::forward<Args>(args)...);
-  if (paramIdx >= 0) mControls[paramIdx] = control;
-  return control;
-}
 
 VeskEditor::VeskEditor(IPlugBase& plug, VeskEditorHost& host, std::vector<int> perVoiceParams)
   : mPlug(plug), mHost(host), mPerVoiceParams(std::move(perVoiceParams))
@@ -92,111 +78,6 @@ VeskEditor::VeskEditor(IPlugBase& plug, VeskEditorHost& host, std::vector<int> p
 }
 
 VeskEditor::~VeskEditor() = default;
-
-void VeskEditor::CreateControls()
-{
-  IGraphics& g = *mGraphics;
-  auto pic = [&g](const Picture& p) { return g.LoadIBitmap(p.id, p.name, p.frames); };
-  auto knob = [&](int p, int x, int y, const Picture& picture) { Make<IKnobMultiControlZR>(p, x, y, p, pic(picture)); };
-  auto sw = [&](int p, int x, int y, const Picture& picture) { Make<ISwitchControlZR>(p, x, y, p, pic(picture)); };
-  auto list = [&](int p, int x, int y, std::vector<std::string> texts) {
-    Make<IListControlZR>(p, x, y, p, std::move(texts));
-  };
-  auto toggle = [&](int p, int x, int y, std::vector<std::string> texts) {
-    Make<IButtonTextControlZR>(p, x, y, p, std::move(texts));
-  };
-  auto contact = [&](int p, int x, int y, std::vector<std::string> texts) {
-    Make<IContactTextControlZR>(p, x, y, p, std::move(texts));
-  };
-  auto intText = [&](int p, int x, int y, int size, int style, int kind) {
-    Make<IIntValTextControlZR>(p, x, y, p, size, style, kind);
-  };
-  auto position = [&](int p) { Make<IBufPositionControlZR>(p, p); };
-  list(kPerfMode, 33, 30, {"NOTES", "BEAT", "SIMPLE"});
-  knob(kBufferSeconds, 26, 70, kPicReel);
-  contact(kRefillAll, 33, 162, {"REFILL"});
-  contact(kRefillThis, 33, 184, {"R THIS"});
-  toggle(kCommonBuf, 33, 206, {"own", "common"});
-  list(kRefillMode, 33, 228, {"notes", "!glide", "hold", "tempo"});
-  knob(kGapProb, 120, 30, kPicDensity);
-  list(kGapStereo, 656, 30, {"Pm", "Ps"});
-  sw(kGapFill, 698, 29, kPicFill);
-  sw(kPerBufInput, 753, 30, kPicMultiInput);
-  sw(kStepByRepeat, 655, 73, kPicPropRepeat);
-  sw(kStepByLen, 655, 90, kPicPropLambda);
-  sw(kStepByRate, 655, 107, kPicPropPlayrate);
-  Make<IKnobControlMappedZR>(kStep, 698, 73, kStep, pic(kPicKnobSymm), IKnobControlMappedZR::PowerMap(3.0),
-                             IKnobControlMappedZR::PowerMap(1.0 / 3.0));
-  knob(kRepeat, 746, 73, kPicKnob);
-  knob(kErrorInt, 650, 134, kPicKnob);
-  knob(kErrorExt, 698, 134, kPicKnob);
-  sw(kPreservePos, 750, 139, kPicPreservePos);
-  sw(kWrapMirror, 650, 195, kPicWrapMirror);
-  sw(kReturnPlayhead, 650, 228, kPicPlayhead);
-  knob(kPlayheadGlide, 698, 195, kPicKnob);
-  knob(kOverlap, 746, 195, kPicKnob);
-  list(kWindowType, 741, 239, {"lin", "parab", "sine"});
-  position(kPlayheadPos);
-  position(kSelStart);
-  position(kSelEnd);
-  contact(kClearSel, 0, 0, {"CLEAR S"});
-  toggle(kSelectAll, 0, 0, {"S THIS", "S ALL"});
-  Make<ITransparentControlZR>(kPickedBuf, IRECT(), kPickedBuf);
-  position(kBufMinVisible);
-  position(kBufMaxVisible);
-  Make<ITransparentControlZR>(kRequestPicked, IRECT(), kRequestPicked);
-  intText(kBaseLenNom, 44, 316, 24, 1, IIntValTextControlZR::kNumerator);
-  intText(kBaseLenDenum, 44, 340, 24, 1, IIntValTextControlZR::kPlain);
-  intText(kRefillNom, 44, 290, 16, 1, IIntValTextControlZR::kSlashAfter);
-  intText(kRefillDenum, 57, 290, 16, 1, IIntValTextControlZR::kPlain);
-  Make<IKnobControlMappedZR>(kPlayRate, 406, 305, kPlayRate, pic(kPicPlayrate), IKnobControlMappedZR::PowerMap(2.0),
-                             IKnobControlMappedZR::PowerMap(0.5));
-  knob(kWobbleAmount, 488, 290, kPicWobbleAmount);
-  knob(kWobbleFreq, 536, 290, kPicWobbleSpeed);
-  toggle(kWobbleInternal, 488, 340, {"int"});
-  toggle(kWobbleExternal, 488, 362, {"ext"});
-  list(kWobbleSync, 532, 340, {"async", "sync"});
-  knob(kAgcAmount, 33, 420, kPicNormalize);
-  toggle(kDcRemoval, 90, 424, {"DC"});
-  sw(kAgcPerVoice, 90, 446, kPicSumN);
-  knob(kAgcSpeed, 33, 477, kPicKnob);
-  knob(kAgcHardness, 81, 477, kPicKnob);
-  sw(kFltOn, 160, 424, kPicOnOffDark);
-  list(kFltType, 154, 446, {"LP", "BP", "HP", "P", "BR"});
-  list(kFltModel, 154, 446, {"smpl", "---"});
-  knob(kFltFreq, 190, 424, kPicKnob);
-  toggle(kFltFollowNote, 238, 424, {"follow"});
-  intText(kFltShift, 238, 446, 16, 2, IIntValTextControlZR::kPlain);
-  sw(kFltPropRate, 268, 446, kPicPropPlayrate);
-  knob(kFltQ, 190, 477, kPicKnob);
-  knob(kFltEnvDepth, 247, 477, kPicKnobSymm);
-  sw(kRearticulateBack, 337, 424, kPicArrowL);
-  sw(kRearticulateFwd, 337, 445, kPicArrowR);
-  for (int i = 0; i < 4; ++i)
-  {
-    knob(kEnvA + i, 367 + 48 * i, 424, kPicKnob);
-    knob(kFltEnvA + i, 367 + 48 * i, 477, kPicKnob);
-  }
-  sw(kGlideHead, 587, 424, kPicArrowL);
-  sw(kGlideInRelease, 587, 445, kPicArrowR);
-  knob(kGlide, 618, 424, kPicKnob);
-  intText(kActiveVoices, 587, 481, 16, 2, IIntValTextControlZR::kPlain);
-  list(kPolyMono, 616, 481, {"MONO", "POLY"});
-  knob(kAmp, 698, 424, kPicKnob);
-  knob(kMix, 746, 424, kPicKnob);
-  sw(kExtrudeInput, 698, 481, kPicExtrude);
-  Make<IContactControlZR>(kMidiPanic, 750, 478, kMidiPanic, pic(kPicMidiPanic));
-  toggle(kShowTooltips, 769, 373, {"?"});
-  mInfo = new IInfoPanelControlZR(&mPlug, 769, 352, kWidth, kHeight);
-  toggle(kControlFreak, 0, 0, {"CONTROL FREAK"});
-  for (int k = 0; k < kNumKeys; ++k)
-  {
-    intText(BeatNumParam(k), 0, 0, 16, 1, IIntValTextControlZR::kNumerator);
-    intText(BeatDenParam(k), 0, 0, 16, 1, IIntValTextControlZR::kPlain);
-  }
-  for (int k = 0; k < kNumKeys; ++k) sw(UseForParam(k), 0, 0, kPicOnOffDark);
-  pic(kPicOnOff);  // loaded with the others, drawn by no control
-}
 
 void VeskEditor::AddLabels()
 {
@@ -280,81 +161,6 @@ void VeskEditor::AppendControls()
     if (p != kWindowType && p != kFltModel && p != kFltType) append(p);
   mGraphics->AttachControl(mInfo);
   for (int p : {kPerfMode, kRefillMode, kWindowType, kFltModel, kFltType}) append(p);
-}
-
-void VeskEditor::SetDescriptions()
-{
-  auto set = [this](int p, const std::string& d) { mControls[p]->SetDescription(d); };
-  set(kPickedBuf,
-      "\nL click or wheel - select.\nhover - look up without picking."
-      "\nsecond click - request this buf\n for the next note."
-      "\nthird - cancel the request. picking"
-      "\n another tab transfers the request.");
-  for (int p : {kSelStart, kSelEnd, kClearSel})
-    set(p, "\naffected by \"select this/all\" param.\naffects MIDI CC for aiming playhead.");
-  set(kPlayheadPos,
-      "\naffected by \"select this/all\" param."
-      "\ntakes repeat grain param into account."
-      "\nMIDI CC is mapped to buf selection range."
-      "\nif your host smoothes automation envelopes,\ntry drop on MouseUp option in the menu.");
-  set(kSelectAll, "\naffects buf selections\nand playhead aiming");
-  for (int k = 0; k < kNumKeys; ++k)
-    set(UseForParam(k), std::string("\nsets picked buf (un)available for ") + kKeyNames[k] +
-                          "s.\nsee menu for group operations.\nignored in monophonic mode."
-                          "\noverriden by request buf param,\nMIDI portamento and legato.");
-  for (int p = kBeatNumC; p < kExtrudeInput; ++p)
-    set(p,
-        "\nthese are used in BEAT vesk mode\nas multipliers for grain lengths.\nShift + wheel to * or / by 2."
-        "\nmultiplied by base len ratio.");
-  for (int p : {kBaseLenDenum, kBaseLenNom}) set(p, "\naffects notes' frequencies\nand individual key meters");
-  set(kWrapMirror, "\nbehavior on buf edges");
-  set(kReturnPlayhead, "to buf start on new notes");
-  set(kPerfMode,
-      "\nSIMPLE - plain playback, no grains.\nNOTE - melodic and granular."
-      "\nBEAT - grains' lengths depend on host tempo,\n keys' meters and base len ratio.");
-  set(kMidiPanic, "\nall notes off.\nerase MIDI map in the menu.");
-  set(kGapFill, "and is processed\nby flt and agc");
-  set(kExtrudeInput, "\nenvelopes will extrude the input signal\nin A and R, and silence it in D and S");
-  for (int p : {kRefillDenum, kRefillNom}) set(p, "\nproportional to host tempo");
-  set(kRefillMode,
-      "\nnotes - refill a buf on a new note."
-      "\n!glides - same except for glides."
-      "\nhold - fill once and keep."
-      "\ntempo - refill every <refill ratio> beats.");
-  set(kCommonBuf, "\ndoesn't erase own bufs,only switches\n other voices to the picked buf");
-  set(kRefillThis, "\ndoesn't refill common buf");
-  set(kRefillAll,
-      "\nrefills all active voices immidiately\nand all inactive on next activation."
-      "\nfilling suspends when voice deactivates.");
-  set(kStep, "\nadvance grain start position\nby n samples.\nShift + wheel to * or / by 2.");
-  set(kRepeat, "\nrepeat the grain n times before\nadvancing or adding ext error");
-  set(kErrorInt, "\nread position error inside a grain\nor during SIMPLE vesk mode");
-  set(kErrorExt, "\ngrain start position error");
-  set(kPreservePos, "\nwhen on, errors don't affect the average\nplayhead and start position advancements");
-  set(kPlayheadGlide,
-      "\ntime it takes for aimed playhead\nto reach set position."
-      "\naffects flt when cut-off is set\nproportional to playrate.");
-  set(kOverlap, "\nbig overlaps => high CPU load");
-  set(kActiveVoices, "\nmore voices => higher CPU load");
-  set(kPlayRate, "\nin-grain and SIMPLE playrate.\nShift + wheel to * or / by 2.");
-  set(kWobbleInternal, "\nin-grain and SIMPLE wobble");
-  set(kWobbleExternal, "\ngrain length variation");
-  set(kFltFreq,
-      "\noverriden when flt follows note.\naffected by flt freq shift,\nflt prop playrate\nand flt envelope params.");
-  set(kFltFollowNote, "\noverrides flt cut-off freq.\naffected by flt freq shift and\nbase len ratio params.");
-  set(kFltShift, "\nmultiplies flt cut-off by n\nin usual and follow note modes");
-  set(kFltPropRate, "\nmultiplies flt cut-off by playrate\nin usual and follow note modes.\naffected by playhead glide.");
-  set(kAgcSpeed, "\nauto by default.\nin manual 50 Hz works fine\nfor most sources.");
-  set(kRearticulateFwd, "\nin monophonic mode or in portamento\nand legato when gliding to new notes");
-  set(kRearticulateBack,
-      "\nin monophonic mode or in portamento\nand legato when gliding to previous\nholding notes");
-  set(kGlideHead, "from previous note's frequency");
-  set(kGlideInRelease, "\nkeep gliding to the new note's\nfreq when it was released");
-  set(kWindowType, "\nlin - linear fades.\nparab - s-shaped fades.\nsine - pronounced AM on low overlaps.");
-  set(kPerBufInput,
-      "\ninput signal routing.\nusual stereo input by default.\nwhen on, each buf gets it's own\npair of input channels.");
-  set(kBufferSeconds, std::string("\n max ") + "480000" + " samples");
-  set(kControlFreak, "\ndon't.");
 }
 
 std::string VeskEditor::AboutText()

@@ -53,6 +53,7 @@ public:
   static std::string AboutText();
 
 private:
+  struct Placer;
   void CreateControls();
   void AddLabels();
   void CreateKeyboard();

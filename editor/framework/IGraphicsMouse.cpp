@@ -1,0 +1,124 @@
+// Mouse and key events, routed to the control under the pointer or to the
+// one holding the mouse capture.
+#include "editor/framework/IGraphics.h"
+
+#include "frame/IPlugBase.h"
+
+int IGraphics::GetMouseControlIdx(int x, int y, bool forMouseOver)
+{
+  if (mMouseCapture >= 0) return mMouseCapture;
+  for (int i = GetNControls() - 1; i >= 0; --i)
+  {
+    IControl* c = mControls[static_cast<size_t>(i)].get();
+    const bool usable = !c->IsGrayed() || (forMouseOver && c->MouseOverWhenGrayed());
+    if (!c->IsHidden() && usable && c->IsHit(x, y)) return i;
+  }
+  return -1;
+}
+
+void IGraphics::ReleaseMouseCapture()
+{
+  mMouseCapture = mMouseX = mMouseY = -1;
+}
+
+void IGraphics::OnButtonPress(int x, int y, IMouseMod* mod)
+{
+  if (!TextEntryOpen())
+  {
+    OnMouseDown(x, y, mod);
+    return;
+  }
+  mTextEntryState = mTextEntryState == kTextEntryEditing ? kTextEntryCancel : kTextEntryCommit;
+}
+
+void IGraphics::OnMouseDown(int x, int y, IMouseMod* mod)
+{
+  ReleaseMouseCapture();
+  const int c = GetMouseControlIdx(x, y);
+  if (c < 0) return;
+  mMouseCapture = c;
+  mMouseX = x;
+  mMouseY = y;
+  IControl* control = GetControl(c);
+  const int param = control->ParamIdx();
+  if (param >= 0 && mPlug)
+  {
+    mLastClickedParam = param;
+    mPlug->BeginInformHostOfParamChange(param);
+  }
+  control->OnMouseDown(x, y, mod);
+}
+
+void IGraphics::OnMouseUp(int x, int y, IMouseMod* mod)
+{
+  const int c = mMouseCapture >= 0 ? mMouseCapture : GetMouseControlIdx(x, y);
+  ReleaseMouseCapture();
+  if (c < 0) return;
+  if (IControl* control = GetControl(c)) control->OnMouseUp(x, y, mod);
+  // Looked up again: the call may have rebuilt the list.
+  if (IControl* control = GetControl(c); control && control->ParamIdx() >= 0 && mPlug)
+    mPlug->EndInformHostOfParamChange(control->ParamIdx());
+}
+
+void IGraphics::OnMouseDrag(int x, int y, IMouseMod* mod)
+{
+  if (mMouseCapture < 0 || TextEntryOpen()) return;
+  if (x == mMouseX && y == mMouseY) return;
+  const int dX = x - mMouseX, dY = y - mMouseY;
+  mMouseX = x;
+  mMouseY = y;
+  GetControl(mMouseCapture)->OnMouseDrag(x, y, dX, dY, mod);
+}
+
+bool IGraphics::OnMouseDblClick(int x, int y, IMouseMod* mod)
+{
+  ReleaseMouseCapture();
+  const int c = GetMouseControlIdx(x, y);
+  if (c < 0) return false;
+  IControl* control = GetControl(c);
+  if (!control->DblAsSingleClick())
+  {
+    control->OnMouseDblClick(x, y, mod);
+    return false;
+  }
+  mMouseCapture = c;
+  mMouseX = x;
+  mMouseY = y;
+  control->OnMouseDown(x, y, mod);
+  return true;  // the window takes the mouse capture
+}
+
+void IGraphics::OnMouseWheel(int x, int y, IMouseMod* mod, int wheelDelta)
+{
+  const int c = mMouseCapture >= 0 ? mMouseCapture : GetMouseControlIdx(x, y);
+  if (c >= 0) GetControl(c)->OnMouseWheel(x, y, mod, wheelDelta / 120);
+}
+
+bool IGraphics::OnMouseOver(int x, int y, IMouseMod* mod)
+{
+  if (!mHandleMouseOver) return false;
+  const int c = GetMouseControlIdx(x, y, true);
+  if (c >= 0)
+  {
+    mMouseX = x;
+    mMouseY = y;
+    GetControl(c)->OnMouseOver(x, y, mod);
+  }
+  if (mMouseOver >= 0 && mMouseOver != c)
+    if (IControl* previous = GetControl(mMouseOver)) previous->OnMouseOut();
+  mMouseOver = c;
+  return true;
+}
+
+void IGraphics::OnMouseOut()
+{
+  for (auto& control : mControls) control->OnMouseOut();
+  mMouseOver = -1;
+}
+
+bool IGraphics::OnKeyDown(int x, int y, int key)
+{
+  const int c = mMouseCapture >= 0 ? mMouseCapture : GetMouseControlIdx(x, y);
+  if (c > 0) return GetControl(c)->OnKeyDown(x, y, key);
+  return mKeyCatcher ? mKeyCatcher->OnKeyDown(x, y, key) : false;
+}
