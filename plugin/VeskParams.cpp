@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <type_traits>
 
 #include "frame/IPlugBase.h"
 #include "plugin/Vesk.h"
@@ -42,6 +43,25 @@ bool IsMomentaryOn(double v) { return v >= 0.5; }
 bool On(double v) { return v != 0.0; }
 int Whole(double v) { return static_cast<int>(v); }
 
+template <typename Setter>
+struct SetterOf;
+template <typename T>
+struct SetterOf<void (Voice::*)(T)>
+{
+  using Arg = T;
+};
+
+// A parameter's value as a voice setter takes it: a flag, a whole number,
+// a mode or a number.
+template <typename T>
+T ValueAs(double v)
+{
+  if constexpr (std::is_same_v<T, bool>) return On(v);
+  else if constexpr (std::is_enum_v<T>) return static_cast<T>(ValueAs<std::underlying_type_t<T>>(v));
+  else if constexpr (std::is_integral_v<T>) return static_cast<T>(Whole(v));
+  else return v;
+}
+
 // "play rate" keeps a magnitude of at least 0.01.
 double LimitPlayRate(double rate)
 {
@@ -70,6 +90,14 @@ int EnvelopeStageOf(int idx)
 // insides, so they are written here, where Vesk lets them.
 struct ParamActions
 {
+  // A change that sets every voice through one of its setters.
+  template <auto Set>
+  static void SetEveryVoice(Vesk& p, int, double v)
+  {
+    using Arg = typename SetterOf<decltype(Set)>::Arg;
+    p.forEachVoice([x = ValueAs<Arg>(v)](Voice& voice) { (voice.*Set)(x); });
+  }
+
   static std::vector<ParamRow> Rows();
   static void Sound(std::vector<ParamRow>& rows);
   static void Playhead(std::vector<ParamRow>& rows);
@@ -130,15 +158,11 @@ void ParamActions::Sound(std::vector<ParamRow>& rows)
   rows[kWobbleInternal] = Bool("wobble internal", false)
                             .Texts({{0, "int wobble off"}, {1, "int wobble on"}})
                             .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.notes().wobbleInternal(); })
-                            .Does([](Vesk& p, int, double v) {
-                              p.forEachVoice([on = On(v)](Voice& voice) { voice.setWobbleInternal(on); });
-                            });
+                            .Does(SetEveryVoice<&Voice::setWobbleInternal>);
   rows[kWobbleExternal] = Bool("wobble external", false)
                             .Texts({{0, "ext wobble off"}, {1, "ext wobble on"}})
                             .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.notes().wobbleExternal(); })
-                            .Does([](Vesk& p, int, double v) {
-                              p.forEachVoice([on = On(v)](Voice& voice) { voice.setWobbleExternal(on); });
-                            });
+                            .Does(SetEveryVoice<&Voice::setWobbleExternal>);
   rows[kWobbleSync] = Bool("wobble sync voices", false).Texts({{0, "no sync"}, {1, "sync all"}}).Does(
     [](Vesk& p, int, double v) { p.mCore.shiver().setSync(On(v)); });
 }
@@ -147,54 +171,40 @@ void ParamActions::Playhead(std::vector<ParamRow>& rows)
 {
   rows[kStep] = Double("step", 1.0, -128.0, 128.0, 0.01)
                   .PerVoice([](const Voice& v, const EngineRates&) { return v.grains().step(); })
-                  .Does([](Vesk& p, int, double v) { p.forEachVoice([v](Voice& voice) { voice.setStep(v); }); });
+                  .Does(SetEveryVoice<&Voice::setStep>);
   rows[kStepByLen] = Int("step *= base len", 0, 0, 1)
                        .Texts({{0, "step *= wavelength"}})
                        .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.grains().stepByLen(); })
-                       .Does([](Vesk& p, int, double v) {
-                         p.forEachVoice([on = On(v)](Voice& voice) { voice.setStepByLen(on); });
-                       });
+                       .Does(SetEveryVoice<&Voice::setStepByLen>);
   rows[kStepByRepeat] = Int("step *= repeat", 0, 0, 1)
                           .Texts({{0, "step *= repeat"}})
                           .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.grains().stepByRepeat(); })
-                          .Does([](Vesk& p, int, double v) {
-                            p.forEachVoice([on = On(v)](Voice& voice) { voice.setStepByRepeat(on); });
-                          });
+                          .Does(SetEveryVoice<&Voice::setStepByRepeat>);
   rows[kStepByRate] = Int("step *= playrate", 0, 0, 1)
                         .Texts({{0, "step *= wavelength"}})
                         .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.grains().stepByRate(); })
-                        .Does([](Vesk& p, int, double v) {
-                          p.forEachVoice([on = On(v)](Voice& voice) { voice.setStepByRate(on); });
-                        });
+                        .Does(SetEveryVoice<&Voice::setStepByRate>);
   rows[kRepeat] = Int("repeat", 1, 1, 512).Shape(2.0)
                     .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.grains().repeat(); })
-                    .Does([](Vesk& p, int, double v) {
-                      p.forEachVoice([n = Whole(v)](Voice& voice) { voice.setRepeat(n); });
-                    });
+                    .Does(SetEveryVoice<&Voice::setRepeat>);
   rows[kErrorInt] = Double("error int", 0.0, 0.0, 50.0, 0.001).Shape(4.0)
                       .PerVoice([](const Voice& v, const EngineRates&) { return v.grains().errorInt(); })
-                      .Glides([](Vesk& p, int, double v) { p.forEachVoice([v](Voice& voice) { voice.setErrorInt(v); }); });
+                      .Glides(SetEveryVoice<&Voice::setErrorInt>);
   rows[kErrorExt] = Double("error ext", 0.0, 0.0, 50.0, 0.001).Shape(3.0)
                       .PerVoice([](const Voice& v, const EngineRates&) { return v.grains().errorExt(); })
-                      .Glides([](Vesk& p, int, double v) { p.forEachVoice([v](Voice& voice) { voice.setErrorExt(v); }); });
+                      .Glides(SetEveryVoice<&Voice::setErrorExt>);
   rows[kPreservePos] = Bool("preserve pos while err", true)
                          .Texts({{1, "preserve"}, {0, "let spread"}})
                          .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.grains().preservePos(); })
-                         .Does([](Vesk& p, int, double v) {
-                           p.forEachVoice([on = On(v)](Voice& voice) { voice.setPreservePos(on); });
-                         });
+                         .Does(SetEveryVoice<&Voice::setPreservePos>);
   rows[kReturnPlayhead] = Int("return playhead", 0, 0, 1)
                             .Texts({{0, "return playhead"}})
                             .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.playhead().returnsToStart(); })
-                            .Does([](Vesk& p, int, double v) {
-                              p.forEachVoice([on = On(v)](Voice& voice) { voice.setReturnPlayhead(on); });
-                            });
+                            .Does(SetEveryVoice<&Voice::setReturnPlayhead>);
   rows[kWrapMirror] = Bool("wrap/mirror", false)
                         .Texts({{1, "mirror"}, {0, "wrap"}})
                         .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.playhead().edges() == EdgeMode::kMirror; })
-                        .Does([](Vesk& p, int, double v) {
-                          p.forEachVoice([edges = On(v) ? EdgeMode::kMirror : EdgeMode::kWrap](Voice& voice) { voice.setEdges(edges); });
-                        });
+                        .Does(SetEveryVoice<&Voice::setEdges>);
   rows[kPlayheadPos] = Double("playhead position", 0.0, -1.0 / 126.0, 1.0, kFrameFraction).Does(
     [](Vesk& p, int, double v) { p.mCore.aimPlayhead(v); });
   rows[kPlayheadGlide] = Double("playhead glide", 0.2, 0.0, 10.0, 0.001).Shape(2.0)
@@ -257,30 +267,22 @@ void ParamActions::Grains(std::vector<ParamRow>& rows)
 {
   rows[kOverlap] = Double("grain overlap", 0.001, 0.0, 3.5, 0.001)
                      .PerVoice([](const Voice& v, const EngineRates&) { return v.grains().overlap(); })
-                     .Glides([](Vesk& p, int, double v) { p.forEachVoice([v](Voice& voice) { voice.setOverlap(v); }); });
+                     .Glides(SetEveryVoice<&Voice::setOverlap>);
   rows[kWindowType] = Enum("window type", 1, 3)
                         .Texts({{0, "linear"}, {1, "parab"}, {2, "sine"}})
                         .PerVoice([](const Voice& v, const EngineRates&) -> double { return static_cast<int>(v.grains().windowShape()); })
-                        .Does([](Vesk& p, int, double v) {
-                          p.forEachVoice([n = Whole(v)](Voice& voice) { voice.setWindow(static_cast<WindowShape>(n)); });
-                        });
+                        .Does(SetEveryVoice<&Voice::setWindow>);
   rows[kGapProb] = Int("gaps probability", 0, 0, 100)
                      .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.grains().gapProbability(); })
-                     .Does([](Vesk& p, int, double v) {
-                       p.forEachVoice([n = Whole(v)](Voice& voice) { voice.setGaps(n); });
-                     });
+                     .Does(SetEveryVoice<&Voice::setGaps>);
   rows[kGapStereo] = Int("gaps mono/stereo", 0, 0, 1)
                        .Texts({{1, "gaps stereo"}, {0, "gaps mono"}})
                        .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.grains().gapStereo(); })
-                       .Does([](Vesk& p, int, double v) {
-                         p.forEachVoice([on = On(v)](Voice& voice) { voice.setGapStereo(on); });
-                       });
+                       .Does(SetEveryVoice<&Voice::setGapStereo>);
   rows[kGapFill] = Int("input fills gaps", 0, 0, 1)
                      .Texts({{0, "gaps are silent"}, {1, "gaps are filled"}})
                      .PerVoice([](const Voice& v, const EngineRates&) -> double { return v.grains().gapFill(); })
-                     .Does([](Vesk& p, int, double v) {
-                       p.forEachVoice([on = On(v)](Voice& voice) { voice.setGapFill(on); });
-                     });
+                     .Does(SetEveryVoice<&Voice::setGapFill>);
 }
 
 void ParamActions::Envelopes(std::vector<ParamRow>& rows)

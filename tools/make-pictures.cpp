@@ -187,9 +187,10 @@ int Frames(const std::string& file)
   std::exit(1);
 }
 
-std::vector<std::pair<std::string, Strip>> Pictures()
+using Pictures = std::vector<std::pair<std::string, Strip>>;
+
+void AddKnobs(Pictures& out)
 {
-  std::vector<std::pair<std::string, Strip>> out;
   auto knob = [&](const std::string& name, int size, bool symmetric, const Rgba& accent) {
     const int frames = Frames(name);
     Strip s(size, size * frames, frames);
@@ -201,7 +202,10 @@ std::vector<std::pair<std::string, Strip>> Pictures()
   knob("wobble_amount", 36, false, kWarm);
   knob("wobble_speed", 36, false, Rgba{0.75, 0.55, 0.95, 1});
   knob("playrate", 70, true, kWarm);
+}
 
+void AddSwitches(Pictures& out)
+{
   auto toggle = [&](const std::string& name, int w, int h, const Icon& icon, const Rgba& lit = kOn) {
     Strip s(w, h, Frames(name));
     DrawSwitch(s, icon, lit);
@@ -260,7 +264,10 @@ std::vector<std::pair<std::string, Strip>> Pictures()
   toggle("multiinput", 22, 38, [](Canvas& c, double x0, double y0, double x1, double y1, const Rgba& col) {
     for (int k = 0; k < 3; ++k) c.Line(x0 + 1, y0 + 2 + k * (y1 - y0 - 4) / 2, x1 - 1, y0 + 2 + k * (y1 - y0 - 4) / 2, 1.5, col);
   });
+}
 
+void AddMeters(Pictures& out)
+{
   {  // normalise meter: a filling bar
     Strip s(50, 4545, Frames("normalize"));
     for (int i = 0; i < s.frames; ++i)
@@ -300,6 +307,10 @@ std::vector<std::pair<std::string, Strip>> Pictures()
     }
     out.emplace_back("reel", std::move(s));
   }
+}
+
+void AddPlates(Pictures& out)
+{
   {  // logo base: the name on a plate, drawn whole whatever the table declares
     Strip s(160, 110, 1);
     s.canvas.Box(4, 8, 156, 102, 10, Rgba{0.15, 0.16, 0.19, 1});
@@ -322,6 +333,15 @@ std::vector<std::pair<std::string, Strip>> Pictures()
     c.Line(0, 48, 815, 48, 1, kAccent);
     out.emplace_back("bg", std::move(s));
   }
+}
+
+Pictures AllPictures()
+{
+  Pictures out;
+  AddKnobs(out);
+  AddSwitches(out);
+  AddMeters(out);
+  AddPlates(out);
   return out;
 }
 
@@ -388,7 +408,7 @@ int main(int argc, char** argv)
     return 2;
   }
   const std::string dir = argv[1];
-  const auto pictures = Pictures();
+  const auto pictures = AllPictures();
   for (const TableEntry& e : kTable)
   {
     auto drawn = std::find_if(pictures.begin(), pictures.end(), [&](const auto& p) { return p.first == e.file; });

@@ -193,6 +193,35 @@ void IGraphicsX11::Tick()
   if (TextEntryOpen()) DrawTextEntry();
 }
 
+// A press of the wheel scrolls; a second press at the same spot soon after
+// the first is a double click.
+void IGraphicsX11::HandlePress(void* e)
+{
+  const XButtonEvent& b = static_cast<XEvent*>(e)->xbutton;
+  IMouseMod mod = ModsOf(b.state, b.button);
+  if (b.button == Button4 || b.button == Button5)
+  {
+    if (TextEntryOpen())
+      SetTextEntryState(kTextEntryCancel);
+    else
+      OnMouseWheel(b.x, b.y, &mod, b.button == Button4 ? 120 : -120);
+    return;
+  }
+  const auto now = std::chrono::steady_clock::now();
+  const bool doubled =
+    now - mLastPress < std::chrono::milliseconds(kDoubleClickMs) && b.x == mLastPressX && b.y == mLastPressY;
+  mLastPress = now;
+  mLastPressX = b.x;
+  mLastPressY = b.y;
+  mButtonHeld = true;
+  if (TextEntryOpen())
+    OnButtonPress(b.x, b.y, &mod);
+  else if (doubled)
+    OnMouseDblClick(b.x, b.y, &mod);
+  else
+    OnMouseDown(b.x, b.y, &mod);
+}
+
 void IGraphicsX11::HandleEvent(void* e)
 {
   XEvent& event = *static_cast<XEvent*>(e);
@@ -203,33 +232,7 @@ void IGraphicsX11::HandleEvent(void* e)
                  event.xexpose.y + event.xexpose.height));
       if (TextEntryOpen()) DrawTextEntry();
       break;
-    case ButtonPress:
-    {
-      const XButtonEvent& b = event.xbutton;
-      IMouseMod mod = ModsOf(b.state, b.button);
-      if (b.button == Button4 || b.button == Button5)
-      {
-        if (TextEntryOpen())
-          SetTextEntryState(kTextEntryCancel);
-        else
-          OnMouseWheel(b.x, b.y, &mod, b.button == Button4 ? 120 : -120);
-        break;
-      }
-      const auto now = std::chrono::steady_clock::now();
-      const bool doubled = now - mLastPress < std::chrono::milliseconds(kDoubleClickMs) && b.x == mLastPressX &&
-                           b.y == mLastPressY;
-      mLastPress = now;
-      mLastPressX = b.x;
-      mLastPressY = b.y;
-      mButtonHeld = true;
-      if (TextEntryOpen())
-        OnButtonPress(b.x, b.y, &mod);
-      else if (doubled)
-        OnMouseDblClick(b.x, b.y, &mod);
-      else
-        OnMouseDown(b.x, b.y, &mod);
-      break;
-    }
+    case ButtonPress: HandlePress(&event); break;
     case ButtonRelease:
     {
       const XButtonEvent& b = event.xbutton;

@@ -34,6 +34,7 @@ public:
 private:
   void HandleEvent(void* event);
   void HandleKey(void* event);
+  void HandlePress(void* event);
   void Tick();
   void DrawTextEntry();
   // Shows the menu at this screen position until a choice, Escape or a
