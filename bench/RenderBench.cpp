@@ -10,6 +10,7 @@
 #include <memory>
 #include <vector>
 
+#include "bench/BenchPatches.h"
 #include "plugin/Vesk.h"
 
 namespace {
@@ -21,7 +22,7 @@ constexpr int kSeconds = 10;
 struct Patch
 {
   const char* name;
-  void (*setup)(Vesk& plug);
+  const PatchSettings* settings;
   int notes;
   uint64_t recordedHash;  // the output's hash before the engine was restructured and sped up
 };
@@ -32,48 +33,14 @@ void Set(Vesk& plug, int idx, double v)
   plug.OnParamChange(idx);
 }
 
-void DefaultPatch(Vesk& plug) { Set(plug, kPolyMono, 1); }
-
-void DensePatch(Vesk& plug)
-{
-  Set(plug, kPolyMono, 1);
-  Set(plug, kActiveVoices, 32);
-  Set(plug, kPerfMode, 0);
-  Set(plug, kOverlap, 3.5);
-  Set(plug, kFltOn, 1);
-  Set(plug, kFltEnvDepth, 0.5);
-  Set(plug, kFltQ, 0.5);
-  Set(plug, kAgcPerVoice, 1);
-  Set(plug, kAgcAmount, 0.8);
-}
-
-void SimplePatch(Vesk& plug)
-{
-  Set(plug, kPolyMono, 1);
-  Set(plug, kActiveVoices, 32);
-  Set(plug, kPerfMode, 2);
-}
-
 const Patch kPatches[] = {
-  {"default patch, 4 notes", DefaultPatch, 4, 0xf0a85b1ce035d143ull},
-  {"32 voices NOTE, overlap 3.5, filter env, AGC", DensePatch, 32, 0x7d155a6d985d0e13ull},
-  {"32 voices SIMPLE", SimplePatch, 32, 0xc7afadf03a10212full},
-};
-
-// FNV-1a over the output samples, so a faster engine can show it renders
-// the same samples as the one before it.
-struct OutputHash
-{
-  uint64_t h = 1469598103934665603ull;
-  void add(const double* x, int n)
-  {
-    const auto* p = reinterpret_cast<const uint8_t*>(x);
-    for (size_t i = 0; i < n * sizeof(double); ++i) h = (h ^ p[i]) * 1099511628211ull;
-  }
+  {"default patch, 4 notes", &kBenchDefault, 4, 0xf0a85b1ce035d143ull},
+  {"32 voices NOTE, overlap 3.5, filter env, AGC", &kBenchDense, 32, 0x7d155a6d985d0e13ull},
+  {"32 voices SIMPLE", &kBenchSimple, 32, 0xc7afadf03a10212full},
 };
 
 void RenderBlocks(Vesk& plug, int blocks, double* phase, std::vector<double*>& in, std::vector<double*>& out,
-                  OutputHash* hash = nullptr)
+                  Fnv1a* hash = nullptr)
 {
   for (int b = 0; b < blocks; ++b)
   {
@@ -86,7 +53,7 @@ void RenderBlocks(Vesk& plug, int blocks, double* phase, std::vector<double*>& i
     plug.ProcessDoubleReplacing(in.data(), out.data(), kBlock);
     benchmark::DoNotOptimize(out[0][0]);
     if (hash)
-      for (int c = 0; c < 2; ++c) hash->add(out[c], kBlock);
+      for (int c = 0; c < 2; ++c) hash->add(out[c], kBlock * sizeof(double));
   }
 }
 
@@ -107,7 +74,7 @@ Timing Render(const Patch& patch)
   plug->SetSampleRate(kRate);
   plug->SetBlockSize(kBlock);
   plug->Reset();
-  patch.setup(*plug);
+  for (const auto& [param, value] : *patch.settings) Set(*plug, param, value);
   std::vector<std::vector<double>> in(64, std::vector<double>(kBlock)), out(2, std::vector<double>(kBlock));
   std::vector<double*> inPtrs, outPtrs;
   for (auto& c : in) inPtrs.push_back(c.data());
@@ -129,7 +96,7 @@ Timing Render(const Patch& patch)
   const auto start = std::chrono::steady_clock::now();
   RenderBlocks(*plug, blocks, &phase, inPtrs, outPtrs);
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  OutputHash hash;  // a second after the timed pass, hashed
+  Fnv1a hash;  // a second after the timed pass, hashed
   RenderBlocks(*plug, kRate / kBlock, &phase, inPtrs, outPtrs, &hash);
   return {seconds, hash.h};
 }

@@ -8,20 +8,12 @@
 #include <cstdio>
 #include <cstring>
 
+#include "bench/BenchPatches.h"
 #include "tests/Rig.h"
 
 namespace {
 
 constexpr int kRate = 48000;
-
-struct Fnv
-{
-  uint64_t h = 1469598103934665603ull;
-  void add(const void* p, size_t n)
-  {
-    for (size_t i = 0; i < n; ++i) h = (h ^ static_cast<const uint8_t*>(p)[i]) * 1099511628211ull;
-  }
-};
 
 // Input that is neither periodic nor silent: a triangle on the left, a saw
 // on the right and a little noise, made without library functions so that
@@ -51,7 +43,8 @@ struct Patch
   const char* name;
   int block;
   int notes;  // chord size; the chord starts at block 0 and ends at 1.5 s
-  void (*setup)(Rig& r);
+  const PatchSettings* settings;
+  void (*setup)(Rig& r);              // after the settings; may be null
   void (*during)(Rig& r, int block);  // may be null
   // The C runtimes' logarithms, exponentials and sines differ in their
   // last bits, so each platform keeps its own recording.
@@ -59,74 +52,21 @@ struct Patch
   const char* windowsHash;
 };
 
-void Demo(Rig& r)
-{
-  r.set(kPerfMode, 0);
-  r.set(kPolyMono, 1);
-  r.set(kOverlap, 1.5);
-  r.set(kEnvR, 1.5);
-  r.set(kWobbleAmount, 0.3);
-  r.set(kWobbleInternal, 1);
-  r.set(kFltFreq, 3000);
-  r.set(kMix, 0.85);
-}
-
-void BenchDefault(Rig& r) { r.set(kPolyMono, 1); }
-
-void BenchDense(Rig& r)
-{
-  r.set(kPolyMono, 1);
-  r.set(kActiveVoices, 32);
-  r.set(kPerfMode, 0);
-  r.set(kOverlap, 3.5);
-  r.set(kFltOn, 1);
-  r.set(kFltEnvDepth, 0.5);
-  r.set(kFltQ, 0.5);
-  r.set(kAgcPerVoice, 1);
-  r.set(kAgcAmount, 0.8);
-}
-
-void BenchSimple(Rig& r)
-{
-  r.set(kPolyMono, 1);
-  r.set(kActiveVoices, 32);
-  r.set(kPerfMode, 2);
-}
+const PatchSettings kDemo = {
+    {kPerfMode, 0}, {kPolyMono, 1}, {kOverlap, 1.5}, {kEnvR, 1.5}, {kWobbleAmount, 0.3},
+    {kWobbleInternal, 1}, {kFltFreq, 3000}, {kMix, 0.85}};
 
 // Beat grains with every random source: errors, gaps filled from the
 // input, a sine window, mirrored edges, a tempo refill and wobble.
-void RandomBeat(Rig& r)
-{
-  r.set(kPolyMono, 1);
-  r.set(kActiveVoices, 8);
-  r.set(kPerfMode, 1);
-  r.set(BeatDenParam(4), 8);
-  r.set(kErrorInt, 3.0);
-  r.set(kErrorExt, 2.0);
-  r.set(kGapProb, 30);
-  r.set(kGapStereo, 1);
-  r.set(kGapFill, 1);
-  r.set(kWindowType, 2);
-  r.set(kWrapMirror, 1);
-  r.set(kRefillMode, 3);
-  r.set(kWobbleAmount, 0.6);
-  r.set(kWobbleExternal, 1);
-  r.set(kFltType, 3);
-  r.set(kAgcPerVoice, 0);
-  r.set(kAgcAmount, 0.5);
-}
+const PatchSettings kRandomBeat = {
+    {kPolyMono, 1}, {kActiveVoices, 8}, {kPerfMode, 1}, {BeatDenParam(4), 8}, {kErrorInt, 3.0},
+    {kErrorExt, 2.0}, {kGapProb, 30}, {kGapStereo, 1}, {kGapFill, 1}, {kWindowType, 2},
+    {kWrapMirror, 1}, {kRefillMode, 3}, {kWobbleAmount, 0.6}, {kWobbleExternal, 1}, {kFltType, 3},
+    {kAgcPerVoice, 0}, {kAgcAmount, 0.5}};
 
-void MonoGlideSimple(Rig& r)
-{
-  r.set(kPolyMono, 0);
-  r.set(kPerfMode, 2);
-  r.set(kGlide, 0.05);
-  r.set(kPlayRate, -1.3);
-  r.set(kFltFollowNote, 1);
-  r.set(kFltType, 2);
-  r.set(kExtrudeInput, 1);
-  r.set(kEnvR, 0.3);
-}
+const PatchSettings kMonoGlideSimple = {
+    {kPolyMono, 0}, {kPerfMode, 2}, {kGlide, 0.05}, {kPlayRate, -1.3}, {kFltFollowNote, 1},
+    {kFltType, 2}, {kExtrudeInput, 1}, {kEnvR, 0.3}};
 
 void MonoGlideDuring(Rig& r, int b)
 {
@@ -145,22 +85,10 @@ void NoteErrorsDuring(Rig& r, int b)
   if (b == 70) r.set(kFltEnvDepth, -0.7);
 }
 
-void NoteErrors(Rig& r)
-{
-  r.set(kPolyMono, 1);
-  r.set(kActiveVoices, 6);
-  r.set(kPerfMode, 0);
-  r.set(kErrorExt, 5.0);
-  r.set(kStep, 7.0);
-  r.set(kRepeat, 3);
-  r.set(kPreservePos, 0);
-  r.set(kWindowType, 0);
-  r.set(kFltEnvDepth, 0.8);
-  r.set(kFltQ, 0.8);
-  r.set(kDcRemoval, 1);
-  r.set(kAgcAmount, 0.6);
-  r.set(kAgcSpeed, 40.0);
-}
+const PatchSettings kNoteErrors = {
+    {kPolyMono, 1}, {kActiveVoices, 6}, {kPerfMode, 0}, {kErrorExt, 5.0}, {kStep, 7.0}, {kRepeat, 3},
+    {kPreservePos, 0}, {kWindowType, 0}, {kFltEnvDepth, 0.8}, {kFltQ, 0.8}, {kDcRemoval, 1},
+    {kAgcAmount, 0.6}, {kAgcSpeed, 40.0}};
 
 // A state with a learned controller, restored into a fresh instance that
 // then plays and moves the controller.
@@ -186,14 +114,14 @@ void FromStateDuring(Rig& r, int b)
 }
 
 const Patch kPatches[] = {
-  {"demo settings", 512, 4, Demo, nullptr, "c2f3402e1e49ae32", "c2f3402e1e49ae32"},
-  {"bench (a) default, 4 notes", 512, 4, BenchDefault, nullptr, "8c0aa3b567243b0c", "8c0aa3b567243b0c"},
-  {"bench (b) 32 voices NOTE dense", 512, 32, BenchDense, nullptr, "1d487fe72b8fec29", "c39e7c97611f0b26"},
-  {"bench (c) 32 voices SIMPLE", 512, 32, BenchSimple, nullptr, "928ab7114b88289a", "928ab7114b88289a"},
-  {"beat grains with every random source", 100, 6, RandomBeat, nullptr, "68fa937caa343e75", "2d131040d0d4d6c9"},
-  {"note grains with errors and moving settings", 333, 6, NoteErrors, NoteErrorsDuring, "57a277413b64bc4d", "04dc7945ec66b655"},
-  {"mono glides in SIMPLE mode", 128, 1, MonoGlideSimple, MonoGlideDuring, "805c2388e59e18b4", "805c2388e59e18b4"},
-  {"restored state with a learned controller", 256, 3, FromState, FromStateDuring, "d669c31cc3db20f6", "0df2e98f44cf09d7"},
+  {"demo settings", 512, 4, &kDemo, nullptr, nullptr, "c2f3402e1e49ae32", "c2f3402e1e49ae32"},
+  {"bench (a) default, 4 notes", 512, 4, &kBenchDefault, nullptr, nullptr, "8c0aa3b567243b0c", "8c0aa3b567243b0c"},
+  {"bench (b) 32 voices NOTE dense", 512, 32, &kBenchDense, nullptr, nullptr, "1d487fe72b8fec29", "c39e7c97611f0b26"},
+  {"bench (c) 32 voices SIMPLE", 512, 32, &kBenchSimple, nullptr, nullptr, "928ab7114b88289a", "928ab7114b88289a"},
+  {"beat grains with every random source", 100, 6, &kRandomBeat, nullptr, nullptr, "68fa937caa343e75", "2d131040d0d4d6c9"},
+  {"note grains with errors and moving settings", 333, 6, &kNoteErrors, nullptr, NoteErrorsDuring, "57a277413b64bc4d", "04dc7945ec66b655"},
+  {"mono glides in SIMPLE mode", 128, 1, &kMonoGlideSimple, nullptr, MonoGlideDuring, "805c2388e59e18b4", "805c2388e59e18b4"},
+  {"restored state with a learned controller", 256, 3, nullptr, FromState, FromStateDuring, "d669c31cc3db20f6", "0df2e98f44cf09d7"},
 };
 
 struct Result
@@ -207,9 +135,11 @@ Result Render(const Patch& patch)
   Rig r(patch.block);
   r.seed(1);
   r.source = Input;
-  patch.setup(r);
+  if (patch.settings)
+    for (const auto& [param, value] : *patch.settings) r.set(param, value);
+  if (patch.setup) patch.setup(r);
   const int blocks = static_cast<int>(2.5 * kRate) / patch.block, noteOff = static_cast<int>(1.5 * kRate) / patch.block;
-  Fnv fnv;
+  Fnv1a fnv;
   double peak = 0.0;
   for (int b = 0; b < blocks; ++b)
   {
