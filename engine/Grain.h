@@ -13,6 +13,24 @@ enum class WindowShape : int { kLinear = 0, kParabolic = 1, kSine = 2 };
 // channels, the left or the right one.
 enum class GapMark : char { kNone = 'n', kBoth = 'b', kLeft = 'l', kRight = 'r' };
 
+// A linear or parabolic window's weight at frame t of a grain with these
+// fades and body, outside the body.
+inline double FadeWeight(double t, double fi, double fo, double body, WindowShape shape)
+{
+  if (t <= fi)
+  {
+    if (fi <= 0.0) return 1.0;
+    if (shape == WindowShape::kLinear) return t / fi;
+    const double h = fi * 0.5, x = t / h;
+    return t < h ? x * x * 0.5 : (2.0 - (2.0 - x) * (2.0 - x)) * 0.5;
+  }
+  if (t <= body + fi || fo <= 0.0) return 1.0;
+  const double u = t - body - fi;
+  if (shape == WindowShape::kLinear) return 1.0 - u / fo;
+  const double h = fo * 0.5, x = u / h;
+  return u < h ? (2.0 - x * x) * 0.5 : (2.0 - x) * (2.0 - x) * 0.5;
+}
+
 class Grain
 {
 public:
@@ -118,23 +136,7 @@ public:
     return fadeWeight(shape);
   }
   // Linear or parabolic weight in the fade-in or fade-out.
-  double fadeWeight(WindowShape shape) const
-  {
-    const double t = mElapsed;
-    const double fi = mFadeIn, fo = mFadeOut, body = mLength;
-    if (t <= fi)
-    {
-      if (fi <= 0.0) return 1.0;
-      if (shape == WindowShape::kLinear) return t / fi;
-      const double h = fi * 0.5, x = t / h;
-      return t < h ? x * x * 0.5 : (2.0 - (2.0 - x) * (2.0 - x)) * 0.5;
-    }
-    if (t <= body + fi || fo <= 0.0) return 1.0;
-    const double u = t - body - fi;
-    if (shape == WindowShape::kLinear) return 1.0 - u / fo;
-    const double h = fo * 0.5, x = u / h;
-    return u < h ? (2.0 - x * x) * 0.5 : (2.0 - x) * (2.0 - x) * 0.5;
-  }
+  double fadeWeight(WindowShape shape) const { return FadeWeight(mElapsed, mFadeIn, mFadeOut, mLength, shape); }
 
 private:
   int mLength = 4, mFadeIn = 0, mFadeOut = 0, mTotal = 4;

@@ -145,6 +145,12 @@ public:
   void startGrain(int delay, GrainContext& c);
   // One frame of the grains; true when a grain started.
   bool render(GrainContext& c, double* left, double* right);
+  // Up to kMaxRun frames of the grains at once, where no frame of them draws
+  // a random number (runFits): each frame's output, and whether a grain
+  // started after it.
+  static constexpr int kMaxRun = 128;
+  bool runFits(const GrainContext& c) const;
+  void renderRun(GrainContext& c, int m, StereoPair* out, bool* started);
   // One frame of the plain reader of SIMPLE mode.
   void renderSimple(GrainContext& c, double* left, double* right);
   void markCurrentInUse() { mSlots[mCurrent].setInUse(true); }
@@ -172,6 +178,28 @@ public:
   void setActive(int n) { mActive = n; }
 
 private:
+  // What a run's reads need of the voice, taken once.
+  struct RunView
+  {
+    const Buffer* buffer;
+    SelectionWindow w;
+    double lastFrame;
+    EdgeMode edges;
+    double rate, wobble;
+    bool wobbling;
+    double moveFor(double dir) const;
+    int exactSteps(double pos, double move, int most) const;
+  };
+  struct RunSums
+  {
+    double l[kMaxRun], r[kMaxRun], w[kMaxRun];
+    int active[kMaxRun];
+  };
+  RunView runView(const GrainContext& c) const;
+  void runWeights(const Grain& g, int n, double* wt) const;
+  int runReads(Grain& g, const RunView& v, int count, bool ends, int* idx) const;
+  void sumStretch(const RunView& v, int n, RunSums& sums);
+
   double externalError(GrainContext& c) const;
   double internalError(GrainContext& c) const { return mErrorInt == 0.0 ? 0.0 : drawInternalError(c); }
   double drawInternalError(GrainContext& c) const;

@@ -93,6 +93,12 @@ public:
   void setWobbleFactor(double factor) { mNote.setWobbleFactor(factor); }
   void setWobbleInternal(bool on) { mNote.setWobble(on, mNote.wobbleExternal()); }
   void setWobbleExternal(bool on) { mNote.setWobble(mNote.wobbleInternal(), on); }
+  bool grainRunFits() const { return mGrains.runFits(context()); }
+  void renderGrainRun(int m, StereoPair* out, bool* started)
+  {
+    GrainContext c = context();
+    mGrains.renderRun(c, m, out, started);
+  }
   void stepFrequencyGlide()
   {
     if (mNote.gliding()) advanceFrequencyGlide();

@@ -83,6 +83,9 @@ public:
   VoiceFilter();
 
   StereoPair process(StereoPair x);
+  // A frame's cut-off glide and envelope: the coefficients the section
+  // then runs with.
+  void stepControl();
   void process(double* left, double* right)
   {
     const StereoPair y = process(Pair(*left, *right));
@@ -151,6 +154,14 @@ private:
 
 inline StereoPair VoiceFilter::process(StereoPair x)
 {
+  stepControl();
+  StereoPair out;
+  return section.runPoles(x, &out) ? PassOutput(section.passType, section.fourPoles, x, section.b0, out, section.q)
+                                   : StereoPair{};
+}
+
+inline void VoiceFilter::stepControl()
+{
   if (cutoffGliding != 0.0)
   {
     cutoff += cutoffStep;
@@ -165,9 +176,6 @@ inline StereoPair VoiceFilter::process(StereoPair x)
   }
   // Same cut-off, same coefficients: the sine is only taken on a change.
   if ((cutoffGliding != 0.0 || envDepth != 0.0) && c != section.cutoff) applyCutoff(c);
-  StereoPair out;
-  return section.runPoles(x, &out) ? PassOutput(section.passType, section.fourPoles, x, section.b0, out, section.q)
-                                   : StereoPair{};
 }
 
 inline double VoiceFilter::clampCutoff(double c) const

@@ -121,6 +121,14 @@ struct GrainLane
   ChainCopy<Filter> chainCopy{v.chain()};
 
   StereoPair source(bool* update) { return GrainSource(v, update); }
+  // A run's sources at once: grain after grain where that fits.
+  void sources(StereoPair* x, bool* updates, int m)
+  {
+    if (v.grainRunFits())
+      v.renderGrainRun(m, x, updates);
+    else
+      for (int j = 0; j < m; ++j) x[j] = source(&updates[j]);
+  }
   StereoPair chain(StereoPair x, bool update) { return chainCopy.run(x, update); }
   void store() { chainCopy.store(); }
 };
@@ -184,7 +192,12 @@ int RunLane(Lane& lane, FrameSums* sums, int m, bool isTop, bool ahead)
   StereoPair source[kMaxAhead];
   bool updates[kMaxAhead];
   if (ahead)
-    for (int j = 0; j < m; ++j) source[j] = lane.source(&updates[j]);
+  {
+    if constexpr (requires { lane.sources(source, updates, m); })
+      lane.sources(source, updates, m);
+    else
+      for (int j = 0; j < m; ++j) source[j] = lane.source(&updates[j]);
+  }
   for (int j = 0; j < m; ++j)
   {
     if (!ahead) source[j] = lane.source(&updates[j]);
