@@ -4,6 +4,7 @@
 // startBlock once per block and renderFrame once per sample; parameter
 // changes reach it through the setters.
 #include "engine/Buffer.h"
+#include "engine/ChainGroup.h"
 #include "engine/EngineRates.h"
 #include "engine/MonoShiver.h"
 #include "engine/Pitch.h"
@@ -141,8 +142,9 @@ private:
   void renderChunk(int s0, int m, double* left, double* right);
   bool simpleRunFits(const Voice& v) const;
   static bool sourcesAheadFit(const Voice& v, int m);
-  int pairPartner(int first) const;
-  int runSimplePair(Voice& a, Voice& b, FrameSums* sums, int m, int top);
+  bool groupFits(const Voice& v, int m, ChainGroup::Key* key) const;
+  static bool mayEndWithin(const Voice& v, int m);
+  void runGroup(int m);
   void finishVoiceRun(Voice& v, int from, FrameSums* sums, int m, int top);
   int runVoice(Voice& v, FrameSums* sums, int m, bool isTop);
   void endVoice(Voice& voice);
@@ -192,5 +194,6 @@ private:
   bool mRoomOpen = true;
   SoftClipper mGlobalClipper{2.0};
   FrameSums mRunSums[kRunChunk];
+  ChainGroup mGroup;  // the voices of a run whose chains step together
   int mMaxRun = kRunChunk;  // 1: every frame alone, as the tests compare
 };

@@ -58,28 +58,52 @@ void EngineCore::renderRun(int s0, int n, double* left, double* right)
   for (int c = s0; c < s0 + n; c += kRunChunk) renderChunk(c, std::min(kRunChunk, s0 + n - c), left, right);
 }
 
-// Up to kRunChunk frames, voice after voice (two SIMPLE neighbours
-// together), then the mix frame by frame.
+// Up to kRunChunk frames, voice after voice, those whose chains step
+// together in groups; then the mix frame by frame.
 void EngineCore::renderChunk(int s0, int m, double* left, double* right)
 {
   const int top = mTables.top();
   for (int j = 0; j < m; ++j) mRunSums[j] = FrameSums{};
   mSampleCounter += m;  // the tempo refill's counter, with no tempo voice to refill
-  for (int i = 0; i < kNumVoices; ++i)
+  for (Voice& v : mVoices)
   {
-    const int partner = pairPartner(i);
-    if (partner < 0)
+    ChainGroup::Key key;
+    if (v.active() && groupFits(v, m, &key))
     {
-      finishVoiceRun(mVoices[i], 0, mRunSums, m, top);
+      if (mGroup.size() == ChainGroup::kLanes || (mGroup.size() > 0 && !(mGroup.key() == key))) runGroup(m);
+      mGroup.add(v, key, v.id() == top);
       continue;
     }
-    const int both = runSimplePair(mVoices[i], mVoices[partner], mRunSums, m, top);
-    finishVoiceRun(mVoices[i], both, mRunSums, m, top);
-    for (int k = i + 1; k < partner; ++k) finishVoiceRun(mVoices[k], 0, mRunSums, m, top);  // idle ones between
-    finishVoiceRun(mVoices[partner], both, mRunSums, m, top);
-    i = partner;
+    if (v.active()) runGroup(m);  // the voices before it first, so the sums keep their order
+    finishVoiceRun(v, 0, mRunSums, m, top);
   }
+  runGroup(m);
   for (int j = 0; j < m; ++j) mixFrame(s0 + j, mRunSums[j], &left[s0 + j], &right[s0 + j]);
+}
+
+void EngineCore::runGroup(int m)
+{
+  if (mGroup.size() == 0) return;
+  const unsigned ended = mGroup.run(m, mRunSums);
+  for (int i = 0; i < mGroup.size(); ++i)
+    if (ended >> i & 1) endVoice(mGroup.member(i));
+  mGroup.clear();
+}
+
+// A voice may join a group when its sources can be read ahead of its chain.
+bool EngineCore::groupFits(const Voice& v, int m, ChainGroup::Key* key) const
+{
+  if (!ChainGroup::KeyOf(v, key)) return false;
+  if (v.grains().mode() != GrainMode::kSimple) return sourcesAheadFit(v, m);
+  return simpleRunFits(v) && !mayEndWithin(v, m);
+}
+
+// A voice in release may fall idle within the next m frames (with a frame
+// or two of slack): its sources must not run ahead of its last frame.
+bool EngineCore::mayEndWithin(const Voice& v, int m)
+{
+  const Envelope& env = v.chain().env();
+  return env.stage == Envelope::kRelease && env.length - env.counter <= m + 2;
 }
 
 // Whether a run's grain sources may all be read before the chain runs over
@@ -90,9 +114,7 @@ void EngineCore::renderChunk(int s0, int m, double* left, double* right)
 // keeps a frame or two of slack.
 bool EngineCore::sourcesAheadFit(const Voice& v, int m)
 {
-  const Envelope& env = v.chain().env();
-  const bool mayEnd = env.stage == Envelope::kRelease && env.length - env.counter <= m + 2;
-  return !v.notes().gliding() && !v.notes().velocityGliding() && v.grains().gappedSlots() == 0 && !mayEnd;
+  return !v.notes().gliding() && !v.notes().velocityGliding() && v.grains().gappedSlots() == 0 && !mayEndWithin(v, m);
 }
 
 bool EngineCore::simpleRunFits(const Voice& v) const
@@ -128,34 +150,6 @@ int EngineCore::runVoice(Voice& v, FrameSums* sums, int m, bool isTop)
   }
   if (v.chain().env().stage == Envelope::kIdle) endVoice(v);
   return n;
-}
-
-// The next sounding voice after `first` when the two can go through a run
-// together: both in SIMPLE runs with the same filter kind and only idle
-// voices between them, so the sums keep their order. Else -1.
-int EngineCore::pairPartner(int first) const
-{
-  const Voice& a = mVoices[first];
-  if (!a.active() || !simpleRunFits(a)) return -1;
-  for (int k = first + 1; k < kNumVoices; ++k)
-  {
-    const Voice& b = mVoices[k];
-    if (!b.active()) continue;
-    return simpleRunFits(b) && b.chain().filterKind() == a.chain().filterKind() ? k : -1;
-  }
-  return -1;
-}
-
-int EngineCore::runSimplePair(Voice& a, Voice& b, FrameSums* sums, int m, int top)
-{
-  return WithFilterKind(a.chain().filterKind(), [&](auto k) {
-    SimpleLane<decltype(k)::value> la(a), lb(b);
-    bool endA, endB;
-    const int n = RunPair(la, lb, sums, m, top, &endA, &endB);
-    if (endA) endVoice(a);
-    if (endB) endVoice(b);
-    return n;
-  });
 }
 
 // A voice through the rest of a run from frame `from`.

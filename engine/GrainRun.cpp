@@ -106,31 +106,6 @@ void GrainScheduler::runWeights(const Grain& g, int n, double* wt) const
   });
 }
 
-// How many more frames from `pos` a grain moves by `move` where every
-// position is pos + i * move to the bit, so its reads need no step by step:
-// a move of at most 20 whole and 10 fractional bits (128 of them add up
-// exactly), every position in the binade of pos (where adding such a move
-// is exact) and inside the window (no edge rule). At most `most`.
-int GrainScheduler::RunView::exactSteps(double pos, double move, int most) const
-{
-  const double scaled = move * 1024.0;
-  const bool simple = scaled != 0.0 && scaled == std::trunc(scaled) && std::fabs(scaled) < 1073741824.0;
-  if (most <= 0 || !simple || !(pos > 0.0) || pos < w.s || pos > lastFrame) return 0;
-  int exp;
-  std::frexp(pos, &exp);  // pos in [2^(exp-1), 2^exp)
-  const double lo = std::ldexp(1.0, exp - 1), hi = std::ldexp(1.0, exp);
-  const double top = std::min(lastFrame, std::nextafter(hi, 0.0)), bottom = std::max(w.s, lo);
-  auto inside = [&](int i) {
-    const double p = pos + i * move;
-    return p <= top && p >= bottom;
-  };
-  const double room = move > 0.0 ? top - pos : bottom - pos;
-  int k = static_cast<int>(std::min<double>(most, std::max(0.0, room / move)));
-  while (k > 0 && !inside(k)) --k;
-  while (k < most && inside(k + 1)) ++k;
-  return k;
-}
-
 // The frames one grain reads over `count` frames, its position moving after
 // each but, when it ends there, the last. Where the positions are exact
 // multiples of the move they are taken in one go; else step by step as the
@@ -143,7 +118,7 @@ int GrainScheduler::runReads(Grain& g, const RunView& v, int count, bool ends, i
   int stride = 0;
   for (int k = 0; k < count;)
   {
-    const int exact = v.exactSteps(pos, move, moves - k);
+    const int exact = ExactSteps(v.w, pos, move, moves - k);
     if (k == 0 && exact == moves && count > 1 && (move == 1.0 || move == -1.0))
     {
       // One frame after another from the first: the reads are a stretch.

@@ -188,7 +188,6 @@ private:
     double rate, wobble;
     bool wobbling;
     double moveFor(double dir) const;
-    int exactSteps(double pos, double move, int most) const;
   };
   struct RunSums
   {

@@ -178,9 +178,29 @@ public:
     return mEnv.stage;
   }
   void silence() { mGain = 0.0; }
+  // Whether the next n envelope steps change no stage: each only multiplies
+  // the level (or, in sustain, keeps it).
+  bool envelopeSteadyFor(int n) const
+  {
+    const int stage = mEnv.stage;
+    if (stage == Envelope::kSustain) return true;
+    const bool timed = stage == Envelope::kAttack || stage == Envelope::kDecay || stage == Envelope::kRelease;
+    return timed && mEnv.length - mEnv.counter >= n;
+  }
+  // What n steady steps leave, worked out by a group: the level, and the
+  // gain of the last.
+  void takeSteadySteps(int n, double level, double gain)
+  {
+    if (mEnv.stage != Envelope::kSustain) mEnv.counter += n;
+    mEnv.level = mEnvLevel = level;
+    mGain = gain;
+  }
 
   // The run kernels hold copies of these through a run.
   DcBlocker& dcState() { return mDc; }
+  const DcBlocker& dcState() const { return mDc; }
+  SoftClipper& clipper() { return mClipper; }
+  const SoftClipper& clipper() const { return mClipper; }
 
 private:
   Envelope mEnv;

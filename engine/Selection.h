@@ -44,3 +44,10 @@ inline double SpanReduce(const SelectionWindow& w, double move)
   if (w.span <= 1.0) return w.s;
   return move < w.span && move > -w.span ? move : SpanReduceLong(w, move);
 }
+
+// How many more steps of `move` from `pos` keep every position exactly
+// pos + i * move, so a run can take them in one go: a move of at most 20
+// whole and 10 fractional bits (128 of them add up exactly), every position
+// in the binade of pos (where adding such a move is exact) and inside the
+// window, where no edge rule applies. At most `most`.
+int ExactSteps(const SelectionWindow& w, double pos, double move, int most);

@@ -6,6 +6,8 @@
 // filter kind known in advance. The lanes share the steps themselves (the
 // reader's step, the chain's run, the grains' render), so every path gives
 // the same samples.
+#include <algorithm>
+
 #include "engine/Voice.h"
 
 // What the voices leave for the mix of one frame.
@@ -72,6 +74,15 @@ inline StereoPair GrainSource(Voice& v, bool* update)
   return Pair(l, r);
 }
 
+// A run's grain sources at once: grain after grain where that fits.
+inline void GrainSources(Voice& v, StereoPair* x, bool* updates, int m)
+{
+  if (v.grainRunFits())
+    v.renderGrainRun(m, x, updates);
+  else
+    for (int j = 0; j < m; ++j) x[j] = GrainSource(v, &updates[j]);
+}
+
 // Any voice, frame by frame, its state where it lives.
 struct GeneralLane
 {
@@ -121,22 +132,14 @@ struct GrainLane
   ChainCopy<Filter> chainCopy{v.chain()};
 
   StereoPair source(bool* update) { return GrainSource(v, update); }
-  // A run's sources at once: grain after grain where that fits.
-  void sources(StereoPair* x, bool* updates, int m)
-  {
-    if (v.grainRunFits())
-      v.renderGrainRun(m, x, updates);
-    else
-      for (int j = 0; j < m; ++j) x[j] = source(&updates[j]);
-  }
+  void sources(StereoPair* x, bool* updates, int m) { GrainSources(v, x, updates, m); }
   StereoPair chain(StereoPair x, bool update) { return chainCopy.run(x, update); }
   void store() { chainCopy.store(); }
 };
 
-// A SIMPLE voice through a run with no glides, errors or gain control: the
-// reader's positions and the chain's states in locals.
-template <int Filter>
-struct SimpleLane
+// A SIMPLE voice's reader through a run with no glides or errors: its
+// positions in locals.
+struct SimpleSource
 {
   Voice& v;
   const Buffer& buffer;
@@ -146,9 +149,8 @@ struct SimpleLane
   const EdgeMode edges;
   const bool synced;
   ReaderState s;
-  ChainCopy<Filter> chainCopy;
 
-  explicit SimpleLane(Voice& voice)
+  explicit SimpleSource(Voice& voice)
     : v(voice), buffer(*voice.buffer()), w(voice.window()),
       rate(voice.grains().playRate() * (voice.notes().wobbleInternal() ? voice.notes().wobbleFactor() : 1.0)),
       preserve(voice.grains().preservePos()), edges(voice.playhead().edges()),
@@ -156,12 +158,12 @@ struct SimpleLane
              voice.grains().current().pos() == voice.playhead().truePos() &&
              voice.playhead().playDir() == voice.playhead().trueDir() &&
              voice.grains().current().dir() == voice.playhead().trueDir()),
-      s(voice.grains().reader(voice.playhead())), chainCopy(voice.chain())
+      s(voice.grains().reader(voice.playhead()))
   {
   }
 
   // The frame at the read position, then one step on.
-  StereoPair source(bool* update)
+  StereoPair next()
   {
     const int idx = FrameIndex(s.readPos);
     const StereoPair x = Pair(buffer.frames[idx][0], buffer.frames[idx][1]);
@@ -170,13 +172,54 @@ struct SimpleLane
       StepReaderSynced(s, w, move, edges);
     else
       StepReader(s, w, move, rate * s.trueDir, preserve, edges);
-    *update = true;
     return x;
+  }
+  // A run's frames. Where the positions are one and their steps add up
+  // exactly, the frames are read in one go.
+  void sources(StereoPair* x, bool* updates, int m)
+  {
+    std::fill(updates, updates + m, true);
+    for (int j = 0; j < m;)
+    {
+      const double move = SpanReduce(w, rate * s.readDir + 0.0);
+      const int exact = synced ? ExactSteps(w, s.truePos, move, m - j) : 0;
+      if (exact == 0)
+      {
+        x[j++] = next();
+        continue;
+      }
+      const double pos = s.truePos;
+      for (int i = 0; i < exact; ++i)
+      {
+        const int idx = static_cast<int>(pos + i * move);
+        x[j + i] = Pair(buffer.frames[idx][0], buffer.frames[idx][1]);
+      }
+      s.readPos = s.playPos = s.truePos = pos + exact * move;
+      j += exact;
+    }
+  }
+  void store() { v.grainState().storeReader(s, v.playheadState()); }
+};
+
+// A SIMPLE voice through a run with no glides, errors or gain control: the
+// reader's positions and the chain's states in locals.
+template <int Filter>
+struct SimpleLane
+{
+  Voice& v;
+  SimpleSource reader;
+  ChainCopy<Filter> chainCopy;
+
+  explicit SimpleLane(Voice& voice) : v(voice), reader(voice), chainCopy(voice.chain()) {}
+  StereoPair source(bool* update)
+  {
+    *update = true;
+    return reader.next();
   }
   StereoPair chain(StereoPair x, bool update) { return chainCopy.run(x, update); }
   void store()
   {
-    v.grainState().storeReader(s, v.playheadState());
+    reader.store();
     chainCopy.store();
   }
 };
@@ -209,29 +252,4 @@ int RunLane(Lane& lane, FrameSums* sums, int m, bool isTop, bool ahead)
   }
   lane.store();
   return m;
-}
-
-// Two lanes, a before b, through the run frame by frame together: each
-// one's chain waits on its own last state, so the two fill each other's
-// waits. A frame's sums take a's part, then b's, as when the voices run one
-// after the other. Stops after the frame where either ends; returns the
-// frames both rendered and tells which ended.
-template <typename Lane>
-int RunPair(Lane& a, Lane& b, FrameSums* sums, int m, int top, bool* endA, bool* endB)
-{
-  int j = 0;
-  *endA = *endB = false;
-  while (j < m && !*endA && !*endB)
-  {
-    bool ua = false, ub = false;
-    const StereoPair sa = a.source(&ua);  // sources first: each sets its update flag
-    const StereoPair sb = b.source(&ub);
-    const StereoPair xa = a.chain(sa, ua), xb = b.chain(sb, ub);
-    *endA = StepEnvelope(a.v, xa, sums[j], a.v.id() == top, ua);
-    *endB = StepEnvelope(b.v, xb, sums[j], b.v.id() == top, ub);
-    ++j;
-  }
-  a.store();
-  b.store();
-  return j;
 }

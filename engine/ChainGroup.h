@@ -1,0 +1,55 @@
+#pragma once
+// Up to four voices whose output chains step together through a run: their
+// sources are read ahead, then each frame runs filter, DC blocker, gain
+// control and clipper for all of them at once, one voice per vector lane,
+// so each voice's recurrence waits behind the others' work. Per voice the
+// arithmetic is the chain's own; the envelopes and the frame's sums then
+// take the voices in index order, so every sample is as when the voices run
+// one after the other.
+#include "engine/Quad.h"
+#include "engine/VoiceRun.h"
+
+class ChainGroup
+{
+public:
+  static constexpr int kLanes = kQuadLanes;
+  static constexpr int kMaxRun = GrainScheduler::kMaxRun;
+
+  // What voices must share to step together: the pass type (or none),
+  // poles, DC blocker and gain control. A moving cut-off is each voice's own.
+  struct Key
+  {
+    int pass;
+    bool fourPoles, dc, agc;
+    bool operator==(const Key&) const = default;
+  };
+  // The key of a voice whose run may go through a group: its sources can
+  // be read ahead and its chain is of a kind a group runs.
+  static bool KeyOf(const Voice& v, Key* key);
+
+  int size() const { return mCount; }
+  Voice& member(int i) const { return *mVoice[i]; }
+  void clear() { mCount = 0; }
+  const Key& key() const { return mKey; }
+  void add(Voice& v, const Key& key, bool isTop);
+  // The members through m frames into the sums. Returns a bit per member
+  // whose envelope fell idle (the caller ends it and clears the group).
+  unsigned run(int m, FrameSums* sums);
+
+private:
+  struct Lanes;
+  template <int Pass, bool Dc, bool Agc>
+  unsigned runChains(int m, FrameSums* sums);
+  void readSources(int m);
+  void stepMovingCutoffs(Lanes& g);
+  void clip(Lanes& g, Quad (&x)[2]);
+  void addSteadyFrame(Lanes& g, const Quad (&x)[2], int j, int topLane, FrameSums& sum);
+
+  Voice* mVoice[kLanes] = {};
+  bool mTop[kLanes] = {};
+  int mCount = 0;
+  Key mKey{};
+  // The members' sources, a frame's lanes side by side.
+  Quad mSourceL[kMaxRun], mSourceR[kMaxRun];
+  bool mUpdate[kLanes][kMaxRun];
+};
