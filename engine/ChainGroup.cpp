@@ -131,15 +131,16 @@ void ChainGroup::add(Voice& v, const Key& key, bool isTop)
   ++mCount;
 }
 
-void ChainGroup::readSources(int m)
+void ChainGroup::readSources(int m, Isa isa)
 {
-  for (int j = 0; j < m; ++j) mSourceL[j] = mSourceR[j] = Quad{};
+  for (int j = 0; j < m; ++j)
+    for (int i = mCount; i < kLanes; ++i) mSourceL[j][i] = mSourceR[j][i] = 0.0;
   for (int i = 0; i < mCount; ++i)
   {
     Voice& v = *mVoice[i];
     StereoPair x[kMaxRun];
     if (v.grains().mode() != GrainMode::kSimple)
-      GrainSources(v, x, mUpdate[i], m);
+      GrainSources(v, x, mUpdate[i], m, isa);
     else
     {
       SimpleSource reader(v);
@@ -151,7 +152,7 @@ void ChainGroup::readSources(int m)
 }
 
 // The cut-off glides and envelopes of the members whose cut-off moves.
-void ChainGroup::stepMovingCutoffs(Lanes& g)
+[[gnu::always_inline]] inline void ChainGroup::stepMovingCutoffs(Lanes& g)
 {
   double f[kLanes], fb[kLanes];
   for (int i = 0; i < kLanes; ++i) f[i] = g.f[i], fb[i] = g.fb[i];
@@ -167,7 +168,7 @@ void ChainGroup::stepMovingCutoffs(Lanes& g)
 }
 
 // The members' clippers: a lane above the threshold goes through its own.
-void ChainGroup::clip(Lanes& g, Quad (&x)[2])
+[[gnu::always_inline]] inline void ChainGroup::clip(Lanes& g, Quad (&x)[2])
 {
   const Quad al = QuadAbs(x[0]), ar = QuadAbs(x[1]);
   const QuadMask calm = QuadSelect(al > ar, al, ar) <= g.threshold;
@@ -182,7 +183,7 @@ void ChainGroup::clip(Lanes& g, Quad (&x)[2])
 
 // One frame of steady envelopes for every member at once, and the frame's
 // sums taking the members in index order, as each voice's envelope step does.
-void ChainGroup::addSteadyFrame(Lanes& g, const Quad (&x)[2], int j, int topLane, FrameSums& sum)
+[[gnu::always_inline]] inline void ChainGroup::addSteadyFrame(Lanes& g, const Quad (&x)[2], int j, int topLane, FrameSums& sum)
 {
   g.level = g.level * g.multiplier;
   const Quad gain = g.velocity * g.level;
@@ -201,7 +202,7 @@ void ChainGroup::addSteadyFrame(Lanes& g, const Quad (&x)[2], int j, int topLane
 }
 
 template <int Pass, bool Dc, bool Agc>
-unsigned ChainGroup::runChains(int m, FrameSums* sums)
+[[gnu::always_inline]] inline unsigned ChainGroup::runChains(int m, FrameSums* sums)
 {
   Lanes g;
   for (int i = 0; i < mCount; ++i) g.load(i, mVoice[i]->chain());
@@ -274,14 +275,38 @@ unsigned ChainGroup::runChains(int m, FrameSums* sums)
   return ended;
 }
 
-unsigned ChainGroup::run(int m, FrameSums* sums)
+template <int Pass>
+[[gnu::always_inline]] inline unsigned ChainGroup::runFlags(int m, FrameSums* sums)
 {
-  readSources(m);
-  auto withFlags = [&](auto pass) {
-    constexpr int P = decltype(pass)::value;
-    if (mKey.dc)
-      return mKey.agc ? runChains<P, true, true>(m, sums) : runChains<P, true, false>(m, sums);
-    return mKey.agc ? runChains<P, false, true>(m, sums) : runChains<P, false, false>(m, sums);
-  };
-  return WithFilterKind(mKey.pass, withFlags);
+  if (mKey.dc) return mKey.agc ? runChains<Pass, true, true>(m, sums) : runChains<Pass, true, false>(m, sums);
+  return mKey.agc ? runChains<Pass, false, true>(m, sums) : runChains<Pass, false, false>(m, sums);
+}
+
+[[gnu::always_inline]] inline unsigned ChainGroup::runKinds(int m, FrameSums* sums)
+{
+  switch (mKey.pass)
+  {
+    case static_cast<int>(PassType::kLowPass): return runFlags<static_cast<int>(PassType::kLowPass)>(m, sums);
+    case static_cast<int>(PassType::kBandPass): return runFlags<static_cast<int>(PassType::kBandPass)>(m, sums);
+    case static_cast<int>(PassType::kHighPass): return runFlags<static_cast<int>(PassType::kHighPass)>(m, sums);
+    case static_cast<int>(PassType::kPeak): return runFlags<static_cast<int>(PassType::kPeak)>(m, sums);
+    case static_cast<int>(PassType::kBandReject): return runFlags<static_cast<int>(PassType::kBandReject)>(m, sums);
+    default: return runFlags<kNoFilter>(m, sums);
+  }
+}
+
+VESK_AVX2 unsigned ChainGroup::runAvx2(int m, FrameSums* sums)
+{
+  return runKinds(m, sums);
+}
+
+unsigned ChainGroup::runBaseline(int m, FrameSums* sums)
+{
+  return runKinds(m, sums);
+}
+
+unsigned ChainGroup::run(int m, FrameSums* sums, Isa isa)
+{
+  readSources(m, isa);
+  return isa == Isa::kAvx2 ? runAvx2(m, sums) : runBaseline(m, sums);
 }

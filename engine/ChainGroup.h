@@ -6,6 +6,7 @@
 // arithmetic is the chain's own; the envelopes and the frame's sums then
 // take the voices in index order, so every sample is as when the voices run
 // one after the other.
+#include "engine/Isa.h"
 #include "engine/Quad.h"
 #include "engine/VoiceRun.h"
 
@@ -34,13 +35,18 @@ public:
   void add(Voice& v, const Key& key, bool isTop);
   // The members through m frames into the sums. Returns a bit per member
   // whose envelope fell idle (the caller ends it and clears the group).
-  unsigned run(int m, FrameSums* sums);
+  unsigned run(int m, FrameSums* sums, Isa isa);
 
 private:
   struct Lanes;
   template <int Pass, bool Dc, bool Agc>
   unsigned runChains(int m, FrameSums* sums);
-  void readSources(int m);
+  template <int Pass>
+  unsigned runFlags(int m, FrameSums* sums);
+  unsigned runKinds(int m, FrameSums* sums);
+  unsigned runAvx2(int m, FrameSums* sums);
+  unsigned runBaseline(int m, FrameSums* sums);
+  void readSources(int m, Isa isa);
   void stepMovingCutoffs(Lanes& g);
   void clip(Lanes& g, Quad (&x)[2]);
   void addSteadyFrame(Lanes& g, const Quad (&x)[2], int j, int topLane, FrameSums& sum);

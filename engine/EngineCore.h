@@ -195,5 +195,6 @@ private:
   SoftClipper mGlobalClipper{2.0};
   FrameSums mRunSums[kRunChunk];
   ChainGroup mGroup;  // the voices of a run whose chains step together
+  Isa mIsa = BestIsa();
   int mMaxRun = kRunChunk;  // 1: every frame alone, as the tests compare
 };

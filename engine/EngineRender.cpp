@@ -84,7 +84,7 @@ void EngineCore::renderChunk(int s0, int m, double* left, double* right)
 void EngineCore::runGroup(int m)
 {
   if (mGroup.size() == 0) return;
-  const unsigned ended = mGroup.run(m, mRunSums);
+  const unsigned ended = mGroup.run(m, mRunSums, mIsa);
   for (int i = 0; i < mGroup.size(); ++i)
     if (ended >> i & 1) endVoice(mGroup.member(i));
   mGroup.clear();
@@ -140,7 +140,7 @@ int EngineCore::runVoice(Voice& v, FrameSums* sums, int m, bool isTop)
     // The grain sums are long: apart from the chain they run as a tight
     // loop, where together every frame would wait on the chain's recurrences.
     n = WithFilterKind(kind, [&](auto k) {
-      GrainLane<decltype(k)::value> lane{v};
+      GrainLane<decltype(k)::value> lane{v, mIsa};
       return RunLane(lane, sums, m, isTop, sourcesAheadFit(v, m));
     });
   else

@@ -22,7 +22,7 @@ int FirstAfter(int64_t t0, int64_t limit, int from, int to)
 // into a fade of `fade` frames. Linear falls or rises; parabolic halves
 // split at u < h, which for whole u is u < ceil(h).
 template <typename Weight>
-int FadeRange(double* wt, int from, int to, Weight weight)
+[[gnu::always_inline]] inline int FadeRange(double* wt, int from, int to, Weight weight)
 {
   for (int k = from; k < to; ++k) wt[k] = weight(k);
   return to;
@@ -57,7 +57,7 @@ template <typename Sums>
 // The window's weight of a grain at frames elapsed() .. + n - 1, as the
 // frame-by-frame render takes it: 1 without a fade-in and in the body, the
 // fades by their shape. Frame numbers are whole, so t and u are exact.
-void GrainScheduler::runWeights(const Grain& g, int n, double* wt) const
+[[gnu::always_inline]] inline void GrainScheduler::runWeights(const Grain& g, int n, double* wt) const
 {
   const int64_t t0 = g.elapsed(), fi = g.fadeIn(), fo = g.fadeOut(), body = g.length();
   if (fi == 0)
@@ -70,16 +70,16 @@ void GrainScheduler::runWeights(const Grain& g, int n, double* wt) const
   const int inEnd = FirstAfter(t0, fi, 0, n);  // t <= fi
   int k = 0;
   if (linear)
-    k = FadeRange(wt, k, inEnd, [&](int j) { return (start + j) / fiD; });
+    k = FadeRange(wt, k, inEnd, [&](int j) __attribute__((always_inline)) { return (start + j) / fiD; });
   else
   {
     const double h = fiD * 0.5;
     const int lowEnd = FirstAfter(t0, static_cast<int64_t>(std::ceil(h)) - 1, 0, inEnd);
-    k = FadeRange(wt, k, lowEnd, [&](int j) {
+    k = FadeRange(wt, k, lowEnd, [&](int j) __attribute__((always_inline)) {
       const double x = (start + j) / h;
       return x * x * 0.5;
     });
-    k = FadeRange(wt, k, inEnd, [&](int j) {
+    k = FadeRange(wt, k, inEnd, [&](int j) __attribute__((always_inline)) {
       const double x = (start + j) / h;
       return (2.0 - (2.0 - x) * (2.0 - x)) * 0.5;
     });
@@ -91,16 +91,16 @@ void GrainScheduler::runWeights(const Grain& g, int n, double* wt) const
   const double u0 = static_cast<double>(t0 - outStart);  // u at k = 0
   if (linear)
   {
-    FadeRange(wt, k, n, [&](int j) { return 1.0 - (u0 + j) / foD; });
+    FadeRange(wt, k, n, [&](int j) __attribute__((always_inline)) { return 1.0 - (u0 + j) / foD; });
     return;
   }
   const double h = foD * 0.5;
   const int lowEnd = FirstAfter(t0, outStart + static_cast<int64_t>(std::ceil(h)) - 1, k, n);
-  k = FadeRange(wt, k, lowEnd, [&](int j) {
+  k = FadeRange(wt, k, lowEnd, [&](int j) __attribute__((always_inline)) {
     const double x = (u0 + j) / h;
     return (2.0 - x * x) * 0.5;
   });
-  FadeRange(wt, k, n, [&](int j) {
+  FadeRange(wt, k, n, [&](int j) __attribute__((always_inline)) {
     const double x = (u0 + j) / h;
     return (2.0 - x) * (2.0 - x) * 0.5;
   });
@@ -110,7 +110,7 @@ void GrainScheduler::runWeights(const Grain& g, int n, double* wt) const
 // each but, when it ends there, the last. Where the positions are exact
 // multiples of the move they are taken in one go; else step by step as the
 // frame-by-frame render moves them.
-int GrainScheduler::runReads(Grain& g, const RunView& v, int count, bool ends, int* idx) const
+[[gnu::always_inline]] inline int GrainScheduler::runReads(Grain& g, const RunView& v, int count, bool ends, int* idx) const
 {
   double pos = g.pos(), dir = g.dir();
   const int moves = ends ? count - 1 : count;
@@ -151,7 +151,7 @@ int GrainScheduler::runReads(Grain& g, const RunView& v, int count, bool ends, i
 }
 
 // Every sounding slot's part of frames 0 .. n-1, in slot order.
-void GrainScheduler::sumStretch(const RunView& v, int n, RunSums& sums)
+[[gnu::always_inline]] inline void GrainScheduler::sumStretch(const RunView& v, int n, RunSums& sums)
 {
   std::fill(sums.l, sums.l + n, 0.0);
   std::fill(sums.r, sums.r + n, 0.0);
@@ -221,7 +221,26 @@ double GrainScheduler::RunView::moveFor(double dir) const
   return d < w.span && d > -w.span ? d : SpanReduceLong(w, d);
 }
 
-void GrainScheduler::renderRun(GrainContext& c, int m, StereoPair* out, bool* started)
+VESK_AVX2 void GrainScheduler::renderRunAvx2(GrainContext& c, int m, StereoPair* out, bool* started)
+{
+  renderRunBody(c, m, out, started);
+}
+
+void GrainScheduler::renderRunBaseline(GrainContext& c, int m, StereoPair* out, bool* started)
+{
+  renderRunBody(c, m, out, started);
+}
+
+void GrainScheduler::renderRun(GrainContext& c, int m, StereoPair* out, bool* started, Isa isa)
+{
+  if (isa == Isa::kAvx2)
+    renderRunAvx2(c, m, out, started);
+  else
+    renderRunBaseline(c, m, out, started);
+}
+
+[[gnu::always_inline]] inline void GrainScheduler::renderRunBody(GrainContext& c, int m, StereoPair* out,
+                                                                bool* started)
 {
   const RunView v = runView(c);
   RunSums sums;

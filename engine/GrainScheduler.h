@@ -4,6 +4,7 @@
 // a start position stepped, repeated and scattered by the errors. In SIMPLE
 // mode the current slot is the plain reader.
 #include "engine/Grain.h"
+#include "engine/Isa.h"
 #include "engine/NoteGlide.h"
 #include "engine/Playhead.h"
 #include "engine/Random.h"
@@ -150,7 +151,7 @@ public:
   // started after it.
   static constexpr int kMaxRun = 128;
   bool runFits(const GrainContext& c) const;
-  void renderRun(GrainContext& c, int m, StereoPair* out, bool* started);
+  void renderRun(GrainContext& c, int m, StereoPair* out, bool* started, Isa isa);
   // One frame of the plain reader of SIMPLE mode.
   void renderSimple(GrainContext& c, double* left, double* right);
   void markCurrentInUse() { mSlots[mCurrent].setInUse(true); }
@@ -198,6 +199,9 @@ private:
   void runWeights(const Grain& g, int n, double* wt) const;
   int runReads(Grain& g, const RunView& v, int count, bool ends, int* idx) const;
   void sumStretch(const RunView& v, int n, RunSums& sums);
+  void renderRunBody(GrainContext& c, int m, StereoPair* out, bool* started);
+  void renderRunAvx2(GrainContext& c, int m, StereoPair* out, bool* started);
+  void renderRunBaseline(GrainContext& c, int m, StereoPair* out, bool* started);
 
   double externalError(GrainContext& c) const;
   double internalError(GrainContext& c) const { return mErrorInt == 0.0 ? 0.0 : drawInternalError(c); }

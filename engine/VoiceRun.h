@@ -75,10 +75,10 @@ inline StereoPair GrainSource(Voice& v, bool* update)
 }
 
 // A run's grain sources at once: grain after grain where that fits.
-inline void GrainSources(Voice& v, StereoPair* x, bool* updates, int m)
+inline void GrainSources(Voice& v, StereoPair* x, bool* updates, int m, Isa isa)
 {
   if (v.grainRunFits())
-    v.renderGrainRun(m, x, updates);
+    v.renderGrainRun(m, x, updates, isa);
   else
     for (int j = 0; j < m; ++j) x[j] = GrainSource(v, &updates[j]);
 }
@@ -129,10 +129,11 @@ template <int Filter>
 struct GrainLane
 {
   Voice& v;
+  Isa isa;
   ChainCopy<Filter> chainCopy{v.chain()};
 
   StereoPair source(bool* update) { return GrainSource(v, update); }
-  void sources(StereoPair* x, bool* updates, int m) { GrainSources(v, x, updates, m); }
+  void sources(StereoPair* x, bool* updates, int m) { GrainSources(v, x, updates, m, isa); }
   StereoPair chain(StereoPair x, bool update) { return chainCopy.run(x, update); }
   void store() { chainCopy.store(); }
 };

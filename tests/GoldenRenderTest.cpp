@@ -130,9 +130,10 @@ struct Result
   double peak = 0.0;
 };
 
-Result Render(const Patch& patch)
+Result Render(const Patch& patch, Isa isa)
 {
   Rig r(patch.block);
+  EngineTestSeam::UseIsa(r.core(), isa);
   r.seed(1);
   r.source = Input;
   if (patch.settings)
@@ -160,16 +161,21 @@ Result Render(const Patch& patch)
 
 }  // namespace
 
+// With every instruction set the processor has, as each renders the same.
 TEST(GoldenRender, EveryPatchRendersTheRecordedSamples)
 {
-  for (const Patch& patch : kPatches)
-  {
-    const Result result = Render(patch);
+  std::vector<Isa> isas = {Isa::kBaseline};
+  if (BestIsa() == Isa::kAvx2) isas.push_back(Isa::kAvx2);
+  for (const Isa isa : isas)
+    for (const Patch& patch : kPatches)
+    {
+      const Result result = Render(patch, isa);
+      const char* name = isa == Isa::kAvx2 ? "AVX2" : "baseline";
 #ifdef _WIN32
-    EXPECT_EQ(result.hash, patch.windowsHash) << patch.name;
+      EXPECT_EQ(result.hash, patch.windowsHash) << patch.name << ", " << name;
 #else
-    EXPECT_EQ(result.hash, patch.linuxHash) << patch.name;
+      EXPECT_EQ(result.hash, patch.linuxHash) << patch.name << ", " << name;
 #endif
-    EXPECT_GT(result.peak, 0.05) << patch.name << " should sound";
-  }
+      EXPECT_GT(result.peak, 0.05) << patch.name << " should sound";
+    }
 }

@@ -8,11 +8,13 @@
 #include "tests/TestHost.h"
 
 // The tests' way into the engine: every frame through the per-frame path,
-// to compare the run kernels with.
+// to compare the run kernels with, and the run kernels of a chosen
+// instruction set.
 class EngineTestSeam
 {
 public:
   static void FrameByFrame(EngineCore& core, bool on) { core.mMaxRun = on ? 1 : EngineCore::kRunChunk; }
+  static void UseIsa(EngineCore& core, Isa isa) { core.mIsa = isa; }
 };
 
 struct Rig
