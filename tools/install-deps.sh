@@ -3,7 +3,7 @@
 # again: it asks apt only for what is missing.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest
-  libbenchmark-dev libpng-dev libgif-dev
+  libpng-dev libgif-dev
   libfreetype-dev libfontconfig-dev fonts-dejavu-core libx11-dev libxtst-dev xvfb xauth)
 # Other makers' hosts and plug-ins the tests load ours in and theirs with.
 peers=(dpf-plugins-vst amsynth ardour)
