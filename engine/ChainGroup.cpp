@@ -133,22 +133,30 @@ void ChainGroup::add(Voice& v, const Key& key, bool isTop)
 
 void ChainGroup::readSources(int m, Isa isa)
 {
-  for (int j = 0; j < m; ++j)
-    for (int i = mCount; i < kLanes; ++i) mSourceL[j][i] = mSourceR[j][i] = 0.0;
+  static constexpr double kSilence[2 * kMaxRun] = {};
+  for (int i = mCount; i < kLanes; ++i) mFrom[i] = kSilence;
   for (int i = 0; i < mCount; ++i)
   {
     Voice& v = *mVoice[i];
-    StereoPair x[kMaxRun];
+    mFrom[i] = &mSource[i][0][0];
     if (v.grains().mode() != GrainMode::kSimple)
-      GrainSources(v, x, mUpdate[i], m, isa);
-    else
     {
-      SimpleSource reader(v);
-      reader.sources(x, mUpdate[i], m);
-      reader.store();
+      GrainSources(v, mSource[i], mUpdate[i], m, isa);
+      continue;
     }
-    for (int j = 0; j < m; ++j) mSourceL[j][i] = x[j][0], mSourceR[j][i] = x[j][1];
+    SimpleSource reader(v);
+    mFrom[i] = reader.sources(mSource[i], mUpdate[i], m);
+    reader.store();
   }
+}
+
+// Frame j of every member, left and right, a lane each.
+[[gnu::always_inline]] inline void ChainGroup::sourceFrame(int j, Quad (&x)[2]) const
+{
+  const StereoPair a = LoadPair(mFrom[0] + 2 * j), b = LoadPair(mFrom[1] + 2 * j);
+  const StereoPair c = LoadPair(mFrom[2] + 2 * j), d = LoadPair(mFrom[3] + 2 * j);
+  x[0] = Quad{a[0], b[0], c[0], d[0]};
+  x[1] = Quad{a[1], b[1], c[1], d[1]};
 }
 
 // The cut-off glides and envelopes of the members whose cut-off moves.
@@ -220,7 +228,8 @@ template <int Pass, bool Dc, bool Agc>
   unsigned ended = 0;
   for (int j = 0; j < m && g.live; ++j)
   {
-    Quad x[2] = {mSourceL[j], mSourceR[j]};
+    Quad x[2];
+    sourceFrame(j, x);
     if constexpr (Pass != kNoFilter)
     {
       if (anyMoving) stepMovingCutoffs(g);

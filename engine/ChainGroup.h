@@ -47,6 +47,7 @@ private:
   unsigned runAvx2(int m, FrameSums* sums);
   unsigned runBaseline(int m, FrameSums* sums);
   void readSources(int m, Isa isa);
+  void sourceFrame(int j, Quad (&x)[2]) const;
   void stepMovingCutoffs(Lanes& g);
   void clip(Lanes& g, Quad (&x)[2]);
   void addSteadyFrame(Lanes& g, const Quad (&x)[2], int j, int topLane, FrameSums& sum);
@@ -55,7 +56,9 @@ private:
   bool mTop[kLanes] = {};
   int mCount = 0;
   Key mKey{};
-  // The members' sources, a frame's lanes side by side.
-  Quad mSourceL[kMaxRun], mSourceR[kMaxRun];
+  // The members' sources, each a run of frames (left, right): in a lane's
+  // own array, or in place in its buffer.
+  StereoPair mSource[kLanes][kMaxRun];
+  const double* mFrom[kLanes];
   bool mUpdate[kLanes][kMaxRun];
 };

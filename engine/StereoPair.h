@@ -9,6 +9,13 @@ using StereoMask = int64_t __attribute__((vector_size(16)));
 
 inline StereoPair Pair(double l, double r) { return StereoPair{l, r}; }
 inline StereoPair Splat(double v) { return StereoPair{v, v}; }
+// Two doubles wherever they lie (a buffer's frames need not be aligned for a pair).
+inline StereoPair LoadPair(const double* p)
+{
+  StereoPair x;
+  __builtin_memcpy(&x, p, sizeof x);
+  return x;
+}
 inline StereoPair Select(StereoMask m, StereoPair a, StereoPair b) { return m ? a : b; }
 inline StereoPair Abs(StereoPair x)
 {
@@ -19,4 +26,6 @@ inline bool IsFinite(StereoPair x) { return __builtin_isfinite(x[0]) && __builti
 
 // A host sample as the engine may keep it: a NaN or an infinity becomes
 // silence, so it can never reach a buffer or a recurrent state.
-inline double FiniteSample(double x) { return __builtin_isfinite(x) ? x : 0.0; }
+// (x - x is zero exactly for a finite x, not a number otherwise: the test
+// runs on whole vectors of samples.)
+inline double FiniteSample(double x) { return x - x == 0.0 ? x : 0.0; }

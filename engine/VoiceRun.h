@@ -175,11 +175,14 @@ struct SimpleSource
       StepReader(s, w, move, rate * s.trueDir, preserve, edges);
     return x;
   }
-  // A run's frames. Where the positions are one and their steps add up
-  // exactly, the frames are read in one go.
-  void sources(StereoPair* x, bool* updates, int m)
+  // A run's frames, left and right after each other. Where the positions
+  // are one and their steps add up exactly, the frames are read in one go:
+  // returned in place when the whole run is one stretch forward, else
+  // copied into x.
+  const double* sources(StereoPair* x, bool* updates, int m)
   {
     std::fill(updates, updates + m, true);
+    const double first = s.truePos;
     for (int j = 0; j < m;)
     {
       const double move = SpanReduce(w, rate * s.readDir + 0.0);
@@ -190,6 +193,11 @@ struct SimpleSource
         continue;
       }
       const double pos = s.truePos;
+      if (exact == m && move == 1.0)
+      {
+        s.readPos = s.playPos = s.truePos = pos + exact * move;
+        return buffer.frames[static_cast<int>(first)];
+      }
       for (int i = 0; i < exact; ++i)
       {
         const int idx = static_cast<int>(pos + i * move);
@@ -198,6 +206,7 @@ struct SimpleSource
       s.readPos = s.playPos = s.truePos = pos + exact * move;
       j += exact;
     }
+    return &x[0][0];
   }
   void store() { v.grainState().storeReader(s, v.playheadState()); }
 };
