@@ -29,7 +29,7 @@ struct ChainGroup::Lanes
     pole[i] = dc.pole;
     gain[i] = c.agc().gain, amount[i] = c.agc().amount;
     threshold[i] = c.clipper().threshold;
-    moving[i] = c.filterKind() == kMovingFilter;
+    moving[i] = c.filterKind() == kMovingFilter && !c.filter().controlSteady();
     live |= 1u << i;
   }
   void loadEnvelope(int i, const Voice& v)

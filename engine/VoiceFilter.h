@@ -86,6 +86,15 @@ public:
   // A frame's cut-off glide and envelope: the coefficients the section
   // then runs with.
   void stepControl();
+  // Whether stepControl would change nothing, frame after frame: no glide,
+  // and no envelope or one that stands still where the cut-off already is.
+  bool controlSteady() const
+  {
+    if (cutoffGliding != 0.0) return false;
+    if (envDepth == 0.0) return true;
+    const bool still = env.stage == Envelope::kSustain || env.stage == Envelope::kIdle;
+    return still && lastEnvLevel == env.level && envelopeCutoff(cutoff) == section.cutoff;
+  }
   void process(double* left, double* right)
   {
     const StereoPair y = process(Pair(*left, *right));

@@ -226,6 +226,36 @@ TEST(Sound, GrainRunsAtExactRatesMatchFrames)
   }
 }
 
+// Held notes whose filter envelope, cut-off, resonance and gain control
+// change while they sustain: runs that skip a still envelope's steps must
+// notice each change.
+TEST(Sound, ChangesDuringSustainMatchFrames)
+{
+  for (int mode : {0, 2})
+  {
+    auto render = [&](bool runs) {
+      Rig r(128);
+      r.source = [](int ch, long f) { return Sine(f, 210.0 + 5 * ch, 0.7); };
+      r.set(kPolyMono, 1);
+      r.set(kActiveVoices, 8);
+      r.set(kPerfMode, mode);
+      r.set(kOverlap, 2.0);
+      r.set(kFltEnvDepth, 0.5);
+      r.set(kFltEnvS, 0.3);
+      for (int n = 0; n < 6; ++n) r.noteOn(45 + 4 * n, 100, n);
+      return RenderThrough(runs, r, 120, [&](int b) {
+        if (b == 30) r.set(kFltEnvS, 0.7);
+        if (b == 45) r.set(kFltEnvDepth, -0.4);
+        if (b == 60) r.set(kFltFreq, 900.0);
+        if (b == 75) r.set(kFltQ, 0.8);
+        if (b == 90) r.set(kAgcAmount, 0.6);
+        if (b == 100) r.set(kEnvS, 0.4);
+      });
+    };
+    EXPECT_EQ(render(false), render(true)) << "mode " << mode;
+  }
+}
+
 // Random playing: notes, and sound parameters set anywhere in their ranges
 // between blocks. Whatever the mix of voices, the run kernels must give the
 // per-frame path's samples.
