@@ -4,6 +4,8 @@
 //   vesk-bench                  every patch
 //   vesk-bench --patch N        patch N (0, 1, 2) only
 //   vesk-bench --seconds S      S seconds a render instead of 10
+//   vesk-bench --density        patch (b)'s grains started per second and
+//                               grains sounding per voice, counted frame by frame
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -104,6 +106,7 @@ public:
       for (const auto& c : mOut) hash->add(c.data(), c.size() * sizeof(double));
     return seconds;
   }
+  const EngineCore& core() const { return mPlug->Core(); }
   double blocks(Input& input, int n)
   {
     double seconds = 0.0;
@@ -163,6 +166,36 @@ void WorstCalls(const Patch& patch, double* fresh, double* warm)
   *warm = worst();
 }
 
+// Patch (b) a frame at a time over its second second: a grain start moves
+// a voice's current slot on.
+void Density()
+{
+  const Patch& patch = kPatches[1];
+  Input input(2 * kRate);
+  Instance plug(patch, 1);
+  plug.play(0x90);
+  plug.blocks(input, kRate);
+  int slots[kNumVoices], starts = 0;
+  double sounding = 0.0;
+  for (int v = 0; v < kNumVoices; ++v) slots[v] = plug.core().voice(v).grains().currentSlot();
+  for (int f = 0; f < kRate; ++f)
+  {
+    plug.block(input);
+    for (int v = 0; v < kNumVoices; ++v)
+    {
+      const GrainScheduler& g = plug.core().voice(v).grains();
+      starts += g.currentSlot() != slots[v];
+      slots[v] = g.currentSlot();
+      sounding += g.activeGrains();
+    }
+  }
+  double expected = 0.0;  // one grain a period: the frames of each note's period
+  for (int n = 0; n < patch.notes; ++n)
+    expected += kRate / std::trunc(kRate / (440.0 * std::pow(2.0, (40 + n - 69) / 12.0)) + 0.5);
+  std::printf("%s: %d grains started in 1 s (one a period: %.0f), %.2f sounding per voice\n", patch.name, starts,
+              expected, sounding / (kRate * kNumVoices));
+}
+
 double Median(std::vector<double> v)
 {
   std::sort(v.begin(), v.end());
@@ -198,13 +231,18 @@ void Bench(const Patch& patch, int seconds)
 int main(int argc, char** argv)
 {
   int only = -1, seconds = 10;
+  if (argc == 2 && std::strcmp(argv[1], "--density") == 0)
+  {
+    Density();
+    return 0;
+  }
   for (int i = 1; i + 1 < argc; i += 2)
   {
     if (std::strcmp(argv[i], "--patch") == 0) only = std::atoi(argv[i + 1]);
     else if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::max(1, std::atoi(argv[i + 1]));
     else
     {
-      std::fprintf(stderr, "usage: vesk-bench [--patch 0|1|2] [--seconds S]\n");
+      std::fprintf(stderr, "usage: vesk-bench [--patch 0|1|2] [--seconds S] | --density\n");
       return 2;
     }
   }
