@@ -15,9 +15,10 @@ struct ChainGroup::Lanes
   Quad lastGain = {};
   bool quiet = true;  // every member in attack or release
   bool moving[kLanes] = {};
-  unsigned live = 0;  // a bit per member still sounding
+  bool stillCutoff[kLanes] = {};  // a moving kind whose cut-off stands still through the run
+  unsigned live = 0;              // a bit per member still sounding
 
-  void load(int i, OutputChain& c)
+  void load(int i, OutputChain& c, int m)
   {
     const FilterSection& s = c.filter().section;
     const StereoPair* states[4] = {&s.b0, &s.b1, &s.b2, &s.b3};
@@ -29,7 +30,9 @@ struct ChainGroup::Lanes
     pole[i] = dc.pole;
     gain[i] = c.agc().gain, amount[i] = c.agc().amount;
     threshold[i] = c.clipper().threshold;
-    moving[i] = c.filterKind() == kMovingFilter && !c.filter().controlSteady();
+    const bool movingKind = c.filterKind() == kMovingFilter;
+    stillCutoff[i] = movingKind && c.filter().controlSteadyFor(m);
+    moving[i] = movingKind && !stillCutoff[i];
     live |= 1u << i;
   }
   void loadEnvelope(int i, const Voice& v)
@@ -42,8 +45,10 @@ struct ChainGroup::Lanes
     levelScale[i] = env.stage == Envelope::kRelease && c.releaseScaled() ? c.releaseScale() : 1.0;
     quiet = quiet && (env.stage == Envelope::kAttack || env.stage == Envelope::kRelease);
   }
-  void store(int i, OutputChain& c, bool filter) const
+  // A member's states back where they live, after `frames` frames of the run.
+  void store(int i, OutputChain& c, bool filter, int frames) const
   {
+    if (stillCutoff[i]) c.filter().skipSteadySteps(frames);
     if (filter)
     {
       FilterSection& s = c.filter().section;
@@ -213,7 +218,7 @@ template <int Pass, bool Dc, bool Agc>
 [[gnu::always_inline]] inline unsigned ChainGroup::runChains(int m, FrameSums* sums)
 {
   Lanes g;
-  for (int i = 0; i < mCount; ++i) g.load(i, mVoice[i]->chain());
+  for (int i = 0; i < mCount; ++i) g.load(i, mVoice[i]->chain(), m);
   bool anyMoving = false;
   for (int i = 0; i < mCount; ++i) anyMoving = anyMoving || g.moving[i];
   const bool fourPoles = mKey.fourPoles;
@@ -267,7 +272,7 @@ template <int Pass, bool Dc, bool Agc>
       if (!(g.live >> i & 1)) continue;
       Voice& v = *mVoice[i];
       if (!StepEnvelope(v, Pair(x[0][i], x[1][i]), sums[j], mTop[i], mUpdate[i][j])) continue;
-      g.store(i, v.chain(), Pass != kNoFilter);
+      g.store(i, v.chain(), Pass != kNoFilter, j + 1);
       g.live &= ~(1u << i);
       ended |= 1u << i;
     }
@@ -276,7 +281,7 @@ template <int Pass, bool Dc, bool Agc>
   {
     if (!(g.live >> i & 1)) continue;
     Voice& v = *mVoice[i];
-    g.store(i, v.chain(), Pass != kNoFilter);
+    g.store(i, v.chain(), Pass != kNoFilter, m);
     if (!steady) continue;
     v.chain().takeSteadySteps(m, g.level[i], g.lastGain[i]);
     v.setBlockPos(v.blockPos() + m);

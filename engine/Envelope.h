@@ -23,5 +23,16 @@ struct Envelope
     level *= multiplier;
   }
   void setStageValue(int s, double v, double sampleRate);
+  // Whether the next n steps change no stage: held, or timed with room.
+  bool steadyFor(int n) const
+  {
+    if (stage == kIdle || stage == kSustain) return true;
+    return length - counter >= n;
+  }
+  // n steps of a stage that stays and whose level stands still.
+  void skipSteps(int n)
+  {
+    if (stage != kIdle && stage != kSustain) counter += n;
+  }
   double sustainLevel() const { return stageValues[kSustain] > floor ? stageValues[kSustain] : floor; }
 };

@@ -180,18 +180,12 @@ public:
   void silence() { mGain = 0.0; }
   // Whether the next n envelope steps change no stage: each only multiplies
   // the level (or, in sustain, keeps it).
-  bool envelopeSteadyFor(int n) const
-  {
-    const int stage = mEnv.stage;
-    if (stage == Envelope::kSustain) return true;
-    const bool timed = stage == Envelope::kAttack || stage == Envelope::kDecay || stage == Envelope::kRelease;
-    return timed && mEnv.length - mEnv.counter >= n;
-  }
+  bool envelopeSteadyFor(int n) const { return mEnv.stage != Envelope::kIdle && mEnv.steadyFor(n); }
   // What n steady steps leave, worked out by a group: the level, and the
   // gain of the last.
   void takeSteadySteps(int n, double level, double gain)
   {
-    if (mEnv.stage != Envelope::kSustain) mEnv.counter += n;
+    mEnv.skipSteps(n);
     mEnv.level = mEnvLevel = level;
     mGain = gain;
   }

@@ -86,14 +86,20 @@ public:
   // A frame's cut-off glide and envelope: the coefficients the section
   // then runs with.
   void stepControl();
-  // Whether stepControl would change nothing, frame after frame: no glide,
-  // and no envelope or one that stands still where the cut-off already is.
-  bool controlSteady() const
+  // Whether n steps of stepControl would change nothing but the envelope's
+  // count: no glide, and no envelope or one whose level stands still where
+  // the cut-off already is (held, or stepping by a multiplier of 1).
+  bool controlSteadyFor(int n) const
   {
     if (cutoffGliding != 0.0) return false;
     if (envDepth == 0.0) return true;
-    const bool still = env.stage == Envelope::kSustain || env.stage == Envelope::kIdle;
-    return still && lastEnvLevel == env.level && envelopeCutoff(cutoff) == section.cutoff;
+    return env.steadyFor(n) && env.multiplier == 1.0 && lastEnvLevel == env.level &&
+           envelopeCutoff(cutoff) == section.cutoff;
+  }
+  // What n such steps leave: the count.
+  void skipSteadySteps(int n)
+  {
+    if (envDepth != 0.0) env.skipSteps(n);
   }
   void process(double* left, double* right)
   {

@@ -256,6 +256,34 @@ TEST(Sound, ChangesDuringSustainMatchFrames)
   }
 }
 
+// A filter envelope held at its floor goes on counting through its release
+// while a group skips its still steps: it ends when the per-frame path's does.
+TEST(Sound, SkippedFilterStepsStillCount)
+{
+  Rig frames(128), runs(128);
+  EngineTestSeam::FrameByFrame(frames.core(), true);
+  for (Rig* r : {&frames, &runs})
+  {
+    r->source = [](int, long f) { return Sine(f, 200.0, 0.5); };
+    r->set(kPolyMono, 1);
+    r->set(kPerfMode, 0);
+    r->set(kFltEnvDepth, 0.5);
+    r->set(kFltEnvR, 0.3);
+    r->set(kEnvR, 2.0);
+    for (int n = 0; n < 4; ++n) r->noteOn(50 + n, 100, n);
+    r->run(40);
+    for (int n = 0; n < 4; ++n) r->noteOff(50 + n);
+    r->run(60);
+  }
+  for (int v = 0; v < 4; ++v)
+  {
+    const Envelope& a = frames.voice(v).chain().filter().env;
+    const Envelope& b = runs.voice(v).chain().filter().env;
+    EXPECT_EQ(a.stage, b.stage) << "voice " << v;
+    EXPECT_EQ(a.counter, b.counter) << "voice " << v;
+  }
+}
+
 // Random playing: notes, and sound parameters set anywhere in their ranges
 // between blocks. Whatever the mix of voices, the run kernels must give the
 // per-frame path's samples.
