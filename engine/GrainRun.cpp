@@ -52,6 +52,24 @@ template <typename Sums>
     }
 }
 
+// Each frame of a stretch divided by its weights where two grains or more
+// sound and the weights do not already sum to one.
+template <typename Sums>
+[[gnu::always_inline]] inline void NormaliseStretch(Sums& sums, int n, StereoPair* out)
+{
+  double* __restrict l = sums.l;
+  double* __restrict r = sums.r;
+  const double* __restrict w = sums.w;
+  const int* __restrict active = sums.active;
+  for (int k = 0; k < n; ++k)
+  {
+    const double by = active[k] >= 2 && w[k] > 0.0 ? w[k] : 1.0;  // x / 1 is x
+    l[k] /= by;
+    r[k] /= by;
+  }
+  for (int k = 0; k < n; ++k) out[k] = Pair(l[k], r[k]);
+}
+
 }  // namespace
 
 // The window's weight of a grain at frames elapsed() .. + n - 1, as the
@@ -251,14 +269,8 @@ void GrainScheduler::renderRun(GrainContext& c, int m, StereoPair* out, bool* st
     const Grain& cur = mSlots[mCurrent];
     const int n = cur.inUse() ? std::clamp(cur.bodyLeft(), 1, m - j) : 1;
     sumStretch(v, n, sums);
-    for (int k = 0; k < n; ++k)
-    {
-      StereoPair x = Pair(sums.l[k], sums.r[k]);
-      const double sum = sums.w[k];
-      if (sums.active[k] >= 2 && sum > 0.0 && sum != 1.0) x /= sum;
-      out[j + k] = x;
-      started[j + k] = false;
-    }
+    NormaliseStretch(sums, n, out + j);
+    std::fill(started + j, started + j + n, false);
     mActive = sums.active[n - 1];
     j += n;
     const Grain& last = mSlots[mCurrent];
