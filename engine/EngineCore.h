@@ -135,7 +135,7 @@ public:
 
 private:
   friend class EngineTestSeam;  // the tests' way to the per-frame path
-  static constexpr int kRunChunk = 128;
+  static constexpr int kRunChunk = 512;
 
   void mixFrame(int s, FrameSums& sums, double* left, double* right);
   bool voicesIndependent() const;

@@ -149,7 +149,7 @@ public:
   // Up to kMaxRun frames of the grains at once, where no frame of them draws
   // a random number (runFits): each frame's output, and whether a grain
   // started after it.
-  static constexpr int kMaxRun = 128;
+  static constexpr int kMaxRun = 512;
   bool runFits(const GrainContext& c) const;
   void renderRun(GrainContext& c, int m, StereoPair* out, bool* started, Isa isa);
   // One frame of the plain reader of SIMPLE mode.

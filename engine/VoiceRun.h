@@ -241,7 +241,7 @@ struct SimpleLane
 template <typename Lane>
 int RunLane(Lane& lane, FrameSums* sums, int m, bool isTop, bool ahead)
 {
-  constexpr int kMaxAhead = 128;
+  constexpr int kMaxAhead = 512;
   StereoPair source[kMaxAhead];
   bool updates[kMaxAhead];
   if (ahead)
