@@ -16,6 +16,8 @@ inline StereoPair LoadPair(const double* p)
   __builtin_memcpy(&x, p, sizeof x);
   return x;
 }
+// The first sample of a run of pairs, as plain doubles (left, right, ...).
+inline const double* PairSamples(const StereoPair* p) { return reinterpret_cast<const double*>(p); }
 inline StereoPair Select(StereoMask m, StereoPair a, StereoPair b) { return m ? a : b; }
 inline StereoPair Abs(StereoPair x)
 {
