@@ -136,17 +136,17 @@ void ChainGroup::add(Voice& v, const Key& key, bool isTop)
   ++mCount;
 }
 
-void ChainGroup::readSources(int m, Isa isa)
+void ChainGroup::readSources(int m, Isa isa, GrainScheduler::RunScratch& scratch)
 {
   static constexpr double kSilence[2 * kMaxRun] = {};
   for (int i = mCount; i < kLanes; ++i) mFrom[i] = kSilence;
   for (int i = 0; i < mCount; ++i)
   {
     Voice& v = *mVoice[i];
-    mFrom[i] = &mSource[i][0][0];
+    mFrom[i] = PairSamples(mSource[i]);
     if (v.grains().mode() != GrainMode::kSimple)
     {
-      GrainSources(v, mSource[i], mUpdate[i], m, isa);
+      GrainSources(v, mSource[i], mUpdate[i], m, isa, scratch);
       continue;
     }
     SimpleSource reader(v);
@@ -319,8 +319,8 @@ unsigned ChainGroup::runBaseline(int m, FrameSums* sums)
   return runKinds(m, sums);
 }
 
-unsigned ChainGroup::run(int m, FrameSums* sums, Isa isa)
+unsigned ChainGroup::run(int m, FrameSums* sums, Isa isa, GrainScheduler::RunScratch& scratch)
 {
-  readSources(m, isa);
+  readSources(m, isa, scratch);
   return isa == Isa::kAvx2 ? runAvx2(m, sums) : runBaseline(m, sums);
 }

@@ -35,7 +35,7 @@ public:
   void add(Voice& v, const Key& key, bool isTop);
   // The members through m frames into the sums. Returns a bit per member
   // whose envelope fell idle (the caller ends it and clears the group).
-  unsigned run(int m, FrameSums* sums, Isa isa);
+  unsigned run(int m, FrameSums* sums, Isa isa, GrainScheduler::RunScratch& scratch);
 
 private:
   struct Lanes;
@@ -46,7 +46,7 @@ private:
   unsigned runKinds(int m, FrameSums* sums);
   unsigned runAvx2(int m, FrameSums* sums);
   unsigned runBaseline(int m, FrameSums* sums);
-  void readSources(int m, Isa isa);
+  void readSources(int m, Isa isa, GrainScheduler::RunScratch& scratch);
   void sourceFrame(int j, Quad (&x)[2]) const;
   void stepMovingCutoffs(Lanes& g);
   void clip(Lanes& g, Quad (&x)[2]);

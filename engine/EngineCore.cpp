@@ -1,5 +1,7 @@
 #include "engine/EngineCore.h"
 
+#include "engine/Memory.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -25,6 +27,7 @@ EngineCore::EngineCore()
   mTables.activationObservers.Subscribe(&BindMember<&MonoShiver::voiceActivated, MonoShiver, int>, &mShiver);
   mTables.peakObservers.Subscribe(&BindMember<&EngineCore::voiceTookNote, EngineCore, int>, this);
   updateRates();
+  touchMemory();
 }
 
 // ---- Process loop -----------------------------------------------------------
@@ -173,7 +176,35 @@ void EngineCore::setBufferSeconds(double seconds)
   mBufferSeconds = seconds;
   const int frames = std::clamp(static_cast<int>(mRates.sampleRate * seconds), kMinBufferFrames, kBufferFrames);
   for (Buffer& b : mBuffers) b.setLength(frames);
+  touchBuffers(frames);
   recomputeSelections();
+}
+
+// The buffers' pages up to a length not touched yet.
+void EngineCore::touchBuffers(int frames)
+{
+  if (frames <= mTouchedFrames) return;
+  for (Buffer& b : mBuffers) TouchPages(b.frames[mTouchedFrames], (frames - mTouchedFrames) * sizeof b.frames[0]);
+  mTouchedFrames = frames;
+}
+
+// Every page of the engine but the buffers' frames past their length.
+void EngineCore::touchMemory()
+{
+  char* const begin = reinterpret_cast<char*>(this);
+  char* const firstFrames = reinterpret_cast<char*>(mBuffers[0].frames);
+  TouchPages(begin, static_cast<size_t>(firstFrames - begin));
+  for (int i = 0; i < kNumVoices; ++i)
+  {
+    // The rest of this buffer, and what lies between it and the next one's frames.
+    char* const rest = reinterpret_cast<char*>(mBuffers[i].frames + kBufferFrames);
+    char* const next = i + 1 < kNumVoices ? reinterpret_cast<char*>(mBuffers[i + 1].frames) : rest;
+    TouchPages(rest, static_cast<size_t>(next - rest));
+  }
+  char* const afterBuffers = reinterpret_cast<char*>(mBuffers + kNumVoices);
+  TouchPages(afterBuffers, static_cast<size_t>(begin + sizeof *this - afterBuffers));
+  mTouchedFrames = 0;
+  touchBuffers(bufferLength());
 }
 
 void EngineCore::setRefillRatio(int nom, int denum)

@@ -132,6 +132,9 @@ public:
   // the master's filters, DC blockers and gain controls start from rest.
   void resetVoiceStates();
   void updateRates();
+  // Off the audio thread: every page the engine will write is mapped now
+  // (at construction, on resume, and as the buffers' length grows).
+  void touchMemory();
 
 private:
   friend class EngineTestSeam;  // the tests' way to the per-frame path
@@ -151,6 +154,7 @@ private:
   void healNonFinite();
   void voiceDeactivated(int v);
   void tempoRefill(int s);
+  void touchBuffers(int frames);
   void handInput(double** inputs, int frames);
   const double* inputChannel(int pair, int channel) const;
   void setAgcAuto(bool on);
@@ -173,6 +177,7 @@ private:
   long mBlockCounter = 0;
 
   double mBufferSeconds = 2.0;
+  int mTouchedFrames = 0;  // the buffers' frames whose pages are mapped
   double mRefillRatio = 1.0;
   int mRefillPeriod = 48000;
   long mSampleCounter = 0;
@@ -196,5 +201,6 @@ private:
   FrameSums mRunSums[kRunChunk];
   ChainGroup mGroup;  // the voices of a run whose chains step together
   Isa mIsa = BestIsa();
+  LaneScratch mScratch;
   int mMaxRun = kRunChunk;  // 1: every frame alone, as the tests compare
 };

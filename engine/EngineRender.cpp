@@ -26,7 +26,7 @@ void EngineCore::renderFrame(int s, double* left, double* right)
   {
     if (!v.active()) continue;
     GeneralLane lane{v};
-    RunLane(lane, &sums, 1, false, false);
+    RunLane(lane, &sums, 1, false, false, mScratch);
     if (v.chain().env().stage == Envelope::kIdle) endVoice(v);
   }
   sums.topStage = mVoices[mTables.top()].chain().env().stage;
@@ -84,7 +84,7 @@ void EngineCore::renderChunk(int s0, int m, double* left, double* right)
 void EngineCore::runGroup(int m)
 {
   if (mGroup.size() == 0) return;
-  const unsigned ended = mGroup.run(m, mRunSums, mIsa);
+  const unsigned ended = mGroup.run(m, mRunSums, mIsa, mScratch.grains);
   for (int i = 0; i < mGroup.size(); ++i)
     if (ended >> i & 1) endVoice(mGroup.member(i));
   mGroup.clear();
@@ -134,19 +134,19 @@ int EngineCore::runVoice(Voice& v, FrameSums* sums, int m, bool isTop)
   if (simpleRunFits(v))
     n = WithFilterKind(kind, [&](auto k) {
       SimpleLane<decltype(k)::value> lane(v);
-      return RunLane(lane, sums, m, isTop, false);
+      return RunLane(lane, sums, m, isTop, false, mScratch);
     });
   else if (v.grains().mode() != GrainMode::kSimple)
     // The grain sums are long: apart from the chain they run as a tight
     // loop, where together every frame would wait on the chain's recurrences.
     n = WithFilterKind(kind, [&](auto k) {
-      GrainLane<decltype(k)::value> lane{v, mIsa};
-      return RunLane(lane, sums, m, isTop, sourcesAheadFit(v, m));
+      GrainLane<decltype(k)::value> lane{v, mIsa, mScratch.grains};
+      return RunLane(lane, sums, m, isTop, sourcesAheadFit(v, m), mScratch);
     });
   else
   {
     GeneralLane lane{v};
-    n = RunLane(lane, sums, m, isTop, false);
+    n = RunLane(lane, sums, m, isTop, false, mScratch);
   }
   if (v.chain().env().stage == Envelope::kIdle) endVoice(v);
   return n;

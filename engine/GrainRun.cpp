@@ -169,12 +169,16 @@ template <typename Sums>
 }
 
 // Every sounding slot's part of frames 0 .. n-1, in slot order.
-[[gnu::always_inline]] inline void GrainScheduler::sumStretch(const RunView& v, int n, RunSums& sums)
+[[gnu::always_inline]] inline void GrainScheduler::sumStretch(const RunView& v, int n, RunScratch& scratch)
 {
+  RunSums& sums = scratch.sums;
+  int* idx = scratch.idx;
+  double* wt = scratch.wt;
   std::fill(sums.l, sums.l + n, 0.0);
   std::fill(sums.r, sums.r + n, 0.0);
   std::fill(sums.w, sums.w + n, 0.0);
-  int endsAt[kMaxRun + 1] = {};  // slots whose part ends after k frames
+  int* endsAt = scratch.endsAt;  // slots whose part ends after k frames
+  std::fill(endsAt, endsAt + n + 1, 0);
   int sounding = 0;
   const auto* frames = v.buffer->frames;
   for (Grain& g : mSlots)
@@ -183,8 +187,6 @@ template <typename Sums>
     const int left = g.total() - g.elapsed();
     const int count = left <= 0 ? 1 : std::min(n, left);
     const bool ends = count >= left;
-    int idx[kMaxRun];
-    double wt[kMaxRun];
     runWeights(g, count, wt);
     const int stride = runReads(g, v, count, ends, idx);
     if (stride == 1)
@@ -239,36 +241,37 @@ double GrainScheduler::RunView::moveFor(double dir) const
   return d < w.span && d > -w.span ? d : SpanReduceLong(w, d);
 }
 
-VESK_AVX2 void GrainScheduler::renderRunAvx2(GrainContext& c, int m, StereoPair* out, bool* started)
+VESK_AVX2 void GrainScheduler::renderRunAvx2(GrainContext& c, int m, StereoPair* out, bool* started,
+                                             RunScratch& scratch)
 {
-  renderRunBody(c, m, out, started);
+  renderRunBody(c, m, out, started, scratch);
 }
 
-void GrainScheduler::renderRunBaseline(GrainContext& c, int m, StereoPair* out, bool* started)
+void GrainScheduler::renderRunBaseline(GrainContext& c, int m, StereoPair* out, bool* started, RunScratch& scratch)
 {
-  renderRunBody(c, m, out, started);
+  renderRunBody(c, m, out, started, scratch);
 }
 
-void GrainScheduler::renderRun(GrainContext& c, int m, StereoPair* out, bool* started, Isa isa)
+void GrainScheduler::renderRun(GrainContext& c, int m, StereoPair* out, bool* started, Isa isa, RunScratch& scratch)
 {
   if (isa == Isa::kAvx2)
-    renderRunAvx2(c, m, out, started);
+    renderRunAvx2(c, m, out, started, scratch);
   else
-    renderRunBaseline(c, m, out, started);
+    renderRunBaseline(c, m, out, started, scratch);
 }
 
 [[gnu::always_inline]] inline void GrainScheduler::renderRunBody(GrainContext& c, int m, StereoPair* out,
-                                                                bool* started)
+                                                                bool* started, RunScratch& scratch)
 {
   const RunView v = runView(c);
-  RunSums sums;
+  RunSums& sums = scratch.sums;
   for (int j = 0; j < m;)
   {
     // The stretch ends where the current grain's body does: the next one
     // starts after that frame.
     const Grain& cur = mSlots[mCurrent];
     const int n = cur.inUse() ? std::clamp(cur.bodyLeft(), 1, m - j) : 1;
-    sumStretch(v, n, sums);
+    sumStretch(v, n, scratch);
     NormaliseStretch(sums, n, out + j);
     std::fill(started + j, started + j + n, false);
     mActive = sums.active[n - 1];

@@ -150,8 +150,22 @@ public:
   // a random number (runFits): each frame's output, and whether a grain
   // started after it.
   static constexpr int kMaxRun = 512;
+  // A run's working room, kept by the engine (touched before audio runs)
+  // rather than on the audio thread's stack.
+  struct RunSums
+  {
+    double l[kMaxRun], r[kMaxRun], w[kMaxRun];
+    int active[kMaxRun];
+  };
+  struct RunScratch
+  {
+    RunSums sums;
+    int idx[kMaxRun];
+    double wt[kMaxRun];
+    int endsAt[kMaxRun + 1];
+  };
   bool runFits(const GrainContext& c) const;
-  void renderRun(GrainContext& c, int m, StereoPair* out, bool* started, Isa isa);
+  void renderRun(GrainContext& c, int m, StereoPair* out, bool* started, Isa isa, RunScratch& scratch);
   // One frame of the plain reader of SIMPLE mode.
   void renderSimple(GrainContext& c, double* left, double* right);
   void markCurrentInUse() { mSlots[mCurrent].setInUse(true); }
@@ -190,18 +204,13 @@ private:
     bool wobbling;
     double moveFor(double dir) const;
   };
-  struct RunSums
-  {
-    double l[kMaxRun], r[kMaxRun], w[kMaxRun];
-    int active[kMaxRun];
-  };
   RunView runView(const GrainContext& c) const;
   void runWeights(const Grain& g, int n, double* wt) const;
   int runReads(Grain& g, const RunView& v, int count, bool ends, int* idx) const;
-  void sumStretch(const RunView& v, int n, RunSums& sums);
-  void renderRunBody(GrainContext& c, int m, StereoPair* out, bool* started);
-  void renderRunAvx2(GrainContext& c, int m, StereoPair* out, bool* started);
-  void renderRunBaseline(GrainContext& c, int m, StereoPair* out, bool* started);
+  void sumStretch(const RunView& v, int n, RunScratch& scratch);
+  void renderRunBody(GrainContext& c, int m, StereoPair* out, bool* started, RunScratch& scratch);
+  void renderRunAvx2(GrainContext& c, int m, StereoPair* out, bool* started, RunScratch& scratch);
+  void renderRunBaseline(GrainContext& c, int m, StereoPair* out, bool* started, RunScratch& scratch);
 
   double externalError(GrainContext& c) const;
   double internalError(GrainContext& c) const { return mErrorInt == 0.0 ? 0.0 : drawInternalError(c); }

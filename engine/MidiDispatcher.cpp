@@ -2,9 +2,12 @@
 
 #include <algorithm>
 
+#include "engine/Memory.h"
+
 MidiDispatcher::MidiDispatcher(int mapCapacity)
 {
   mQueue.reserve(kMinQueue);
+  TouchPages(mQueue.data(), mQueue.capacity() * sizeof(MidiEvent));
   // Learning appends on the audio thread; with room for every parameter in
   // every list those appends never allocate.
   for (auto& list : mMap) list.reserve(static_cast<size_t>(mapCapacity));
@@ -160,6 +163,7 @@ void MidiDispatcher::SizeQueue(int blockSize)
   if (capacity == static_cast<int>(mQueue.capacity())) return;
   std::vector<MidiEvent> resized;
   resized.reserve(static_cast<size_t>(capacity));
+  TouchPages(resized.data(), resized.capacity() * sizeof(MidiEvent));
   resized.assign(mQueue.begin(), mQueue.end());
   mQueue.swap(resized);
 }

@@ -94,10 +94,10 @@ public:
   void setWobbleInternal(bool on) { mNote.setWobble(on, mNote.wobbleExternal()); }
   void setWobbleExternal(bool on) { mNote.setWobble(mNote.wobbleInternal(), on); }
   bool grainRunFits() const { return mGrains.runFits(context()); }
-  void renderGrainRun(int m, StereoPair* out, bool* started, Isa isa)
+  void renderGrainRun(int m, StereoPair* out, bool* started, Isa isa, GrainScheduler::RunScratch& scratch)
   {
     GrainContext c = context();
-    mGrains.renderRun(c, m, out, started, isa);
+    mGrains.renderRun(c, m, out, started, isa, scratch);
   }
   void stepFrequencyGlide()
   {

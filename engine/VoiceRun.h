@@ -75,10 +75,10 @@ inline StereoPair GrainSource(Voice& v, bool* update)
 }
 
 // A run's grain sources at once: grain after grain where that fits.
-inline void GrainSources(Voice& v, StereoPair* x, bool* updates, int m, Isa isa)
+inline void GrainSources(Voice& v, StereoPair* x, bool* updates, int m, Isa isa, GrainScheduler::RunScratch& scratch)
 {
   if (v.grainRunFits())
-    v.renderGrainRun(m, x, updates, isa);
+    v.renderGrainRun(m, x, updates, isa, scratch);
   else
     for (int j = 0; j < m; ++j) x[j] = GrainSource(v, &updates[j]);
 }
@@ -130,10 +130,11 @@ struct GrainLane
 {
   Voice& v;
   Isa isa;
+  GrainScheduler::RunScratch& scratch;
   ChainCopy<Filter> chainCopy{v.chain()};
 
   StereoPair source(bool* update) { return GrainSource(v, update); }
-  void sources(StereoPair* x, bool* updates, int m) { GrainSources(v, x, updates, m, isa); }
+  void sources(StereoPair* x, bool* updates, int m) { GrainSources(v, x, updates, m, isa, scratch); }
   StereoPair chain(StereoPair x, bool update) { return chainCopy.run(x, update); }
   void store() { chainCopy.store(); }
 };
@@ -206,7 +207,7 @@ struct SimpleSource
       s.readPos = s.playPos = s.truePos = pos + exact * move;
       j += exact;
     }
-    return &x[0][0];
+    return PairSamples(x);
   }
   void store() { v.grainState().storeReader(s, v.playheadState()); }
 };
@@ -238,12 +239,19 @@ struct SimpleLane
 // `ahead` the sources of the whole run first (only where nothing in the
 // chain feeds back into them). Returns the frames rendered: fewer when the
 // voice's envelope fell idle; the caller then ends the voice.
-template <typename Lane>
-int RunLane(Lane& lane, FrameSums* sums, int m, bool isTop, bool ahead)
+// The room a lane's run takes, kept by the engine.
+struct LaneScratch
 {
-  constexpr int kMaxAhead = 512;
-  StereoPair source[kMaxAhead];
-  bool updates[kMaxAhead];
+  StereoPair source[GrainScheduler::kMaxRun];
+  bool updates[GrainScheduler::kMaxRun];
+  GrainScheduler::RunScratch grains;
+};
+
+template <typename Lane>
+int RunLane(Lane& lane, FrameSums* sums, int m, bool isTop, bool ahead, LaneScratch& scratch)
+{
+  StereoPair* source = scratch.source;
+  bool* updates = scratch.updates;
   if (ahead)
   {
     if constexpr (requires { lane.sources(source, updates, m); })

@@ -124,6 +124,7 @@ void Vesk::OnActivate(bool active)
 {
   IMutexLock lock(mMutex);
   if (!active) mDispatcher.Suspend();
+  if (active) mCore.touchMemory();
 }
 
 void Vesk::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames)
