@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the build and test dependencies from Debian's packages. Safe to run
-# again: it asks apt only for what is missing.
+# again: it asks apt only for what is missing. Packages named on the command
+# line are installed too (the benchmark's peers).
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest
   libpng-dev libgif-dev
-  libfreetype-dev libfontconfig-dev fonts-dejavu-core libx11-dev libxtst-dev xvfb xauth)
+  libfreetype-dev libfontconfig-dev fonts-dejavu-core libx11-dev libxtst-dev xvfb xauth python3)
 # Other makers' hosts and plug-ins the tests load ours in and theirs with.
-peers=(dpf-plugins-vst amsynth ardour)
+peers=(dpf-plugins-vst amsynth ardour "$@")
 
 missing() {
   for p in "$@"; do
