@@ -183,3 +183,48 @@ TEST(BufferView, AHairlineVisibleRangeFromTheHostStillDraws)
   rig.Set(kBufMinVisible, 0.0);
   EXPECT_EQ(rig.view.TimeZoom(0), 1.0);
 }
+
+// A right-click in the wave starts a new selection there with the old
+// width, to the right or to the left of the old one; the engine never holds
+// a collapsed selection on the way, and the plug-in and the view agree on
+// both edges afterwards.
+TEST(BufferView, RightClickMovesTheSelectionAndKeepsItsWidth)
+{
+  for (const auto& [from, to, click] : {std::tuple{0.2, 0.4, 0.5}, std::tuple{0.6, 0.8, 0.1}})
+  {
+    EditorRig rig;
+    rig.Select(from, to);
+    double narrowest = 1.0;
+    rig.host.onAutomate = [&](int) {
+      const auto& tabs = rig.plug->Core().tabs();
+      narrowest = std::min(narrowest, tabs.selEndFraction[0] - tabs.selStartFraction[0]);
+    };
+    IMouseMod right = EditorRig::Right();
+    const int x = 130 + static_cast<int>(click * 480);
+    rig.g.OnButtonPress(x, 150, &right);
+    rig.g.Tick();  // a repaint between press and release picks up what changed
+    rig.g.OnMouseUp(x, 150, &right);
+    rig.g.Tick();
+    EXPECT_NEAR(rig.Value(kSelStart), click, 1.0 / 480);
+    EXPECT_NEAR(rig.Value(kSelEnd) - rig.Value(kSelStart), to - from, 1e-6);
+    EXPECT_NEAR(rig.view.SelEnd(0) - rig.view.SelStart(0), to - from, 1e-6);
+    EXPECT_GT(narrowest, 0.1) << "the selection collapsed on the way, clicked at " << click;
+  }
+}
+
+// The current tab is drawn as requested while "request picked buf" is on,
+// and as before once a note has used the request.
+TEST(BufferView, TheRequestTabFollowsTheParameter)
+{
+  EditorRig rig;
+  const int x = TabX(rig.view, 0), y = TabY(rig.view, 0);
+  auto pixel = [&] { return *rig.g.GetDrawBitmap()->pixel(x, y - 3); };
+  const auto plain = pixel();
+  rig.Click(x, y);
+  ASSERT_EQ(rig.Value(kRequestPicked), 1.0);
+  EXPECT_NE(pixel(), plain);
+  rig.Play(60, 1);
+  rig.g.Tick();
+  EXPECT_EQ(rig.Value(kRequestPicked), 0.0);
+  EXPECT_EQ(pixel(), plain);
+}

@@ -1,6 +1,7 @@
 #pragma once
 // A recording VST 2.4 host for tests: answers time info with a set tempo and
 // keeps the automation calls it receives.
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -20,6 +21,7 @@ struct TestHost
   bool tempoValid = true;
   vst2::VstTimeInfo timeInfo{};
   std::vector<Automation> automations;
+  std::function<void(int)> onAutomate;  // called as each automation arrives
 
   static TestHost*& Current()
   {
@@ -35,6 +37,7 @@ struct TestHost
     {
       case vst2::audioMasterAutomate:
         if (host->record) host->automations.push_back({index, opt});
+        if (host->onAutomate) host->onAutomate(index);
         return 0;
       case vst2::audioMasterGetTime:
         host->timeInfo = {};

@@ -100,12 +100,11 @@ void IBufTabsZR::StartSelectionDrag(int x, int y)
   }
   else
   {
-    const double width = t.selEnd - t.selStart;
+    const double width = t.selEnd - t.selStart, oldEnd = t.selEnd;
     const bool endAtOne = t.selEnd == 1.0;
     t.selStart = p;
     t.selEnd = endAtOne ? 1.0 : std::min(1.0, p + width);
-    if (mC.selStart) mC.selStart->Push(t.selStart);
-    if (mC.selEnd) mC.selEnd->Push(t.selEnd);
+    PushSelection(t, t.selStart >= oldEnd);
     mDragMarker = 2;
     mStartLit = mEndLit = true;
     mPendingNew = true;
@@ -141,6 +140,16 @@ void IBufTabsZR::OnMouseDown(int x, int y, IMouseMod* mod)
     return;
   }
   if (mod->L && mod->S && inWave) StartSelectionDrag(x, y);
+}
+
+// Both edges to the instrument as one move: the edge that leaves the old
+// selection goes first, so it never holds a start past its end.
+void IBufTabsZR::PushSelection(const Tab& t, bool endFirst)
+{
+  IBufPositionControlZR* first = endFirst ? mC.selEnd : mC.selStart;
+  IBufPositionControlZR* second = endFirst ? mC.selStart : mC.selEnd;
+  if (first) first->Push(endFirst ? t.selEnd : t.selStart);
+  if (second) second->Push(endFirst ? t.selStart : t.selEnd);
 }
 
 void IBufTabsZR::LinkSelection()

@@ -192,6 +192,7 @@ private:
   int NextAimRandom();
   void StartSelectionDrag(int x, int y);
   void LinkSelection();
+  void PushSelection(const Tab& t, bool endFirst);
   void ZoomTime(int x, int d);
   void Scroll(int d);
   void KeepViewInside(Tab& t);
