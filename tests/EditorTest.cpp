@@ -417,3 +417,38 @@ TEST(EditorMonkey, AnyInputKeepsEveryParameterInRange)
   EXPECT_GT(std::count(touched.begin(), touched.end(), true), 15) << "the input reached the controls";
   EXPECT_GT(entries, 0) << "and some text entries";
 }
+
+// A knob's value box reads the same whether its labels are shown or not:
+// no label is drawn under or beside the box while it shows.
+TEST(EditorLabels, AValueBoxIsNeverDrawnOverALabel)
+{
+  EditorRig rig;
+  int checked = 0;
+  for (int p = 0; p < kNumParams; ++p)
+  {
+    auto* knob = dynamic_cast<IKnobMultiControlZR*>(rig.editor.ControlOf(p));
+    if (!knob || knob->NLabels() == 0 || knob->IsHidden()) continue;
+    auto boxArea = [&](bool labels) {
+      knob->SetShowLabels(labels);
+      knob->ShowValueBox();
+      rig.g.Tick();
+      IRECT area = knob->ValueBoxRect();
+      for (int i = 0; i < knob->NLabels(); ++i)
+        if (knob->LabelRect(i).Intersects(area)) area = area.Union(knob->LabelRect(i));
+      std::vector<LICE_pixel> pixels;
+      for (int y = area.T; y < area.B; ++y)
+        for (int x = area.L; x < area.R; ++x) pixels.push_back(*rig.g.GetDrawBitmap()->pixel(x, y));
+      knob->HideValueBox();
+      rig.g.Tick();
+      rig.g.Tick();
+      return pixels;
+    };
+    const auto with = boxArea(true), without = boxArea(false);
+    ASSERT_EQ(with.size(), without.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < with.size(); ++i) differing += with[i] != without[i];
+    EXPECT_EQ(differing, 0u) << rig.plug->GetParam(p)->GetNameForHost();
+    ++checked;
+  }
+  EXPECT_EQ(checked, 19) << "every labelled strip knob";
+}

@@ -109,12 +109,13 @@ void IControlZR::AddLabel(const std::string& text, const IText& style, int side,
   SetDirty(false);
 }
 
-void IControlZR::DrawLabels(IGraphics* graphics)
+void IControlZR::DrawLabels(IGraphics* graphics, const IRECT& keepClear)
 {
   if (!mShowLabels) return;
   for (size_t i = 0; i < mLabels.size(); ++i)
   {
     IRECT r = mLabelRects[i];
+    if (r.Intersects(keepClear)) continue;
     if (mLabels[i].style.mOrientation != 0)
       graphics->DrawITextTurned(mLabels[i].style, mLabels[i].text.c_str(), r);
     else

@@ -38,7 +38,8 @@ public:
   virtual void SetTextStyle(int size, const IColor* colour, const char* font, IText::EStyle style = IText::kStyleNormal,
                             IText::EAlign align = IText::kAlignCenter);
   virtual void Hover(int x, int y);
-  virtual void DrawLabels(IGraphics* graphics);
+  // Labels that meet keepClear (a value box showing) are left out.
+  virtual void DrawLabels(IGraphics* graphics, const IRECT& keepClear = IRECT());
 
   // A label beside the anchor rect; the control's rect grows to hold it.
   void AddLabel(const std::string& text, const IText& style, int side, int dx, int dy);

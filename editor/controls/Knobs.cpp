@@ -155,7 +155,7 @@ bool IKnobMultiControlZR::Draw(IGraphics* graphics)
     IRECT r = mBoxRect;
     graphics->DrawIText(mBoxText, DisplayText().substr(0, 5).c_str(), r);
   }
-  DrawLabels(graphics);
+  DrawLabels(graphics, mBoxShowing ? mBoxRect : IRECT());
   return true;
 }
 
