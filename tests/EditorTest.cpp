@@ -103,6 +103,26 @@ TEST(EditorTooltips, BeginWithTheParameterNameAndFollowTheQuestionMark)
   EXPECT_LE(tip.Box().R, 815 - 10);
 }
 
+// The waveform view has no parameter: its tooltip is its description,
+// which explains its mouse gestures. A move from one control straight onto
+// another shows the new one's tooltip at once.
+TEST(EditorTooltips, TheWaveformViewExplainsItselfAndAMoveBetweenControlsKeepsTheTip)
+{
+  EditorRig rig;
+  ITooltipControlZR& tip = *rig.editor.Tooltip();
+  rig.ClickOn(kShowTooltips);
+  rig.Hover(300, 150);
+  ASSERT_TRUE(tip.Showing());
+  EXPECT_EQ(tip.Text().rfind("buffer waveform\n\nR drag or Shift + L drag - select.", 0), 0u) << tip.Text();
+  for (auto [from, to] : {std::pair{kFltQ, kFltFreq}, std::pair{kMix, kAmp}})
+  {
+    rig.Hover(EditorRig::CentreX(rig.Control(from)), EditorRig::CentreY(rig.Control(from)));
+    rig.Hover(EditorRig::CentreX(rig.Control(to)), EditorRig::CentreY(rig.Control(to)));
+    ASSERT_TRUE(tip.Showing()) << to;
+    EXPECT_EQ(tip.Text().rfind(rig.plug->GetParam(to)->GetNameForHost(), 0), 0u) << tip.Text();
+  }
+}
+
 TEST(EditorLabels, HiddenLabelsKeepTheirArea)
 {
   EditorRig rig;

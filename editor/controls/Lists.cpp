@@ -197,10 +197,11 @@ ITooltipControlZR::ITooltipControlZR(IPlugBase* plug, int editorW, int editorH, 
 void ITooltipControlZR::ShowFor(int paramIdx, const std::string& description, int x, int y)
 {
   if (mEnabled && !mEnabled()) return HideTip();
+  // A control without a parameter (the buffer view) shows its description alone.
   const IParam* param = mPlug ? mPlug->GetParam(paramIdx) : nullptr;
-  if (!param) return HideTip();
-  std::string text = param->GetNameForHost();
-  if (!description.empty()) text += "\n" + description;
+  if (!param && description.empty()) return HideTip();
+  std::string text = param ? param->GetNameForHost() : description;
+  if (param && !description.empty()) text += "\n" + description;
   int w = 0, h = 0;
   MeasureTextLines(mText, text, &w, &h);
   w += 12, h += 8;

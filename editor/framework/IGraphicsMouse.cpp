@@ -98,15 +98,17 @@ bool IGraphics::OnMouseOver(int x, int y, IMouseMod* mod)
 {
   if (!mHandleMouseOver) return false;
   const int c = GetMouseControlIdx(x, y, true);
+  // The old control is left before the new one is hovered, so what the new
+  // one shows (its tooltip) is not taken away again.
+  if (mMouseOver >= 0 && mMouseOver != c)
+    if (IControl* previous = GetControl(mMouseOver)) previous->OnMouseOut();
+  mMouseOver = c;
   if (c >= 0)
   {
     mMouseX = x;
     mMouseY = y;
     GetControl(c)->OnMouseOver(x, y, mod);
   }
-  if (mMouseOver >= 0 && mMouseOver != c)
-    if (IControl* previous = GetControl(mMouseOver)) previous->OnMouseOut();
-  mMouseOver = c;
   return true;
 }
 
