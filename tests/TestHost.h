@@ -22,6 +22,7 @@ struct TestHost
   vst2::VstTimeInfo timeInfo{};
   std::vector<Automation> automations;
   std::function<void(int)> onAutomate;  // called as each automation arrives
+  std::vector<std::pair<int, int>> edits;  // begin (+1) and end (-1) of edits, with their index
 
   static TestHost*& Current()
   {
@@ -39,6 +40,8 @@ struct TestHost
         if (host->record) host->automations.push_back({index, opt});
         if (host->onAutomate) host->onAutomate(index);
         return 0;
+      case vst2::audioMasterBeginEdit: host->edits.push_back({+1, index}); return 1;
+      case vst2::audioMasterEndEdit: host->edits.push_back({-1, index}); return 1;
       case vst2::audioMasterGetTime:
         host->timeInfo = {};
         host->timeInfo.sampleRate = 48000.0;

@@ -311,7 +311,9 @@ void IGraphics::ResolveTextEntry()
         v = std::strtod(text.c_str(), nullptr);
         if (mEdParam->DisplayIsNegated()) v = -v;
       }
+      BeginHostEdit(mEdControl->ParamIdx());
       mEdControl->SetValueFromUserInput(mEdParam->GetNormalized(v));
+      EndHostEdit();
     }
     else
       mEdControl->TextFromTextEntry(text.c_str());

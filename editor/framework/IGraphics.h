@@ -126,6 +126,9 @@ public:
   int GetCapturedControl() const { return mMouseCapture; }
   int GetMouseOverControl() const { return mMouseOver; }
   void ReleaseMouseCapture();
+  // The host's begin and end of an edit gesture: every begin gets one end.
+  void BeginHostEdit(int param);
+  void EndHostEdit();
 
   // The in-place text entry.
   ETextEntryState TextEntryState() const { return mTextEntryState; }
@@ -136,7 +139,12 @@ public:
   static bool TextEntryAccepts(const IParam* param, char c);
 
 protected:
-  void BeginTextEntry(IControl* control, IParam* param) { mEdControl = control, mEdParam = param; }
+  // An entry takes over from the press that opened it: the mouse is let go.
+  void BeginTextEntry(IControl* control, IParam* param)
+  {
+    ReleaseMouseCapture();
+    mEdControl = control, mEdParam = param;
+  }
   void ResolveTextEntry();
   bool DrawIText(IText& text, const char* str, IRECT& rect, bool measure);
 
@@ -147,6 +155,7 @@ protected:
   std::unique_ptr<LICE_MemBitmap> mTmpBitmap;
   int mWidth, mHeight, mFPS;
   int mMouseCapture = -1, mMouseOver = -1, mMouseX = -1, mMouseY = -1, mLastClickedParam = -1;
+  int mHostEditParam = -1;  // the parameter whose host edit is open (-1: none)
   bool mHandleMouseOver = false, mStrict = true, mTooltipsEnabled = true, mShowControlBounds = false;
   std::unique_ptr<IControl> mKeyCatcher;
   ETextEntryState mTextEntryState = kTextEntryNone;

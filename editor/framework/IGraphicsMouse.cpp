@@ -40,24 +40,35 @@ void IGraphics::OnMouseDown(int x, int y, IMouseMod* mod)
   mMouseX = x;
   mMouseY = y;
   IControl* control = GetControl(c);
-  const int param = control->ParamIdx();
-  if (param >= 0 && mPlug)
-  {
-    mLastClickedParam = param;
-    mPlug->BeginInformHostOfParamChange(param);
-  }
+  if (control->ParamIdx() >= 0) mLastClickedParam = control->ParamIdx();
+  BeginHostEdit(control->ParamIdx());
   control->OnMouseDown(x, y, mod);
+  // A press that opened a menu or a text entry has let go of the mouse: its
+  // gesture is over (an entry's typed value is a gesture of its own).
+  if (mMouseCapture != c) EndHostEdit();
+}
+
+void IGraphics::BeginHostEdit(int param)
+{
+  EndHostEdit();
+  if (param < 0 || !mPlug) return;
+  mPlug->BeginInformHostOfParamChange(param);
+  mHostEditParam = param;
+}
+
+void IGraphics::EndHostEdit()
+{
+  if (mHostEditParam >= 0 && mPlug) mPlug->EndInformHostOfParamChange(mHostEditParam);
+  mHostEditParam = -1;
 }
 
 void IGraphics::OnMouseUp(int x, int y, IMouseMod* mod)
 {
   const int c = mMouseCapture >= 0 ? mMouseCapture : GetMouseControlIdx(x, y);
   ReleaseMouseCapture();
-  if (c < 0) return;
-  if (IControl* control = GetControl(c)) control->OnMouseUp(x, y, mod);
-  // Looked up again: the call may have rebuilt the list.
-  if (IControl* control = GetControl(c); control && control->ParamIdx() >= 0 && mPlug)
-    mPlug->EndInformHostOfParamChange(control->ParamIdx());
+  if (c >= 0)
+    if (IControl* control = GetControl(c)) control->OnMouseUp(x, y, mod);
+  EndHostEdit();
 }
 
 void IGraphics::OnMouseDrag(int x, int y, IMouseMod* mod)
@@ -76,16 +87,15 @@ bool IGraphics::OnMouseDblClick(int x, int y, IMouseMod* mod)
   const int c = GetMouseControlIdx(x, y);
   if (c < 0) return false;
   IControl* control = GetControl(c);
-  if (!control->DblAsSingleClick())
+  if (control->DblAsSingleClick())
   {
-    control->OnMouseDblClick(x, y, mod);
-    return false;
+    OnMouseDown(x, y, mod);
+    return mMouseCapture >= 0;  // the window takes the mouse capture
   }
-  mMouseCapture = c;
-  mMouseX = x;
-  mMouseY = y;
-  control->OnMouseDown(x, y, mod);
-  return true;  // the window takes the mouse capture
+  BeginHostEdit(control->ParamIdx());
+  control->OnMouseDblClick(x, y, mod);
+  EndHostEdit();
+  return false;
 }
 
 void IGraphics::OnMouseWheel(int x, int y, IMouseMod* mod, int wheelDelta)
