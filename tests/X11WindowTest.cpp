@@ -7,6 +7,9 @@
 #include <X11/extensions/XTest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
 #include <chrono>
 #include <cmath>
 #include <thread>
@@ -364,4 +367,157 @@ TEST(X11Window, EditorDrawsBesideAudioAndAutomationThreads)
   audio.join();
   automation.join();
   host.Dispatch(vst2::effEditClose);
+}
+
+namespace {
+// The instrument's editor opened in a host window and shown.
+struct OpenEditor
+{
+  ParentWindow parent;
+  PluginHost host;
+  Window editor = 0;
+  int x = 0, y = 0;  // the editor's origin on the screen
+
+  bool Open()
+  {
+    if (!parent.window || !Started(host)) return false;
+    XSelectInput(parent.display, parent.window, KeyPressMask | KeyReleaseMask);
+    if (host.Dispatch(vst2::effEditOpen, 0, 0, reinterpret_cast<void*>(parent.window)) != 1) return false;
+    Window root, up, *children = nullptr;
+    unsigned n = 0;
+    XQueryTree(parent.display, parent.window, &root, &up, &children, &n);
+    if (n != 1) return false;
+    editor = children[0];
+    XFree(children);
+    XWindowAttributes a{};
+    for (int tries = 0; tries < 2000 && a.map_state != IsViewable; ++tries)
+    {
+      host.Dispatch(vst2::effEditIdle);
+      XGetWindowAttributes(parent.display, editor, &a);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    OriginOf(parent.display, editor, &x, &y);
+    return a.map_state == IsViewable;
+  }
+  ~OpenEditor()
+  {
+    if (editor) host.Dispatch(vst2::effEditClose);
+  }
+  void Key(KeySym sym)
+  {
+    const KeyCode code = XKeysymToKeycode(parent.display, sym);
+    XTestFakeKeyEvent(parent.display, code, True, 0);
+    XTestFakeKeyEvent(parent.display, code, False, 10);
+    XFlush(parent.display);
+  }
+  void IdleFor(int ms)
+  {
+    for (int t = 0; t < ms; t += 5)
+    {
+      host.Dispatch(vst2::effEditIdle);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  template <typename Done>
+  bool IdleUntil(Done&& done)
+  {
+    for (int tries = 0; tries < 2000; ++tries)
+    {
+      host.Dispatch(vst2::effEditIdle);
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  }
+};
+}  // namespace
+
+// Typing into an entry replaces the text it opened with; keys the editor
+// does not use reach the host's window, pressed and released.
+TEST(X11Window, TypingReplacesTheEntryTextAndOtherKeysReachTheHost)
+{
+  OpenEditor e;
+  if (!e.parent.window) GTEST_SKIP() << "no X display with XTest";
+  ASSERT_TRUE(e.Open());
+  const int voices = e.host.FindParam("active voices");
+  ClickAt(e.parent.display, e.x + 594, e.y + 489);
+  e.IdleFor(300);  // the entry opens
+  e.Key(XK_2);
+  e.Key(XK_Return);
+  EXPECT_TRUE(e.IdleUntil([&] { return e.host.ParamDisplay(voices) == "2"; })) << e.host.ParamDisplay(voices);
+
+  XTestFakeMotionEvent(e.parent.display, DefaultScreen(e.parent.display), e.x + 400, e.y + 520, 0);
+  e.Key(XK_Escape);
+  bool pressed = false, released = false;
+  EXPECT_TRUE(e.IdleUntil([&] {
+    while (XPending(e.parent.display))
+    {
+      XEvent event;
+      XNextEvent(e.parent.display, &event);
+      const bool escape = XLookupKeysym(&event.xkey, 0) == XK_Escape;
+      pressed |= event.type == KeyPress && escape;
+      released |= event.type == KeyRelease && escape;
+    }
+    return pressed && released;
+  })) << "press " << pressed << ", release " << released;
+}
+
+namespace {
+// An opener on PATH that writes the URL it is given to a file and exits
+// with the given status.
+struct FakeOpener
+{
+  std::string dir = testing::TempDir() + "vesk-opener";
+  std::string log = dir + "/opened";
+  std::string path = std::getenv("PATH") ? std::getenv("PATH") : "";
+
+  explicit FakeOpener(int status)
+  {
+    std::filesystem::create_directories(dir);
+    std::filesystem::remove(log);
+    const std::string script = dir + "/xdg-open";
+    std::ofstream(script) << "#!/bin/sh\necho \"$1\" > " << log << "\nexit " << status << "\n";
+    std::filesystem::permissions(script, std::filesystem::perms::owner_all);
+    setenv("PATH", (dir + ":" + path).c_str(), 1);
+    unsetenv("BROWSER");
+  }
+  ~FakeOpener() { setenv("PATH", path.c_str(), 1); }
+  std::string Opened() const
+  {
+    std::string url;
+    std::ifstream(log) >> url;
+    return url;
+  }
+};
+}  // namespace
+
+// Links open with the desktop's opener; a failing opener or a "no" to the
+// question opens nothing, and a failure shows the error in a window.
+TEST(X11Window, LinksOpenWithTheDesktopsOpener)
+{
+  ParentWindow parent;
+  if (!parent.window) GTEST_SKIP() << "no X display with XTest";
+  IGraphicsX11 gui(nullptr, 300, 200);
+  gui.PrepDraw();
+  ASSERT_TRUE(gui.OpenWindow(reinterpret_cast<void*>(parent.window)));
+  {
+    FakeOpener opener(0);
+    EXPECT_TRUE(gui.OpenURL("https://example.org/a"));
+    EXPECT_EQ(opener.Opened(), "https://example.org/a");
+  }
+  {
+    FakeOpener opener(3);
+    std::thread dismiss(ClickPopupWhenShown, 0, 0, true);
+    EXPECT_FALSE(gui.OpenURL("https://example.org/b", "Vesk", nullptr, "couldn't open the link"));
+    dismiss.join();
+    EXPECT_EQ(opener.Opened(), "https://example.org/b");
+  }
+  {
+    FakeOpener opener(0);
+    std::thread no(ClickPopupWhenShown, 0, 0, true);  // a click outside the question: no
+    EXPECT_FALSE(gui.OpenURL("https://example.org/c", "Vesk", "open the page?"));
+    no.join();
+    EXPECT_EQ(opener.Opened(), "") << "asked and refused, nothing opens";
+  }
+  gui.CloseWindow();
 }

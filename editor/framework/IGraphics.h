@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "editor/framework/IEntryText.h"
 #include "editor/framework/IControl.h"
 #include "editor/framework/IGraphicsStructs.h"
 #include "raster/lice.h"
@@ -137,6 +138,11 @@ public:
   IControl* TextEntryControl() const { return mEdControl; }
   // Whether a typed character may go into the entry for this parameter.
   static bool TextEntryAccepts(const IParam* param, char c);
+  // A key typed into the open entry, filtered as the edit box filters keys.
+  void EntryKey(IEntryText& entry, char c) const
+  {
+    if (mEdControl && TextEntryAccepts(mEdParam, c)) entry.Key(c, mEdControl->GetTextEntryLength());
+  }
 
 protected:
   // An entry takes over from the press that opened it: the mouse is let go.

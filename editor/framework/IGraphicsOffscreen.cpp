@@ -37,7 +37,7 @@ void IGraphicsOffscreen::CreateTextEntry(IControl* control, const IText&, const 
                                          IParam* param)
 {
   if (!control || TextEntryOpen()) return;
-  mEntryText = initial ? initial : "";
+  mEntry.Open(initial);
   mEntryRect = IRECT(rect.L, rect.T, rect.R + 1, rect.B + 1);
   BeginTextEntry(control, param);
   SetTextEntryState(kTextEntryEditing);
@@ -46,18 +46,7 @@ void IGraphicsOffscreen::CreateTextEntry(IControl* control, const IText&, const 
 void IGraphicsOffscreen::Type(const std::string& keys)
 {
   if (!TextEntryOpen()) return;
-  // The whole initial text starts selected: the first key replaces it.
-  if (TextEntryState() == kTextEntryEditing && !keys.empty()) mEntryText.clear();
-  for (char c : keys)
-  {
-    if (!TextEntryAccepts(mEdParam, c)) continue;
-    if (c == '\b')
-    {
-      if (!mEntryText.empty()) mEntryText.pop_back();
-    }
-    else if (static_cast<int>(mEntryText.size()) < TextEntryControl()->GetTextEntryLength())
-      mEntryText.push_back(c);
-  }
+  for (char c : keys) EntryKey(mEntry, c);
   SetTextEntryState(kTextEntryUpdate);
 }
 

@@ -20,8 +20,8 @@ public:
   IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, const IRECT& area) override;
   void CreateTextEntry(IControl* control, const IText& text, const IRECT& rect, const char* initial,
                        IParam* param) override;
-  std::string TextEntryText() override { return mEntryText; }
-  void DestroyTextEntry() override { mEntryText.clear(); }
+  std::string TextEntryText() override { return mEntry.text; }
+  void DestroyTextEntry() override { mEntry.Clear(); }
 
   // One timer tick: resolves a text entry or repaints what is dirty.
   void Tick();
@@ -33,7 +33,7 @@ public:
   void Type(const std::string& keys);
   void PressEnter() { SetTextEntryState(kTextEntryCommit); }
   void PressEscape() { SetTextEntryState(kTextEntryCancel); }
-  const std::string& EntryText() const { return mEntryText; }
+  const std::string& EntryText() const { return mEntry.text; }
   IRECT EntryRect() const { return mEntryRect; }
   int ScreenCopies() const { return mScreenCopies; }
   // Writes the draw bitmap as a PNG file.
@@ -43,7 +43,7 @@ private:
   bool mOpen = false;
   std::deque<int> mMenuChoices;
   IPopupMenu mLastMenu;
-  std::string mEntryText;
+  IEntryText mEntry;
   IRECT mEntryRect;
   IRECT mLastScreenRect;
   int mScreenCopies = 0;

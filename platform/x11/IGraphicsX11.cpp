@@ -4,9 +4,15 @@
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
+#include <sstream>
+#include <thread>
 
 #include "editor/framework/IPopupMenuView.h"
 
@@ -121,6 +127,8 @@ bool IGraphicsX11::OpenWindow(void* parentWindow)
     return false;
   }
   mDisplay = display;
+  mParent = parent;
+  mKeysTaken.reset();
   XErrorTrap trap(display);
   XSelectInput(display, mWindow,
                ExposureMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | KeyPressMask | KeyReleaseMask |
@@ -145,6 +153,7 @@ void IGraphicsX11::CloseWindow()
     mGC = nullptr;
     if (mWindow) XDestroyWindow(display, mWindow);
     mWindow = 0;
+    mParent = 0;
   }
   XCloseDisplay(display);
   mDisplay = nullptr;
@@ -259,6 +268,12 @@ void IGraphicsX11::HandleEvent(void* e)
       if (event.xdestroywindow.window == mWindow) mWindow = 0;
       break;
     case KeyPress: HandleKey(&event); break;
+    case KeyRelease:
+      if (TextEntryOpen() || mKeysTaken.test(event.xkey.keycode & 0xFF))
+        mKeysTaken.reset(event.xkey.keycode & 0xFF);
+      else
+        ForwardKey(&event);
+      break;
     default: break;
   }
 }
@@ -273,14 +288,31 @@ void IGraphicsX11::HandleKey(void* e)
   {
     if (sym == XK_Return || sym == XK_KP_Enter) SetTextEntryState(kTextEntryCommit);
     else if (sym == XK_Escape) SetTextEntryState(kTextEntryCancel);
-    else if (sym == XK_BackSpace && !mEntryText.empty()) mEntryText.pop_back();
-    else if (n == 1 && TextEntryAccepts(mEdParam, text[0]) && static_cast<int>(mEntryText.size()) < TextEntryControl()->GetTextEntryLength())
-      mEntryText.push_back(text[0]);
+    else if (sym == XK_BackSpace) EntryKey(mEntry, '\b');
+    else if (n == 1) EntryKey(mEntry, text[0]);
     DrawTextEntry();
     return;
   }
   const int code = EditorKeyCode(sym);
-  if (code != kKeyNone) OnKeyDown(key.x, key.y, code);
+  if (code != kKeyNone && OnKeyDown(key.x, key.y, code))
+    mKeysTaken.set(key.keycode & 0xFF);
+  else
+    ForwardKey(e);
+}
+
+void IGraphicsX11::ForwardKey(void* e)
+{
+  if (!mParent || !mDisplay) return;
+  XEvent event = *static_cast<XEvent*>(e);
+  XKeyEvent& key = event.xkey;
+  Display* display = Dpy(mDisplay);
+  XErrorTrap trap(display);  // the host's window may be gone
+  ::Window child;
+  XTranslateCoordinates(display, mWindow, mParent, key.x, key.y, &key.x, &key.y, &child);
+  key.window = mParent;
+  key.subwindow = 0;
+  XSendEvent(display, mParent, True, event.type == KeyPress ? KeyPressMask : KeyReleaseMask, &event);
+  XFlush(display);
 }
 
 IPopupMenu* IGraphicsX11::CreateIPopupMenu(IPopupMenu* menu, const IRECT& area)
@@ -360,7 +392,7 @@ void IGraphicsX11::CreateTextEntry(IControl* control, const IText& text, const I
                                    IParam* param)
 {
   if (!control || TextEntryOpen()) return;
-  mEntryText = initial ? initial : "";
+  mEntry.Open(initial);
   mEntryRect = IRECT(rect.L, rect.T, rect.R + 1, rect.B + 1);
   mEntryStyle = text;
   mEntryStyle.mCached = nullptr;
@@ -372,7 +404,7 @@ void IGraphicsX11::CreateTextEntry(IControl* control, const IText& text, const I
 void IGraphicsX11::DestroyTextEntry()
 {
   const IRECT was = mEntryRect;
-  mEntryText.clear();
+  mEntry.Clear();
   mEntryRect = IRECT();
   for (int i = 0; i < GetNControls(); ++i)
     if (GetControl(i)->GetRECT().Intersects(was)) GetControl(i)->SetDirty(false);
@@ -385,7 +417,84 @@ void IGraphicsX11::DrawTextEntry()
   IText style = mEntryStyle;
   style.mColor = mEntryStyle.mTextEntryFGColor;
   IRECT inner(mEntryRect.L + 2, mEntryRect.T + 1, mEntryRect.R - 2, mEntryRect.B - 1);
-  DrawIText(style, mEntryText.c_str(), inner);
+  if (mEntry.selected)
+  {
+    // Selected text: drawn inverted, as edit boxes show a selection.
+    FillIRect(mEntryStyle.mTextEntryFGColor, inner);
+    IColor back = mEntryStyle.mTextEntryBGColor;
+    back.A = 255;
+    style.mColor = back;
+  }
+  DrawIText(style, mEntry.text.c_str(), inner);
   mEntryStyle.mCached = style.mCached;
   DrawScreen(mEntryRect);
+}
+
+int IGraphicsX11::Ask(const char* text, const char* caption, const std::vector<std::string>& answers)
+{
+  if (!mDisplay || !mWindow) return -1;
+  IPopupMenu menu;
+  if (caption && *caption) menu.AddItem(caption, IPopupMenu::kTitle);
+  std::istringstream lines(text ? text : "");
+  for (std::string line; std::getline(lines, line);) menu.AddItem(line, IPopupMenu::kTitle);
+  menu.AddItem("", IPopupMenu::kSeparator);
+  for (const std::string& answer : answers) menu.AddItem(answer);
+  Display* display = Dpy(mDisplay);
+  XErrorTrap trap(display);
+  int x = 0, y = 0;
+  ::Window child;
+  XTranslateCoordinates(display, mWindow, DefaultRootWindow(display), Width() / 3, Height() / 3, &x, &y, &child);
+  ReleaseMouseCapture();
+  mButtonHeld = false;
+  IPopupMenu* chosen = RunPopup(&menu, x, y);
+  for (int i = 0; i < GetNControls(); ++i) GetControl(i)->SetDirty(false);
+  if (!chosen) return -1;
+  return chosen->GetChosenItemIdx() - (menu.NItems() - static_cast<int>(answers.size()));
+}
+
+bool IGraphicsX11::ShowMessageBox(const char* text, const char* caption, int)
+{
+  if (!mDisplay || !mWindow) return false;
+  Ask(text, caption, {"OK"});
+  return true;
+}
+
+namespace {
+// The desktop's opener: the first of $BROWSER's entries, else xdg-open.
+std::string UrlOpener()
+{
+  const char* browser = std::getenv("BROWSER");
+  std::string first = browser ? std::string(browser).substr(0, std::string(browser).find(':')) : "";
+  return first.empty() ? "xdg-open" : first;
+}
+
+// Runs the opener; it reports a failure by its exit status, and one still
+// running after a while (a browser run in the foreground) has succeeded
+// and is waited for elsewhere, so it leaves no zombie.
+bool RunOpener(const char* url)
+{
+  const std::string opener = UrlOpener();
+  char* const argv[] = {const_cast<char*>(opener.c_str()), const_cast<char*>(url), nullptr};
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, opener.c_str(), nullptr, nullptr, argv, environ) != 0) return false;
+  for (int waited = 0; waited < 2000; waited += 10)
+  {
+    int status = 0;
+    const pid_t done = waitpid(pid, &status, WNOHANG);
+    if (done == pid) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    if (done < 0) return true;  // the host reaps its children itself
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::thread([pid] { waitpid(pid, nullptr, 0); }).detach();
+  return true;
+}
+}  // namespace
+
+bool IGraphicsX11::OpenURL(const char* url, const char* title, const char* confirm, const char* error)
+{
+  if (!url || !*url) return false;
+  if (confirm && Ask(confirm, title, {"yes", "no"}) != 0) return false;
+  if (RunOpener(url)) return true;
+  if (error) ShowMessageBox(error, title, 0);
+  return false;
 }
