@@ -375,6 +375,23 @@ TEST(EditorControls, IntegerTextWheelAndShiftDoubling)
   EXPECT_EQ(rig.Value(kActiveVoices), 32) << "bounded to the range";
 }
 
+// The refill ratio's two readouts sit side by side: a wheel over either's
+// digits changes that one, and their hit areas do not overlap.
+TEST(EditorControls, EachRefillReadoutTakesTheWheelOverItsOwnDigits)
+{
+  EditorRig rig;
+  IControlZR& nom = rig.Control(kRefillNom);
+  IControlZR& denum = rig.Control(kRefillDenum);
+  EXPECT_LE(nom.GetTargetRECT().R, denum.GetTargetRECT().L);
+  for (int x = denum.GetTargetRECT().L; x < denum.GetTargetRECT().R; ++x)
+    EXPECT_EQ(rig.g.GetMouseControlIdx(x, EditorRig::CentreY(denum)), rig.g.GetMouseControlIdx(EditorRig::CentreX(denum), EditorRig::CentreY(denum))) << x;
+  rig.Wheel(EditorRig::CentreX(denum), EditorRig::CentreY(denum), 2);
+  EXPECT_EQ(rig.Value(kRefillDenum), 3.0);
+  EXPECT_EQ(rig.Value(kRefillNom), 1.0);
+  rig.Wheel(nom.GetTargetRECT().L + 4, EditorRig::CentreY(nom), 1);
+  EXPECT_EQ(rig.Value(kRefillNom), 2.0);
+}
+
 TEST(EditorControls, InfoPanelTakesEveryClickUntilClosed)
 {
   EditorRig rig;

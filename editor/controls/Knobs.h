@@ -2,6 +2,7 @@
 // Knobs: dragged or wheeled values, drawn from a strip with a value box,
 // knobs whose travel is warped by a pair of functions, and integers shown
 // as text.
+#include <algorithm>
 #include <functional>
 
 #include "editor/controls/IControlZR.h"
@@ -98,6 +99,9 @@ public:
   void OnMouseWheel(int x, int y, IMouseMod* mod, int d) override;
   bool Draw(IGraphics* graphics) override;
   void SetDirty(bool pushToPlug = true) override;
+  // A readout with a neighbour to its right (a numerator and its "/"
+  // before the denominator) takes the mouse only up to where that one begins.
+  void EndAreaAt(int right) { mTargetRECT.R = std::min(mTargetRECT.R, right); }
 
 private:
   int mStyle, mKind;

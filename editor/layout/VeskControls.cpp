@@ -94,6 +94,7 @@ void VeskEditor::Placer::SelectionAndRate()
   IntText(kBaseLenDenum, 44, 340, 24, 1, IIntValTextControlZR::kPlain);
   IntText(kRefillNom, 44, 290, 16, 1, IIntValTextControlZR::kSlashAfter);
   IntText(kRefillDenum, 57, 290, 16, 1, IIntValTextControlZR::kPlain);
+  static_cast<IIntValTextControlZR*>(e.mControls[kRefillNom])->EndAreaAt(57);
   PowerKnob(kPlayRate, 406, 305, kPicPlayrate, 2.0);
   Knob(kWobbleAmount, 488, 290, kPicWobbleAmount);
   Knob(kWobbleFreq, 536, 290, kPicWobbleSpeed);
