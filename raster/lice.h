@@ -111,7 +111,8 @@ void LICE_Line(LICE_IBitmap* dest, int x1, int y1, int x2, int y2, LICE_pixel co
 // bitmap of the right size may be given to decode into.
 LICE_IBitmap* LICE_LoadPNGFromMemory(const void* data, int size, LICE_IBitmap* into = nullptr);
 // Writes the bitmap as an 8-bit RGBA PNG file; false when it cannot.
-bool LICE_WritePNG(const char* path, LICE_IBitmap* bitmap);
+// An opaque PNG drops the alpha channel: the picture as a screen shows it.
+bool LICE_WritePNG(const char* path, LICE_IBitmap* bitmap, bool opaque = false);
 
 // The frames of an animated GIF held in memory.
 class LICE_GIFReader

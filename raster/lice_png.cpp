@@ -76,7 +76,7 @@ LICE_IBitmap* LICE_LoadPNGFromMemory(const void* data, int size, LICE_IBitmap* i
   return nullptr;
 }
 
-bool LICE_WritePNG(const char* path, LICE_IBitmap* bitmap)
+bool LICE_WritePNG(const char* path, LICE_IBitmap* bitmap, bool opaque)
 {
   if (!path || !bitmap || !bitmap->getBits()) return false;
   FILE* file = std::fopen(path, "wb");
@@ -87,10 +87,11 @@ bool LICE_WritePNG(const char* path, LICE_IBitmap* bitmap)
   if (png && info && !setjmp(png_jmpbuf(png)))
   {
     png_init_io(png, file);
-    png_set_IHDR(png, info, bitmap->getWidth(), bitmap->getHeight(), 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, bitmap->getWidth(), bitmap->getHeight(), 8, opaque ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_bgr(png);
     png_write_info(png, info);
+    if (opaque) png_set_filler(png, 0, PNG_FILLER_AFTER);  // the rows' fourth byte is left out
     for (int y = 0; y < bitmap->getHeight(); ++y) png_write_row(png, reinterpret_cast<png_bytep>(bitmap->pixel(0, y)));
     png_write_end(png, nullptr);
     ok = true;

@@ -228,3 +228,20 @@ TEST(BufferView, TheRequestTabFollowsTheParameter)
   EXPECT_EQ(rig.Value(kRequestPicked), 0.0);
   EXPECT_EQ(pixel(), plain);
 }
+
+// The outer tabs' edges run straight down into the waveform's frame.
+TEST(BufferView, TheCurrentTabsOutlineMeetsTheFrameWithoutAJog)
+{
+  EditorRig rig;
+  for (int tab : {0, 31})
+  {
+    rig.view.SelectTab(tab, true);
+    rig.g.Tick();
+    const IRECT r = rig.view.TabRect(tab);
+    auto at = [&](int x, int y) { return *rig.g.GetDrawBitmap()->pixel(x, y); };
+    const LICE_pixel outline = at((r.L + r.R) / 2, r.T);
+    const int edge = tab == 0 ? r.L : r.R - 1, outside = tab == 0 ? r.L - 1 : r.R;
+    for (int y = r.T; y < rig.view.WaveRect().B; ++y) EXPECT_EQ(at(edge, y), outline) << tab << " at " << y;
+    EXPECT_NE(at(outside, rig.view.WaveRect().T - 10), outline) << tab;
+  }
+}

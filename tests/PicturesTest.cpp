@@ -114,7 +114,13 @@ TEST(EditorShotsCheck, ShotsShowTheEditorAndWhatEachStepDid)
   for (int y = 0; y < 550; y += 5)
     for (int x = 0; x < 815; x += 5) colours.insert(*idle->pixel(x, y));
   EXPECT_GT(colours.size(), 50u) << "a blank picture";
-  for (const char* name : {"filling.png", "grid-open.png", "learn-menu.png", "tooltip.png"})
+  // Written as a screen shows it: no alpha channel (colour type 2 in the header).
+  std::ifstream file(std::string(VESK_SHOTS) + "/idle.png", std::ios::binary);
+  char header[26] = {};
+  file.read(header, sizeof header);
+  EXPECT_EQ(header[25], 2) << "an RGB picture";
+  auto filling = ReadShot("filling.png");
+  for (const char* name : {"filling.png", "grid-open.png", "learn-menu.png", "tooltip.png", "zoomed.png"})
   {
     auto shot = ReadShot(name);
     ASSERT_NE(shot, nullptr) << name;
@@ -122,4 +128,9 @@ TEST(EditorShotsCheck, ShotsShowTheEditorAndWhatEachStepDid)
     ASSERT_EQ(shot->getHeight(), 550) << name;
     EXPECT_GT(DifferingPixels(*shot, *idle), 200) << name << " looks like the idle editor";
   }
+  // Three notches of the wheel zoom the waveform in: it differs from the same notes unzoomed.
+  auto zoomed = ReadShot("zoomed.png");
+  ASSERT_NE(filling, nullptr);
+  ASSERT_NE(zoomed, nullptr);
+  EXPECT_GT(DifferingPixels(*zoomed, *filling), 200) << "the wheel did not zoom";
 }

@@ -4,7 +4,7 @@
 //   vesk-shot OUT.png [step ...]
 //
 // Steps, run in order:
-//   click:X,Y  rclick:X,Y  dblclick:X,Y  hover:X,Y  wheel:X,Y,D
+//   click:X,Y  rclick:X,Y  dblclick:X,Y  hover:X,Y  wheel:X,Y,NOTCHES
 //   drag:X,Y,DX,DY (left button, moved by DX, DY, released)
 //   set:NAME=VALUE  a parameter by its name, in its own units
 //   play:NOTE,SECONDS  holds a note while a 220 Hz sine plays in
@@ -96,7 +96,7 @@ bool RunStep(Vesk& plug, IGraphicsOffscreen& g, const std::string& step)
   else if (verb == "rclick" && ParseInts(arg, &n, 2)) g.OnButtonPress(n[0], n[1], &right), g.OnMouseUp(n[0], n[1], &right);
   else if (verb == "dblclick" && ParseInts(arg, &n, 2)) g.OnMouseDblClick(n[0], n[1], &left);
   else if (verb == "hover" && ParseInts(arg, &n, 2)) g.OnMouseOver(n[0], n[1], &none);
-  else if (verb == "wheel" && ParseInts(arg, &n, 3)) g.OnMouseWheel(n[0], n[1], &none, n[2]);
+  else if (verb == "wheel" && ParseInts(arg, &n, 3)) g.OnMouseWheel(n[0], n[1], &none, n[2] * 120);  // notches
   else if (verb == "drag" && ParseInts(arg, &n, 4))
   {
     g.OnButtonPress(n[0], n[1], &left);

@@ -164,9 +164,10 @@ void IBufTabsZR::DrawTabs(IGraphics* g)
       g->DrawIText(t, number, nr);
     }
   }
-  // The current tab's outline continues around the waveform.
+  // The current tab's outline continues around the waveform, whose frame
+  // spans the tab strip, so the outer tabs' edges run straight down.
   const IRECT& cur = mTab[mCurrent].rect;
-  const int top = mWave.T, left = mAnchor.L, right = mAnchor.R - 1, bottom = mAnchor.B - 1;
+  const int top = mWave.T, left = mTab[0].rect.L, right = mTab[kTabs - 1].rect.R - 1, bottom = mAnchor.B - 1;
   g->LineAlpha(outline, left, top, cur.L, top);
   g->LineAlpha(outline, cur.R - 1, top, right, top);
   g->LineAlpha(outline, left, top, left, bottom);

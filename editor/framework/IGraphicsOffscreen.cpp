@@ -52,5 +52,5 @@ void IGraphicsOffscreen::Type(const std::string& keys)
 
 bool IGraphicsOffscreen::WritePNG(const std::string& path)
 {
-  return LICE_WritePNG(path.c_str(), GetDrawBitmap());
+  return LICE_WritePNG(path.c_str(), GetDrawBitmap(), true);
 }

@@ -145,7 +145,7 @@ TEST(WinEditor, OpensInAHostWindowTakesAClickAndPaints)
     if (round == 0)
     {
       CreateDirectoryA(VESK_SHOTS, nullptr);
-      EXPECT_TRUE(LICE_WritePNG(VESK_SHOTS "/windows-editor.png", &shot));
+      EXPECT_TRUE(LICE_WritePNG(VESK_SHOTS "/windows-editor.png", &shot, true));
     }
     host.Dispatch(vst2::effEditClose);
     EXPECT_EQ(FindWindowExW(parent, nullptr, L"IPlugWndClass", nullptr), nullptr) << "closing removes the editor";
