@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <vector>
 #include <strings.h>
 
 namespace {
@@ -37,6 +38,46 @@ uint32_t NextCodePoint(const unsigned char*& p, const unsigned char* end)
   return cp;
 }
 
+struct MemoryFace
+{
+  std::string family;
+  bool bold;
+  const void* data;
+  int size;
+  bool preferSystem;
+};
+
+std::vector<MemoryFace>& MemoryFaces()
+{
+  static std::vector<MemoryFace> faces;
+  return faces;
+}
+
+// The registered face for a family, its bold one when asked and there.
+const MemoryFace* FindMemoryFace(const std::string& family, bool bold)
+{
+  const MemoryFace* found = nullptr;
+  for (const MemoryFace& f : MemoryFaces())
+    if (strcasecmp(f.family.c_str(), family.c_str()) == 0 && (!found || f.bold == bold)) found = &f;
+  return found;
+}
+
+// Whether fontconfig has this exact family (not a substitute).
+bool SystemHasFamily(const std::string& family)
+{
+  FcPattern* pattern = FcNameParse(reinterpret_cast<const FcChar8*>(family.c_str()));
+  FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+  FcDefaultSubstitute(pattern);
+  FcResult result;
+  FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+  FcChar8* matched = nullptr;
+  const bool has = match && FcPatternGetString(match, FC_FAMILY, 0, &matched) == FcResultMatch &&
+                   strcasecmp(reinterpret_cast<const char*>(matched), family.c_str()) == 0;
+  if (match) FcPatternDestroy(match);
+  FcPatternDestroy(pattern);
+  return has;
+}
+
 const char* Fallback(const std::string& family)
 {
   if (family == "Verdana") return "DejaVu Sans";
@@ -45,6 +86,12 @@ const char* Fallback(const std::string& family)
 }
 
 }  // namespace
+
+void LICE_RegisterFontData(const char* family, const char*, bool bold, const void* data, int size, bool preferSystem)
+{
+  std::lock_guard<std::mutex> lock(FreeTypeLock());
+  if (family && data && size > 0) MemoryFaces().push_back({family, bold, data, size, preferSystem});
+}
 
 std::string LICE_FindFontFile(const std::string& family, bool bold, bool italic)
 {
@@ -82,13 +129,27 @@ LICE_CachedFont::~LICE_CachedFont()
   if (mFace) FT_Done_Face(static_cast<FT_Face>(mFace));
 }
 
+// The registered face from memory, unless it yields to an installed one.
+const void* LICE_CachedFont::MemoryFaceFor(const std::string& family, bool bold, int* size)
+{
+  std::lock_guard<std::mutex> lock(FreeTypeLock());
+  const MemoryFace* f = FindMemoryFace(family, bold);
+  if (!f || (f->preferSystem && FcInit() && SystemHasFamily(family))) return nullptr;
+  *size = f->size;
+  return f->data;
+}
+
 bool LICE_CachedFont::SetFace(const std::string& family, int pixelSize, bool bold, bool italic, bool antialias)
 {
-  const std::string path = LICE_FindFontFile(family, bold, italic);
+  int size = 0;
+  const void* data = MemoryFaceFor(family, bold, &size);
+  const std::string path = data ? "embedded:" + family : LICE_FindFontFile(family, bold, italic);
   std::lock_guard<std::mutex> lock(FreeTypeLock());
   if (path.empty() || !Library() || pixelSize <= 0) return false;
   FT_Face face = nullptr;
-  if (FT_New_Face(Library(), path.c_str(), 0, &face) != 0) return false;
+  const FT_Error error = data ? FT_New_Memory_Face(Library(), static_cast<const FT_Byte*>(data), size, 0, &face)
+                              : FT_New_Face(Library(), path.c_str(), 0, &face);
+  if (error != 0) return false;
   // The size is the cell height (ascent plus descent), as system fonts take
   // it, not the em square.
   FT_Size_RequestRec request{FT_SIZE_REQUEST_TYPE_CELL, 0, static_cast<FT_Long>(pixelSize) << 6, 0, 0};

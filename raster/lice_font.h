@@ -1,7 +1,8 @@
 #pragma once
-// Text in bitmaps through FreeType, with faces found through fontconfig.
-// Faces the system lacks fall back to metric-close ones: "Verdana" to
-// DejaVu Sans, "Roboto Mono" to DejaVu Sans Mono.
+// Text in bitmaps: through FreeType on Linux, with faces registered from
+// memory or found through fontconfig; through GDI on Windows. Faces found
+// nowhere fall back to metric-close ones: "Verdana" to DejaVu Sans,
+// "Roboto Mono" to DejaVu Sans Mono.
 #include <string>
 
 #include "raster/lice.h"
@@ -35,12 +36,21 @@ public:
 
 private:
   int Measure(const char* str, int len);
+  static const void* MemoryFaceFor(const std::string& family, bool bold, int* size);
   void* mFace = nullptr;
   std::string mPath;
   LICE_pixel mColour = 0xFF000000;
   int mAscent = 0, mDescent = 0;
   bool mAntialias = true;
 };
+
+// A face kept in memory (embedded in the library) for a family and weight;
+// faceName is the face's own family name (it may stand in for another
+// family). The data must outlive every font. With preferSystem, a face of
+// that exact family installed on the system is taken first. Register
+// before drawing.
+void LICE_RegisterFontData(const char* family, const char* faceName, bool bold, const void* data, int size,
+                           bool preferSystem);
 
 // The font file fontconfig offers for a family and style; empty when none.
 std::string LICE_FindFontFile(const std::string& family, bool bold, bool italic);

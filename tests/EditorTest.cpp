@@ -167,6 +167,48 @@ TEST(EditorEntry, EveryEditTheHostHearsEndsAndAnEntryLetsGoOfTheMouse)
   EXPECT_GE(rig.host.edits.size(), 6u);
 }
 
+// Each label's ink stays inside its control's rect and keeps a pixel from
+// every other label's, in the faces the editor embeds.
+TEST(EditorLabels, NoLabelTouchesAnotherOrLeavesItsControl)
+{
+  EditorRig rig;
+  LICE_IBitmap& bitmap = *rig.g.GetDrawBitmap();
+  struct Ink
+  {
+    std::string name;
+    IRECT box;
+  };
+  std::vector<Ink> inks;
+  for (int c = 0; c < rig.g.GetNControls(); ++c)
+  {
+    auto* control = dynamic_cast<IControlZR*>(rig.g.GetControl(c));
+    if (!control || control->IsHidden()) continue;
+    for (int i = 0; i < control->NLabels(); ++i)
+    {
+      LICE_Clear(&bitmap, 0);
+      control->DrawLabel(&rig.g, i);
+      IRECT box(10000, 10000, -1, -1);
+      for (int y = 0; y < bitmap.getHeight(); ++y)
+        for (int x = 0; x < bitmap.getWidth(); ++x)
+          if (*bitmap.pixel(x, y) & 0xFFFFFF)
+            box = IRECT(std::min(box.L, x), std::min(box.T, y), std::max(box.R, x + 1), std::max(box.B, y + 1));
+      if (box.R < 0) continue;
+      const IRECT& r = control->GetRECT();  // what a redraw of the control covers
+      EXPECT_TRUE(box.L >= r.L && box.T >= r.T && box.R <= r.R && box.B <= r.B) << control->LabelText(i) << " leaves its control";
+      inks.push_back({control->LabelText(i), box});
+    }
+  }
+  EXPECT_GE(inks.size(), 22u) << "every label drawn";
+  for (size_t a = 0; a < inks.size(); ++a)
+    for (size_t b = a + 1; b < inks.size(); ++b)
+    {
+      const IRECT& p = inks[a].box;
+      const IRECT& q = inks[b].box;
+      const bool apart = p.R < q.L || q.R < p.L || p.B < q.T || q.B < p.T;  // a pixel between them
+      EXPECT_TRUE(apart) << '"' << inks[a].name << "\" touches \"" << inks[b].name << '"';
+    }
+}
+
 TEST(EditorLabels, HiddenLabelsKeepTheirArea)
 {
   EditorRig rig;

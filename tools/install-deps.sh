@@ -14,9 +14,11 @@ missing() {
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
   done
 }
+# The faces the editor embeds, once the packages above are in.
+fonts() { bash "$(dirname "$0")/install-fonts.sh"; }
 mapfile -t tools < <(missing "${packages[@]}")
 mapfile -t hosts < <(missing "${peers[@]}")
-[ ${#tools[@]} -eq 0 ] && [ ${#hosts[@]} -eq 0 ] && exit 0
+if [ ${#tools[@]} -eq 0 ] && [ ${#hosts[@]} -eq 0 ]; then fonts; exit 0; fi
 sudo=""
 [ "$(id -u)" -ne 0 ] && sudo="sudo"
 echo "installing: ${tools[*]} ${hosts[*]}"
@@ -25,3 +27,4 @@ install=($sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq)
 [ ${#tools[@]} -eq 0 ] || "${install[@]}" "${tools[@]}" >/dev/null
 # The host's own recommendations (a sound server, manuals) are not needed.
 [ ${#hosts[@]} -eq 0 ] || "${install[@]}" --no-install-recommends "${hosts[@]}" >/dev/null
+fonts

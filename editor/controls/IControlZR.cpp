@@ -112,15 +112,18 @@ void IControlZR::AddLabel(const std::string& text, const IText& style, int side,
 void IControlZR::DrawLabels(IGraphics* graphics, const IRECT& keepClear)
 {
   if (!mShowLabels) return;
-  for (size_t i = 0; i < mLabels.size(); ++i)
-  {
-    IRECT r = mLabelRects[i];
-    if (r.Intersects(keepClear)) continue;
-    if (mLabels[i].style.mOrientation != 0)
-      graphics->DrawITextTurned(mLabels[i].style, mLabels[i].text.c_str(), r);
-    else
-      graphics->DrawIText(mLabels[i].style, mLabels[i].text.c_str(), r);
-  }
+  for (int i = 0; i < NLabels(); ++i)
+    if (!mLabelRects[static_cast<size_t>(i)].Intersects(keepClear)) DrawLabel(graphics, i);
+}
+
+void IControlZR::DrawLabel(IGraphics* graphics, int i)
+{
+  Label& label = mLabels[static_cast<size_t>(i)];
+  IRECT r = mLabelRects[static_cast<size_t>(i)];
+  if (label.style.mOrientation != 0)
+    graphics->DrawITextTurned(label.style, label.text.c_str(), r);
+  else
+    graphics->DrawIText(label.style, label.text.c_str(), r);
 }
 
 std::string IControlZR::DisplayText() const

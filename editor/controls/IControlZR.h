@@ -47,6 +47,8 @@ public:
   bool ShowsLabels() const { return mShowLabels; }
   int NLabels() const { return static_cast<int>(mLabels.size()); }
   const IRECT& LabelRect(int i) const { return mLabelRects[static_cast<size_t>(i)]; }
+  const std::string& LabelText(int i) const { return mLabels[static_cast<size_t>(i)].text; }
+  void DrawLabel(IGraphics* graphics, int i);
 
   void SubscribeContext(ContextHandler h) { mContext.push_back(std::move(h)); }
   void SubscribeHover(HoverHandler h) { mHover.push_back(std::move(h)); }

@@ -1,5 +1,7 @@
 #include "editor/framework/IGraphics.h"
 
+#include "editor/framework/EmbeddedFonts.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -101,7 +103,10 @@ std::string IPopupMenu::ItemLabel(int i) const
   return label;
 }
 
-IGraphics::IGraphics(IPlugBase* plug, int w, int h, int fps) : mPlug(plug), mWidth(w), mHeight(h), mFPS(fps) {}
+IGraphics::IGraphics(IPlugBase* plug, int w, int h, int fps) : mPlug(plug), mWidth(w), mHeight(h), mFPS(fps)
+{
+  RegisterEmbeddedFonts();
+}
 
 IGraphics::~IGraphics() = default;
 

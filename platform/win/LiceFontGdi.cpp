@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cstring>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include "platform/win/Module.h"
 #include "raster/lice_font.h"
@@ -47,6 +49,52 @@ void LayCoverage(LICE_IBitmap* bitmap, const uint32_t* grey, int w, int h, int x
 
 std::string LICE_FindFontFile(const std::string& family, bool, bool) { return family; }
 
+namespace {
+// Families that an embedded face stands in for, by the face's own name.
+std::vector<std::pair<std::wstring, std::wstring>>& StandIns()
+{
+  static std::vector<std::pair<std::wstring, std::wstring>> standIns;
+  return standIns;
+}
+
+bool SystemHasFamily(const std::wstring& family)
+{
+  LOGFONTW wanted{};
+  wanted.lfCharSet = DEFAULT_CHARSET;
+  wcsncpy(wanted.lfFaceName, family.c_str(), LF_FACESIZE - 1);
+  bool found = false;
+  EnumFontFamiliesExW(MeasureDC(), &wanted,
+                      [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM found) -> int {
+                        *reinterpret_cast<bool*>(found) = true;
+                        return 0;
+                      },
+                      reinterpret_cast<LPARAM>(&found), 0);
+  return found;
+}
+
+std::wstring FaceFor(const std::string& family)
+{
+  const std::wstring wide = Widen(family);
+  std::lock_guard<std::mutex> lock(GdiLock());
+  for (const auto& [asked, face] : StandIns())
+    if (_wcsicmp(asked.c_str(), wide.c_str()) == 0) return face;
+  return wide;
+}
+}  // namespace
+
+// Faces added from memory are the process's own: no other program sees them.
+void LICE_RegisterFontData(const char* family, const char* faceName, bool, const void* data, int size,
+                           bool preferSystem)
+{
+  if (!family || !faceName || !data || size <= 0) return;
+  std::lock_guard<std::mutex> lock(GdiLock());
+  const std::wstring asked = Widen(family), face = Widen(faceName);
+  if (preferSystem && SystemHasFamily(asked)) return;
+  DWORD added = 0;
+  if (!AddFontMemResourceEx(const_cast<void*>(data), static_cast<DWORD>(size), nullptr, &added) || added == 0) return;
+  if (_wcsicmp(asked.c_str(), face.c_str()) != 0) StandIns().push_back({asked, face});
+}
+
 LICE_CachedFont::~LICE_CachedFont()
 {
   if (mFace) DeleteObject(static_cast<HFONT>(mFace));
@@ -57,7 +105,7 @@ bool LICE_CachedFont::SetFace(const std::string& family, int pixelSize, bool bol
   if (pixelSize <= 0) return false;
   HFONT font = CreateFontW(pixelSize, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, italic, FALSE, FALSE, DEFAULT_CHARSET,
                            OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, antialias ? ANTIALIASED_QUALITY : NONANTIALIASED_QUALITY,
-                           DEFAULT_PITCH, Widen(family).c_str());
+                           DEFAULT_PITCH, FaceFor(family).c_str());
   if (!font) return false;
   std::lock_guard<std::mutex> lock(GdiLock());
   if (mFace) DeleteObject(static_cast<HFONT>(mFace));
