@@ -3,8 +3,10 @@
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_TRUETYPE_TABLES_H
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <mutex>
 #include <vector>
@@ -76,6 +78,13 @@ bool SystemHasFamily(const std::string& family)
   if (match) FcPatternDestroy(match);
   FcPatternDestroy(pattern);
   return has;
+}
+
+// A glyph's advance as whole pixels of its unhinted width, as the Windows
+// font mapper lays text out, so lines measure the same on both platforms.
+int Advance(const FT_GlyphSlot glyph)
+{
+  return static_cast<int>((glyph->linearHoriAdvance + 0x8000) >> 16);
 }
 
 const char* Fallback(const std::string& family)
@@ -150,10 +159,16 @@ bool LICE_CachedFont::SetFace(const std::string& family, int pixelSize, bool bol
   const FT_Error error = data ? FT_New_Memory_Face(Library(), static_cast<const FT_Byte*>(data), size, 0, &face)
                               : FT_New_Face(Library(), path.c_str(), 0, &face);
   if (error != 0) return false;
-  // The size is the cell height (ascent plus descent), as system fonts take
-  // it, not the em square.
-  FT_Size_RequestRec request{FT_SIZE_REQUEST_TYPE_CELL, 0, static_cast<FT_Long>(pixelSize) << 6, 0, 0};
-  if (FT_Request_Size(face, &request) != 0)
+  // The size is the cell height, as the Windows font mapper takes it: the
+  // face's Windows ascent plus descent, not the em square, so a face sizes
+  // the same on both platforms.
+  const auto* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+  const double cellUnits = os2 && os2->usWinAscent + os2->usWinDescent > 0
+                             ? os2->usWinAscent + os2->usWinDescent
+                             : static_cast<double>(face->ascender - face->descender);
+  const double scale = pixelSize / cellUnits;  // pixels per font unit
+  FT_Size_RequestRec request{FT_SIZE_REQUEST_TYPE_NOMINAL, 0, std::lround(face->units_per_EM * scale * 64.0), 0, 0};
+  if (cellUnits <= 0 || FT_Request_Size(face, &request) != 0)
   {
     FT_Done_Face(face);
     return false;
@@ -162,8 +177,9 @@ bool LICE_CachedFont::SetFace(const std::string& family, int pixelSize, bool bol
   mFace = face;
   mPath = path;
   mAntialias = antialias;
-  mAscent = static_cast<int>(face->size->metrics.ascender >> 6);
-  mDescent = static_cast<int>(-(face->size->metrics.descender >> 6));
+  const double ascent = os2 ? os2->usWinAscent : face->ascender;
+  mAscent = static_cast<int>(std::lround(ascent * scale));
+  mDescent = pixelSize - mAscent;
   return true;
 }
 
@@ -174,7 +190,7 @@ int LICE_CachedFont::Measure(const char* str, int len)
   const auto* end = p + len;
   int width = 0;
   while (p < end)
-    if (FT_Load_Char(face, NextCodePoint(p, end), FT_LOAD_DEFAULT) == 0) width += static_cast<int>(face->glyph->advance.x >> 6);
+    if (FT_Load_Char(face, NextCodePoint(p, end), FT_LOAD_DEFAULT) == 0) width += Advance(face->glyph);
   return width;
 }
 
@@ -212,7 +228,7 @@ bool LICE_CachedFont::DrawText(LICE_IBitmap* bitmap, const char* str, int len, L
         const int coverage = glyph.pixel_mode == FT_PIXEL_MODE_MONO ? ((src[col / 8] >> (7 - col % 8)) & 1) * 255 : src[col];
         LICE_PutTextPixel(bitmap, px, py, mColour, coverage, alpha);
       }
-    x += static_cast<int>(g->advance.x >> 6);
+    x += Advance(g);
   }
   return true;
 }
