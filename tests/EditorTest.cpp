@@ -9,6 +9,7 @@
 #include "editor/controls/Buttons.h"
 #include "editor/controls/Keyboard.h"
 #include "editor/controls/Knobs.h"
+#include "resources/img/Panels.h"
 #include "tests/EditorRig.h"
 
 namespace {
@@ -207,6 +208,24 @@ TEST(EditorLabels, NoLabelTouchesAnotherOrLeavesItsControl)
       const bool apart = p.R < q.L || q.R < p.L || p.B < q.T || q.B < p.T;  // a pixel between them
       EXPECT_TRUE(apart) << '"' << inks[a].name << "\" touches \"" << inks[b].name << '"';
     }
+}
+
+// The background's panel edges cut through no control: each control, its
+// labels included, sits inside one panel or the header strip.
+TEST(EditorLayout, EveryControlSitsInsideOnePanel)
+{
+  EditorRig rig;
+  auto inside = [](const IRECT& r, const PanelRect& p) { return r.L >= p.l && r.T >= p.t && r.R <= p.r && r.B <= p.b; };
+  for (int c = 1; c < rig.g.GetNControls(); ++c)  // the background itself is control 0
+  {
+    IControl* control = rig.g.GetControl(c);
+    const IRECT r = control->GetRECT();
+    if (control->IsHidden() || r.Empty() || (r.W() >= 815 && r.H() >= 550)) continue;  // panels over everything
+    bool placed = inside(r, kHeaderPanel);
+    for (const PanelRect& p : kPanels) placed |= inside(r, p);
+    EXPECT_TRUE(placed) << "control " << c << " (parameter " << control->ParamIdx() << ") at " << r.L << "," << r.T
+                        << "-" << r.R << "," << r.B;
+  }
 }
 
 TEST(EditorLabels, HiddenLabelsKeepTheirArea)

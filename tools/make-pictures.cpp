@@ -12,6 +12,8 @@
 #include <functional>
 #include <numbers>
 #include <string>
+
+#include "resources/img/Panels.h"
 #include <vector>
 
 namespace {
@@ -325,12 +327,11 @@ void AddPlates(Pictures& out)
     Canvas& c = s.canvas;
     c.Box(0, 0, 815, 550, 0, kPanel);
     for (int y = 0; y < 550; y += 2) c.Line(0, y, 815, y, 0.6, Rgba{1, 1, 1, 0.012});
-    c.Box(115, 60, 625, 260, 8, Rgba{0.07, 0.075, 0.09, 1});
-    for (const auto& r : {std::array<double, 4>{10, 60, 108, 540}, {632, 60, 805, 280}, {115, 270, 625, 540},
-                          {632, 285, 805, 540}})
-      c.Box(r[0], r[1], r[2], r[3], 8, Rgba{0.14, 0.15, 0.175, 1});
-    c.Box(0, 0, 815, 48, 0, Rgba{0.08, 0.085, 0.10, 1});
-    c.Line(0, 48, 815, 48, 1, kAccent);
+    for (const PanelRect& r : kPanels)
+      c.Box(r.l, r.t, r.r, r.b, 8, r.well ? Rgba{0.07, 0.075, 0.09, 1} : Rgba{0.14, 0.15, 0.175, 1});
+    const PanelRect& h = kHeaderPanel;
+    c.Box(h.l, h.t, h.r, h.b, 0, Rgba{0.08, 0.085, 0.10, 1});
+    c.Line(h.l, h.b, h.r, h.b, 1, kAccent);
     out.emplace_back("bg", std::move(s));
   }
 }
