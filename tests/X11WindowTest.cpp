@@ -127,6 +127,19 @@ struct ParentWindow
   Window window = 0;
 };
 
+// A bare editor window open inside a parent window.
+struct BareEditor
+{
+  ParentWindow parent;
+  IGraphicsX11 gui{nullptr, 300, 200};
+  bool Open()
+  {
+    gui.PrepDraw();
+    return parent.window && gui.OpenWindow(reinterpret_cast<void*>(parent.window));
+  }
+  ~BareEditor() { gui.CloseWindow(); }
+};
+
 // The plug-in library loaded and started as a host does it.
 testing::AssertionResult Started(PluginHost& host)
 {
@@ -147,11 +160,11 @@ void OriginOf(Display* d, Window w, int* x, int* y)
 
 TEST(X11Window, PopupMenuReportsTheClickedItemAndNoneForAClickOutside)
 {
-  ParentWindow parent;
-  if (!parent.window) GTEST_SKIP() << "no X display with XTest";
-  IGraphicsX11 gui(nullptr, 200, 100);
-  gui.PrepDraw();
-  ASSERT_TRUE(gui.OpenWindow(reinterpret_cast<void*>(parent.window)));
+  BareEditor e;
+  if (!e.parent.window) GTEST_SKIP() << "no X display with XTest";
+  ASSERT_TRUE(e.Open());
+  IGraphicsX11& gui = e.gui;
+  ParentWindow& parent = e.parent;
   IPopupMenu menu;
   menu.AddItem("one");
   menu.AddItem("two", IPopupMenu::kChecked);
@@ -495,11 +508,10 @@ struct FakeOpener
 // question opens nothing, and a failure shows the error in a window.
 TEST(X11Window, LinksOpenWithTheDesktopsOpener)
 {
-  ParentWindow parent;
-  if (!parent.window) GTEST_SKIP() << "no X display with XTest";
-  IGraphicsX11 gui(nullptr, 300, 200);
-  gui.PrepDraw();
-  ASSERT_TRUE(gui.OpenWindow(reinterpret_cast<void*>(parent.window)));
+  BareEditor e;
+  if (!e.parent.window) GTEST_SKIP() << "no X display with XTest";
+  ASSERT_TRUE(e.Open());
+  IGraphicsX11& gui = e.gui;
   {
     FakeOpener opener(0);
     EXPECT_TRUE(gui.OpenURL("https://example.org/a"));
