@@ -108,10 +108,12 @@ void Vesk::updateTempoTracking()
                  static_cast<RefillMode>(GetParam(kRefillMode)->Int()) == RefillMode::kTempo;
 }
 
+// The host's tempo is read by the process calls that need it, never here:
+// a host may suspend the plug-in while it takes its own side of it apart,
+// and its answer to a time request would then come from freed memory.
 void Vesk::Reset()
 {
   IMutexLock lock(mMutex);
-  updateTempo();
   mCore.resetVoiceStates();
   mCore.setSampleRate(GetSampleRate());
   mCore.setBufferSeconds(GetParam(kBufferSeconds)->Value());

@@ -196,6 +196,9 @@ TEST(VeskSpine, TempoFollowsTheHostWhileTracking)
   host.tempoValid = true;
   host.tempo = 120.0;
   plug->Reset();
+  EXPECT_EQ(plug->Core().rates().tempo, 90.0) << "only a process call asks the host";
+  SetParam(*plug, kRefillMode, 3);
+  io.Process(*plug, 64);
   EXPECT_EQ(plug->Core().rates().tempo, 120.0);
 }
 

@@ -117,6 +117,21 @@ TEST(VstInterface, EffectRecord)
   EXPECT_EQ(p.Text(effGetProgramName), "default preset");
 }
 
+// Only a process call asks the host for its time: a host that suspends the
+// plug-in while it destroys its own side of it (Ardour's close) answers the
+// question from freed memory, and corrupted its heap.
+TEST(VstInterface, SetUpCallsNeverAskTheHostForItsTime)
+{
+  Loaded l;
+  l.host.timeRequests = 0;
+  l.Do(effMainsChanged, 0, 0);
+  l.Do(effSetSampleRate, 0, 0, nullptr, 96000.0f);
+  l.Do(effSetBlockSize, 0, 512);
+  l.Do(effMainsChanged, 0, 1);
+  l.Do(effMainsChanged, 0, 0);
+  EXPECT_EQ(l.host.timeRequests, 0);
+}
+
 TEST(VstInterface, NamesLabelsAndDisplaysOfEveryParameter)
 {
   Loaded p;

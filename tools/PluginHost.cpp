@@ -170,6 +170,7 @@ intptr_t PluginHost::Answer(int32_t opcode, int32_t index, intptr_t, void* ptr, 
   {
     case audioMasterAutomate: automation.emplace_back(index, opt); return 0;
     case audioMasterGetTime:
+      ++timeRequests;
       mTimeInfo = {};
       mTimeInfo.samplePos = transport.samplePos;
       mTimeInfo.sampleRate = transport.sampleRate;

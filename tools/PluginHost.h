@@ -62,6 +62,7 @@ public:
 
   Transport transport;
   std::vector<std::pair<int, float>> automation;  // parameter changes the plug-in reported
+  int timeRequests = 0;  // how often the plug-in asked for the transport's time
 
 private:
   static intptr_t Callback(vst2::AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
