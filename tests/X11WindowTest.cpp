@@ -156,6 +156,92 @@ void OriginOf(Display* d, Window w, int* x, int* y)
   XTranslateCoordinates(d, w, DefaultRootWindow(d), 0, 0, x, y, &child);
 }
 
+// The instrument's editor in a host window: the plug-in started, then the
+// editor opened and shown, closed, and opened again as a host does it.
+struct OpenEditor
+{
+  ParentWindow parent;
+  PluginHost host;
+  Window editor = 0;
+  intptr_t openAnswer = 0;  // what effEditOpen returned
+  XWindowAttributes shown{};
+  int x = 0, y = 0;  // the editor's origin on the screen
+
+  // The plug-in loaded and started; the parent hears the keys sent on to it.
+  bool Start()
+  {
+    if (!parent.window || !Started(host)) return false;
+    XSelectInput(parent.display, parent.window, KeyPressMask | KeyReleaseMask);
+    return true;
+  }
+  // Opens the editor and waits until it shows; the windows found inside the parent.
+  unsigned Show()
+  {
+    openAnswer = host.Dispatch(vst2::effEditOpen, 0, 0, reinterpret_cast<void*>(parent.window));
+    const unsigned n = Children();
+    if (n != 1) return n;
+    shown = {};
+    for (int tries = 0; tries < 2000 && shown.map_state != IsViewable; ++tries)
+    {
+      host.Dispatch(vst2::effEditIdle);
+      XGetWindowAttributes(parent.display, editor, &shown);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    OriginOf(parent.display, editor, &x, &y);
+    return n;
+  }
+  bool Open() { return Start() && Show() == 1 && openAnswer == 1 && shown.map_state == IsViewable; }
+  // Closes the editor; the windows left inside the parent.
+  unsigned Close()
+  {
+    host.Dispatch(vst2::effEditClose);
+    editor = 0;
+    return Children();
+  }
+  ~OpenEditor()
+  {
+    if (editor) host.Dispatch(vst2::effEditClose);
+  }
+  void Key(KeySym sym)
+  {
+    const KeyCode code = XKeysymToKeycode(parent.display, sym);
+    XTestFakeKeyEvent(parent.display, code, True, 0);
+    XTestFakeKeyEvent(parent.display, code, False, 10);
+    XFlush(parent.display);
+  }
+  void IdleFor(int ms)
+  {
+    for (int t = 0; t < ms; t += 5)
+    {
+      host.Dispatch(vst2::effEditIdle);
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+  }
+  template <typename Done>
+  bool IdleUntil(Done&& done)
+  {
+    for (int tries = 0; tries < 2000; ++tries)
+    {
+      host.Dispatch(vst2::effEditIdle);
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  }
+
+private:
+  // The windows inside the parent; the editor is the only one.
+  unsigned Children()
+  {
+    Window root, up, *children = nullptr;
+    unsigned n = 0;
+    XQueryTree(parent.display, parent.window, &root, &up, &children, &n);
+    editor = n == 1 ? children[0] : 0;
+    if (children) XFree(children);
+    return n;
+  }
+};
+
 }  // namespace
 
 TEST(X11Window, PopupMenuReportsTheClickedItemAndNoneForAClickOutside)
@@ -191,51 +277,31 @@ TEST(X11Window, PopupMenuReportsTheClickedItemAndNoneForAClickOutside)
 
 TEST(X11Window, InstrumentEditorOpensInAHostWindowAndAClickChangesAParameter)
 {
-  ParentWindow parent;
-  if (!parent.window) GTEST_SKIP() << "no X display with XTest";
-  PluginHost host;
-  ASSERT_TRUE(Started(host));
+  OpenEditor e;
+  if (!e.parent.window) GTEST_SKIP() << "no X display with XTest";
+  ASSERT_TRUE(e.Start());
   int width = 0, height = 0;
-  ASSERT_TRUE(host.EditorSize(&width, &height));
+  ASSERT_TRUE(e.host.EditorSize(&width, &height));
   EXPECT_EQ(width, 815);
   EXPECT_EQ(height, 550);
 
   for (int round = 0; round < 2; ++round)
   {
-    ASSERT_EQ(host.Dispatch(vst2::effEditOpen, 0, 0, reinterpret_cast<void*>(parent.window)), 1) << round;
-    Window root, up, *children = nullptr;
-    unsigned n = 0;
-    XQueryTree(parent.display, parent.window, &root, &up, &children, &n);
-    ASSERT_EQ(n, 1u) << "one editor window inside the host's";
-    const Window editor = children[0];
-    XFree(children);
-    XWindowAttributes a{};
-    for (int tries = 0; tries < 2000 && a.map_state != IsViewable; ++tries)
-    {
-      host.Dispatch(vst2::effEditIdle);
-      XGetWindowAttributes(parent.display, editor, &a);
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    ASSERT_EQ(a.width, 815);
-    std::vector<float> before(static_cast<size_t>(host.NumParams()));
-    for (int p = 0; p < host.NumParams(); ++p) before[static_cast<size_t>(p)] = host.GetParameter(p);
-    int x = 0, y = 0;
-    OriginOf(parent.display, editor, &x, &y);
-    ClickAt(parent.display, x + 705, y + 36);  // the input-fill switch
+    ASSERT_EQ(e.Show(), 1u) << "one editor window inside the host's, round " << round;
+    ASSERT_EQ(e.openAnswer, 1) << round;
+    ASSERT_EQ(e.shown.width, 815);
+    std::vector<float> before(static_cast<size_t>(e.host.NumParams()));
+    for (int p = 0; p < e.host.NumParams(); ++p) before[static_cast<size_t>(p)] = e.host.GetParameter(p);
+    ClickAt(e.parent.display, e.x + 705, e.y + 36);  // the input-fill switch
     int changed = -1;
-    for (int tries = 0; tries < 2000 && changed < 0; ++tries)
-    {
-      host.Dispatch(vst2::effEditIdle);
-      for (int p = 0; p < host.NumParams(); ++p)
-        if (host.GetParameter(p) != before[static_cast<size_t>(p)]) changed = p;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    e.IdleUntil([&] {
+      for (int p = 0; p < e.host.NumParams(); ++p)
+        if (e.host.GetParameter(p) != before[static_cast<size_t>(p)]) changed = p;
+      return changed >= 0;
+    });
     ASSERT_GE(changed, 0) << "round " << round;
-    EXPECT_EQ(host.ParamName(changed), "input fills gaps");
-    host.Dispatch(vst2::effEditClose);
-    XQueryTree(parent.display, parent.window, &root, &up, &children, &n);
-    if (children) XFree(children);
-    EXPECT_EQ(n, 0u) << "closing removes the editor window";
+    EXPECT_EQ(e.host.ParamName(changed), "input fills gaps");
+    EXPECT_EQ(e.Close(), 0u) << "closing removes the editor window";
   }
 }
 
@@ -381,69 +447,6 @@ TEST(X11Window, EditorDrawsBesideAudioAndAutomationThreads)
   automation.join();
   host.Dispatch(vst2::effEditClose);
 }
-
-namespace {
-// The instrument's editor opened in a host window and shown.
-struct OpenEditor
-{
-  ParentWindow parent;
-  PluginHost host;
-  Window editor = 0;
-  int x = 0, y = 0;  // the editor's origin on the screen
-
-  bool Open()
-  {
-    if (!parent.window || !Started(host)) return false;
-    XSelectInput(parent.display, parent.window, KeyPressMask | KeyReleaseMask);
-    if (host.Dispatch(vst2::effEditOpen, 0, 0, reinterpret_cast<void*>(parent.window)) != 1) return false;
-    Window root, up, *children = nullptr;
-    unsigned n = 0;
-    XQueryTree(parent.display, parent.window, &root, &up, &children, &n);
-    if (n != 1) return false;
-    editor = children[0];
-    XFree(children);
-    XWindowAttributes a{};
-    for (int tries = 0; tries < 2000 && a.map_state != IsViewable; ++tries)
-    {
-      host.Dispatch(vst2::effEditIdle);
-      XGetWindowAttributes(parent.display, editor, &a);
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    OriginOf(parent.display, editor, &x, &y);
-    return a.map_state == IsViewable;
-  }
-  ~OpenEditor()
-  {
-    if (editor) host.Dispatch(vst2::effEditClose);
-  }
-  void Key(KeySym sym)
-  {
-    const KeyCode code = XKeysymToKeycode(parent.display, sym);
-    XTestFakeKeyEvent(parent.display, code, True, 0);
-    XTestFakeKeyEvent(parent.display, code, False, 10);
-    XFlush(parent.display);
-  }
-  void IdleFor(int ms)
-  {
-    for (int t = 0; t < ms; t += 5)
-    {
-      host.Dispatch(vst2::effEditIdle);
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-  }
-  template <typename Done>
-  bool IdleUntil(Done&& done)
-  {
-    for (int tries = 0; tries < 2000; ++tries)
-    {
-      host.Dispatch(vst2::effEditIdle);
-      if (done()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
-  }
-};
-}  // namespace
 
 // Typing into an entry replaces the text it opened with; keys the editor
 // does not use reach the host's window, pressed and released.
