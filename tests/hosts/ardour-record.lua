@@ -15,6 +15,10 @@ assert(not info:isnil(), "the host did not find the plug-in")
 local vesk = Session:new_midi_track(ARDOUR.ChanCount(ARDOUR.DataType("midi"), 1), ARDOUR.ChanCount(ARDOUR.DataType("audio"), 2),
   true, info, nil, nil, 1, "vesk", ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true):front()
 -- An instrument that records: the MIDI track gets two audio inputs, fed by "src" alone.
+-- Adding a port while the host's auto-connect thread still connects the new
+-- track deadlocks this host (its port and queue locks are taken in opposite
+-- orders), so that thread gets time to finish first.
+ARDOUR.LuaAPI.usleep(1500000)
 for _ = 1, 2 do vesk:input():add_port("", nil, ARDOUR.DataType("audio")) end
 src:output():disconnect_all(nil)
 for i = 0, 1 do assert(src:output():audio(i):connect(vesk:input():audio(i):name()) == 0, "cannot route src into vesk") end
