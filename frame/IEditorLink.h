@@ -3,6 +3,8 @@
 // host's user-interface thread; ParameterChanged may come on any thread
 // with the plug-in lock held, and only marks the parameter: the editor
 // picks marked values up at its next idle, on its own thread.
+#include <cstdint>
+
 class IEditorLink
 {
 public:
@@ -12,5 +14,7 @@ public:
   virtual void Idle() = 0;
   virtual int Width() const = 0;
   virtual int Height() const = 0;
+  // The editor's own window while it is open (an X11 window or a window handle), else 0.
+  virtual uintptr_t Window() const = 0;
   virtual void ParameterChanged(int paramIdx) = 0;
 };

@@ -39,6 +39,11 @@ int EditorBridge::Width() const
   return mEditor->Graphics()->Width();
 }
 
+uintptr_t EditorBridge::Window() const
+{
+  return mEditor->Graphics()->NativeWindow();
+}
+
 int EditorBridge::Height() const
 {
   return mEditor->Graphics()->Height();

@@ -23,6 +23,7 @@ public:
   void Idle() override;
   int Width() const override;
   int Height() const override;
+  uintptr_t Window() const override;
   void ParameterChanged(int paramIdx) override;
 
   // The host.

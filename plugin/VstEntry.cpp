@@ -1,13 +1,10 @@
-// The library's entry point: one instrument per call, built under a
-// process-wide lock so concurrent instantiations do not overlap.
-#include <algorithm>
-#include <mutex>
-
-#include "editor/layout/VeskEditor.h"
+// The VST 2.4 library's entry point: one instrument per call.
+#include "plugin/Instance.h"
 #include "plugin/Vesk.h"
 #include "platform/VstExport.h"
 #if defined(_WIN32)
-#include "platform/win/IGraphicsWin.h"
+#include <windows.h>
+
 #include "platform/win/Module.h"
 
 // The module handle finds the pictures and names the library's folder.
@@ -16,34 +13,12 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
   if (reason == DLL_PROCESS_ATTACH) SetVeskModule(instance);
   return TRUE;
 }
-
-namespace {
-IGraphics* MakeEditorWindow(IPlugBase* p, int w, int h, int fps)
-{
-  auto* g = new IGraphicsWin(p, w, h, fps);
-  g->SetHInstance(VeskModule());
-  return g;
-}
-}  // namespace
-#else
-#include "platform/x11/IGraphicsX11.h"
-
-namespace {
-IGraphics* MakeEditorWindow(IPlugBase* p, int w, int h, int fps) { return new IGraphicsX11(p, w, h, fps); }
-}  // namespace
 #endif
 
 extern "C" VESK_EXPORT vst2::AEffect* VSTPluginMain(vst2::HostCallback hostCallback)
 {
-  static std::mutex entryLock;
-  std::lock_guard<std::mutex> lock(entryLock);
-  SetGraphicsFactory(MakeEditorWindow);
-  Vesk* plug = new Vesk(hostCallback);
-  if (!plug) return nullptr;
-  plug->MakeDefaultPreset("Empty", plug->NPresets());
-  vst2::AEffect* effect = plug->GetAEffect();
-  effect->numPrograms = std::max(effect->numPrograms, 1);
-  return effect;
+  Vesk* plug = NewVeskInstance(hostCallback);
+  return plug ? plug->GetAEffect() : nullptr;
 }
 
 // Older hosts look the entry point up as "main". That name cannot be given

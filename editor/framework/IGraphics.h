@@ -3,6 +3,7 @@
 // input routed to them, dirty controls repainted on a timer tick, popup
 // menus and in-place text entry. Window-system backends derive from it and
 // supply the window, the screen copy, menus and the entry box.
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -33,6 +34,8 @@ public:
   virtual bool OpenWindow(void* parentWindow) = 0;
   virtual void CloseWindow() = 0;
   virtual bool WindowIsOpen() = 0;
+  // The window the editor draws in while open, as the platform names it; 0 when closed.
+  virtual uintptr_t NativeWindow() const { return 0; }
   virtual const char* GetGUIAPI() = 0;
   // Returns the menu (or sub-menu) in which an item was chosen, or none.
   virtual IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, const IRECT& area) = 0;

@@ -21,6 +21,7 @@ public:
   bool OpenWindow(void* parentWindow) override;
   void CloseWindow() override;
   bool WindowIsOpen() override { return mWnd != nullptr; }
+  uintptr_t NativeWindow() const override { return reinterpret_cast<uintptr_t>(mWnd); }
   const char* GetGUIAPI() override { return "Windows GDI"; }
   IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, const IRECT& area) override;
   void CreateTextEntry(IControl* control, const IText& text, const IRECT& rect, const char* initial,

@@ -20,6 +20,7 @@ public:
   bool OpenWindow(void* parentWindow) override;
   void CloseWindow() override;
   bool WindowIsOpen() override { return mWindow != 0; }
+  uintptr_t NativeWindow() const override { return mWindow; }
   const char* GetGUIAPI() override { return "X11"; }
   IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, const IRECT& area) override;
   void CreateTextEntry(IControl* control, const IText& text, const IRECT& rect, const char* initial,

@@ -1,0 +1,488 @@
+#include "frame/IPlugLV2.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <string>
+
+#include <lv2/atom/util.h>
+#include <lv2/buf-size/buf-size.h>
+#include <lv2/midi/midi.h>
+#include <lv2/options/options.h>
+#include <lv2/patch/patch.h>
+#include <lv2/time/time.h>
+
+using namespace vst2;
+
+namespace {
+constexpr int kDefaultMaxBlock = 4096;
+constexpr int kLargestBlock = 1 << 16;
+// More MIDI events than this in one block are dropped (note-offs last).
+constexpr size_t kMaxMidiEvents = 4096;
+
+const void* Feature(const LV2_Feature* const* features, const char* uri)
+{
+  for (; features && *features; ++features)
+    if (std::strcmp((*features)->URI, uri) == 0) return (*features)->data;
+  return nullptr;
+}
+
+bool IsNoteOff(const VstMidiEvent& e)
+{
+  const int status = static_cast<uint8_t>(e.midiData[0]) & 0xF0;
+  return status == 0x80 || (status == 0x90 && e.midiData[2] == 0);
+}
+}  // namespace
+
+struct IPlugLV2::Uris
+{
+  LV2_URID atomChunk, atomFloat, atomDouble, atomInt, atomLong, atomObject, atomBlank, atomSequence, atomUrid;
+  LV2_URID midiEvent, timePosition, timeSpeed, timeBpm, timeBar, timeBarBeat, timeBeatsPerBar, timeBeatUnit;
+  LV2_URID patchSet, patchProperty, patchValue, bufMaxBlock, chunkKey;
+  std::vector<LV2_URID> params;
+
+  Uris(LV2_URID_Map* map, IPlugVST* plug)
+  {
+    auto id = [map](const char* uri) { return map->map(map->handle, uri); };
+    atomChunk = id(LV2_ATOM__Chunk), atomFloat = id(LV2_ATOM__Float), atomDouble = id(LV2_ATOM__Double);
+    atomInt = id(LV2_ATOM__Int), atomLong = id(LV2_ATOM__Long), atomObject = id(LV2_ATOM__Object);
+    atomBlank = id(LV2_ATOM__Blank), atomSequence = id(LV2_ATOM__Sequence), atomUrid = id(LV2_ATOM__URID);
+    midiEvent = id(LV2_MIDI__MidiEvent), timePosition = id(LV2_TIME__Position), timeSpeed = id(LV2_TIME__speed);
+    timeBpm = id(LV2_TIME__beatsPerMinute), timeBar = id(LV2_TIME__bar), timeBarBeat = id(LV2_TIME__barBeat);
+    timeBeatsPerBar = id(LV2_TIME__beatsPerBar), timeBeatUnit = id(LV2_TIME__beatUnit);
+    patchSet = id(LV2_PATCH__Set), patchProperty = id(LV2_PATCH__property), patchValue = id(LV2_PATCH__value);
+    bufMaxBlock = id(LV2_BUF_SIZE__maxBlockLength), chunkKey = id(vesk_lv2::kChunkKey);
+    for (int i = 0; i < plug->NParams(); ++i)
+      params.push_back(id((std::string(vesk_lv2::kParamUriPrefix) + std::to_string(i)).c_str()));
+  }
+
+  // A number atom of any of the usual types; false for anything else.
+  bool Number(const LV2_Atom* atom, double* out) const
+  {
+    if (!atom) return false;
+    if (atom->type == atomFloat) *out = reinterpret_cast<const LV2_Atom_Float*>(atom)->body;
+    else if (atom->type == atomDouble) *out = reinterpret_cast<const LV2_Atom_Double*>(atom)->body;
+    else if (atom->type == atomInt) *out = reinterpret_cast<const LV2_Atom_Int*>(atom)->body;
+    else if (atom->type == atomLong) *out = static_cast<double>(reinterpret_cast<const LV2_Atom_Long*>(atom)->body);
+    else return false;
+    return std::isfinite(*out);
+  }
+};
+
+// The host's time line as its last position said, moved on by the frames run since.
+struct IPlugLV2::Transport
+{
+  double sampleRate = 48000.0;
+  double samplePos = 0.0;
+  double tempo = 120.0;
+  double quarters = 0.0;
+  double speed = 0.0;
+  int numerator = 4, denominator = 4;
+  bool knowsQuarters = false;
+  VstTimeInfo info{};
+
+  void Advance(uint32_t frames)
+  {
+    samplePos += frames * speed;
+    quarters += frames * speed * tempo / 60.0 / sampleRate * 4.0 / denominator;
+  }
+
+  VstTimeInfo* Info()
+  {
+    info = {};
+    info.samplePos = samplePos;
+    info.sampleRate = sampleRate;
+    info.tempo = tempo;
+    info.ppqPos = quarters;
+    info.timeSigNumerator = numerator;
+    info.timeSigDenominator = denominator;
+    info.flags = kVstTempoValid | kVstTimeSigValid | (knowsQuarters ? kVstPpqPosValid : 0) |
+                 (speed != 0.0 ? kVstTransportPlaying : 0);
+    return &info;
+  }
+};
+
+// ---- Life ---------------------------------------------------------------------------
+
+IPlugLV2* IPlugLV2::Create(IPlugVST* plug, double sampleRate, const LV2_Feature* const* features)
+{
+  auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(Feature(features, LV2_URID__map)));
+  if (!plug) return nullptr;
+  if (!map || !(sampleRate > 0.0) || !std::isfinite(sampleRate))
+  {
+    plug->GetAEffect()->dispatcher(plug->GetAEffect(), effClose, 0, 0, nullptr, 0.0f);
+    return nullptr;
+  }
+  int maxBlock = kDefaultMaxBlock;
+  const LV2_URID maxKey = map->map(map->handle, LV2_BUF_SIZE__maxBlockLength);
+  const LV2_URID intType = map->map(map->handle, LV2_ATOM__Int);
+  auto* options = static_cast<const LV2_Options_Option*>(Feature(features, LV2_OPTIONS__options));
+  for (; options && options->key; ++options)
+    if (options->key == maxKey && options->type == intType && options->value)
+      maxBlock = std::clamp(*static_cast<const int32_t*>(options->value), 1, kLargestBlock);
+  return new IPlugLV2(plug, sampleRate, map, maxBlock);
+}
+
+IPlugLV2::IPlugLV2(IPlugVST* plug, double sampleRate, LV2_URID_Map* map, int maxBlock)
+    : mPlug(plug),
+      mEffect(plug->GetAEffect()),
+      mLayout{static_cast<uint32_t>(plug->NParams()), static_cast<uint32_t>(mEffect->numInputs),
+              static_cast<uint32_t>(mEffect->numOutputs)},
+      mUris(std::make_unique<Uris>(map, plug)),
+      mTransport(std::make_unique<Transport>()),
+      mMaxBlock(maxBlock),
+      mControls(mLayout.params, nullptr),
+      mLastControl(mLayout.params),
+      mInputs(mLayout.inputs, nullptr),
+      mOutputs(mLayout.outputs, nullptr),
+      mZeros(static_cast<size_t>(maxBlock), 0.0f),
+      mScratch(mLayout.outputs, std::vector<float>(static_cast<size_t>(maxBlock))),
+      mInPtrs(mLayout.inputs),
+      mOutPtrs(mLayout.outputs),
+      mMidi(kMaxMidiEvents),
+      mMidiFrames(kMaxMidiEvents),
+      mEventsRecord(sizeof(VstEvents) + kMaxMidiEvents * sizeof(VstEvent*)),
+      mForNotify(new std::atomic<uint8_t>[mLayout.params]()),
+      mForEditor(new std::atomic<uint8_t>[mLayout.params]())
+{
+  mEffect->user = this;
+  mTransport->sampleRate = sampleRate;
+  lv2_atom_forge_init(&mForge, map);
+  for (uint32_t i = 0; i < mLayout.params; ++i) mLastControl[i] = static_cast<float>(mPlug->GetParam(i)->Value());
+  Dispatch(effOpen);
+  Dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
+  Dispatch(effSetBlockSize, 0, maxBlock);
+}
+
+IPlugLV2::~IPlugLV2()
+{
+  if (mActive) Deactivate();
+  mEffect->user = nullptr;
+  Dispatch(effClose);
+}
+
+void IPlugLV2::ConnectPort(uint32_t port, void* data)
+{
+  if (port < mLayout.FirstInput()) mControls[port] = static_cast<const float*>(data);
+  else if (port < mLayout.FirstOutput()) mInputs[port - mLayout.FirstInput()] = static_cast<const float*>(data);
+  else if (port < mLayout.Events()) mOutputs[port - mLayout.FirstOutput()] = static_cast<float*>(data);
+  else if (port == mLayout.Events()) mEvents = static_cast<const LV2_Atom_Sequence*>(data);
+  else if (port == mLayout.Notify()) mNotify = static_cast<LV2_Atom_Sequence*>(data);
+}
+
+void IPlugLV2::Activate()
+{
+  if (mActive) return;
+  Dispatch(effMainsChanged, 0, 1);
+  mActive = true;
+}
+
+void IPlugLV2::Deactivate()
+{
+  if (!mActive) return;
+  Dispatch(effMainsChanged, 0, 0);
+  mActive = false;
+}
+
+intptr_t IPlugLV2::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
+{
+  return mEffect->dispatcher(mEffect, opcode, index, value, ptr, opt);
+}
+
+// ---- The host callback --------------------------------------------------------------
+
+intptr_t IPlugLV2::Callback(AEffect* effect, int32_t opcode, int32_t index, intptr_t, void*, float)
+{
+  auto* self = effect ? static_cast<IPlugLV2*>(effect->user) : nullptr;
+  if (self) return self->Answer(opcode, index);
+  return opcode == audioMasterVersion ? 2400 : 0;  // while the instance is being built
+}
+
+intptr_t IPlugLV2::Answer(int32_t opcode, int32_t index)
+{
+  switch (opcode)
+  {
+    case audioMasterVersion: return 2400;
+    case audioMasterAutomate:
+      if (index >= 0 && static_cast<uint32_t>(index) < mLayout.params) Announce(index);
+      return 0;
+    case audioMasterUpdateDisplay:
+    case audioMasterIOChanged: AnnounceAll(); return 0;
+    case audioMasterGetTime: return reinterpret_cast<intptr_t>(mTransport->Info());
+    case audioMasterGetSampleRate: return static_cast<intptr_t>(mTransport->sampleRate);
+    case audioMasterGetBlockSize: return mMaxBlock;
+    case audioMasterGetCurrentProcessLevel: return kVstProcessLevelRealtime;
+    default: return 0;
+  }
+}
+
+void IPlugLV2::Announce(int paramIdx)
+{
+  mForNotify[paramIdx].store(1, std::memory_order_relaxed);
+  mForEditor[paramIdx].store(1, std::memory_order_relaxed);
+  mAnyForNotify.store(true, std::memory_order_release);
+}
+
+void IPlugLV2::AnnounceAll()
+{
+  for (uint32_t i = 0; i < mLayout.params; ++i) Announce(static_cast<int>(i));
+}
+
+// ---- Running ------------------------------------------------------------------------
+
+void IPlugLV2::Run(uint32_t frames)
+{
+  if (!mActive || frames == 0)
+  {
+    Silence(frames);
+    return;
+  }
+  ReadEvents(frames);
+  ApplyControlPorts();
+  for (uint32_t offset = 0; offset < frames; offset += static_cast<uint32_t>(mMaxBlock))
+    RunPiece(offset, std::min(frames - offset, static_cast<uint32_t>(mMaxBlock)));
+  WriteNotifications();
+}
+
+void IPlugLV2::Silence(uint32_t frames)
+{
+  for (float* out : mOutputs)
+    if (out) std::fill(out, out + frames, 0.0f);
+  if (mNotify) mNotify->atom.size = sizeof(LV2_Atom_Sequence_Body);
+}
+
+void IPlugLV2::ReadEvents(uint32_t frames)
+{
+  mMidiCount = 0;
+  if (!mEvents) return;
+  LV2_ATOM_SEQUENCE_FOREACH(mEvents, ev)
+  {
+    const uint32_t frame = static_cast<uint32_t>(std::clamp<int64_t>(ev->time.frames, 0, frames - 1));
+    if (ev->body.type == mUris->midiEvent && ev->body.size >= 1 && ev->body.size <= 3)
+    {
+      VstMidiEvent e{};
+      e.type = kVstMidiType;
+      e.byteSize = sizeof(VstMidiEvent);
+      std::memcpy(e.midiData, LV2_ATOM_BODY_CONST(&ev->body), ev->body.size);
+      // When the block holds more than there is room for, a note-off takes
+      // the place of the latest other event, so no note is left hanging.
+      size_t at = mMidiCount;
+      if (at == kMaxMidiEvents)
+      {
+        if (!IsNoteOff(e)) continue;
+        while (at > 0 && IsNoteOff(mMidi[at - 1])) --at;
+        if (at == 0) continue;
+        std::move(mMidi.begin() + static_cast<long>(at), mMidi.end(), mMidi.begin() + static_cast<long>(at) - 1);
+        std::move(mMidiFrames.begin() + static_cast<long>(at), mMidiFrames.end(),
+                  mMidiFrames.begin() + static_cast<long>(at) - 1);
+        at = kMaxMidiEvents - 1;
+      }
+      mMidi[at] = e;
+      mMidiFrames[at] = frame;
+      mMidiCount = at + 1;
+    }
+    else if (ev->body.type == mUris->atomObject || ev->body.type == mUris->atomBlank)
+    {
+      const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&ev->body);
+      if (object->body.otype == mUris->timePosition) ReadPosition(object);
+    }
+  }
+}
+
+void IPlugLV2::ReadPosition(const LV2_Atom_Object* position)
+{
+  const LV2_Atom *bar = nullptr, *barBeat = nullptr, *beatsPerBar = nullptr, *beatUnit = nullptr, *bpm = nullptr,
+                 *speed = nullptr;
+  lv2_atom_object_get(position, mUris->timeBar, &bar, mUris->timeBarBeat, &barBeat, mUris->timeBeatsPerBar,
+                      &beatsPerBar, mUris->timeBeatUnit, &beatUnit, mUris->timeBpm, &bpm, mUris->timeSpeed, &speed,
+                      0);
+  Transport& t = *mTransport;
+  double v = 0.0;
+  if (mUris->Number(bpm, &v) && v > 0.0) t.tempo = v;
+  if (mUris->Number(speed, &v)) t.speed = v;
+  if (mUris->Number(beatsPerBar, &v) && v >= 1.0 && v <= 64.0) t.numerator = static_cast<int>(v);
+  if (mUris->Number(beatUnit, &v) && v >= 1.0 && v <= 64.0) t.denominator = static_cast<int>(v);
+  double barIndex = 0.0, beat = 0.0;
+  if (mUris->Number(bar, &barIndex) && mUris->Number(barBeat, &beat))
+  {
+    t.quarters = (barIndex * t.numerator + beat) * 4.0 / t.denominator;
+    t.knowsQuarters = true;
+  }
+}
+
+// A control port the host moved since the last block sets its parameter, as
+// a VST 2.4 host's setParameter does; a port that stands still leaves the
+// value the instance may have changed itself.
+void IPlugLV2::ApplyControlPorts()
+{
+  for (uint32_t i = 0; i < mLayout.params; ++i)
+  {
+    const float* port = mControls[i];
+    if (!port || *port == mLastControl[i] || !std::isfinite(*port)) continue;
+    mLastControl[i] = *port;
+    mEffect->setParameter(mEffect, static_cast<int32_t>(i), static_cast<float>(mPlug->GetParam(i)->GetNormalized(*port)));
+  }
+}
+
+void IPlugLV2::TakeControlPortsAsApplied()
+{
+  for (uint32_t i = 0; i < mLayout.params; ++i)
+    if (mControls[i] && std::isfinite(*mControls[i])) mLastControl[i] = *mControls[i];
+}
+
+void IPlugLV2::RunPiece(uint32_t offset, uint32_t frames)
+{
+  auto* record = reinterpret_cast<VstEvents*>(mEventsRecord.data());
+  record->numEvents = 0;
+  for (size_t i = 0; i < mMidiCount; ++i)
+  {
+    if (mMidiFrames[i] < offset || mMidiFrames[i] >= offset + frames) continue;
+    mMidi[i].deltaFrames = static_cast<int32_t>(mMidiFrames[i] - offset);
+    record->events[record->numEvents++] = reinterpret_cast<VstEvent*>(&mMidi[i]);
+  }
+  if (record->numEvents > 0) Dispatch(effProcessEvents, 0, 0, record);
+  for (uint32_t c = 0; c < mLayout.inputs; ++c)
+    mInPtrs[c] = mInputs[c] ? const_cast<float*>(mInputs[c]) + offset : mZeros.data();
+  for (uint32_t c = 0; c < mLayout.outputs; ++c) mOutPtrs[c] = mOutputs[c] ? mOutputs[c] + offset : mScratch[c].data();
+  mEffect->processReplacing(mEffect, mInPtrs.data(), mOutPtrs.data(), static_cast<int32_t>(frames));
+  mTransport->Advance(frames);
+}
+
+// The parameters the instance changed itself, as patch:Set messages.
+void IPlugLV2::WriteNotifications()
+{
+  if (!mNotify) return;
+  const uint32_t capacity = mNotify->atom.size;
+  lv2_atom_forge_set_buffer(&mForge, reinterpret_cast<uint8_t*>(mNotify), capacity);
+  LV2_Atom_Forge_Frame sequence;
+  if (!lv2_atom_forge_sequence_head(&mForge, &sequence, 0)) return;
+  if (mAnyForNotify.exchange(false, std::memory_order_acquire))
+  {
+    for (uint32_t i = 0; i < mLayout.params; ++i)
+    {
+      if (!mForNotify[i].exchange(0, std::memory_order_relaxed)) continue;
+      LV2_Atom_Forge_Frame object;
+      const bool written = lv2_atom_forge_frame_time(&mForge, 0) &&
+                           lv2_atom_forge_object(&mForge, &object, 0, mUris->patchSet) &&
+                           lv2_atom_forge_key(&mForge, mUris->patchProperty) &&
+                           lv2_atom_forge_urid(&mForge, mUris->params[i]) &&
+                           lv2_atom_forge_key(&mForge, mUris->patchValue) &&
+                           lv2_atom_forge_float(&mForge, static_cast<float>(mPlug->GetParam(i)->Value()));
+      if (!written)
+      {
+        mForNotify[i].store(1, std::memory_order_relaxed);  // the next block's turn
+        mAnyForNotify.store(true, std::memory_order_relaxed);
+        break;
+      }
+      lv2_atom_forge_pop(&mForge, &object);
+    }
+  }
+  lv2_atom_forge_pop(&mForge, &sequence);
+}
+
+// ---- State --------------------------------------------------------------------------
+
+LV2_State_Status IPlugLV2::Save(LV2_State_Store_Function store, LV2_State_Handle handle)
+{
+  void* data = nullptr;
+  const intptr_t size = Dispatch(effGetChunk, 1, 0, &data);
+  if (size <= 0 || !data) return LV2_STATE_ERR_UNKNOWN;
+  return store(handle, mUris->chunkKey, data, static_cast<size_t>(size), mUris->atomChunk,
+               LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
+}
+
+LV2_State_Status IPlugLV2::Restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle)
+{
+  size_t size = 0;
+  uint32_t type = 0, flags = 0;
+  const void* data = retrieve(handle, mUris->chunkKey, &size, &type, &flags);
+  if (!data) return LV2_STATE_ERR_NO_PROPERTY;
+  if (type != mUris->atomChunk) return LV2_STATE_ERR_BAD_TYPE;
+  if (size == 0 || size > static_cast<size_t>(INT32_MAX)) return LV2_STATE_ERR_UNKNOWN;
+  if (Dispatch(effSetChunk, 1, static_cast<intptr_t>(size), const_cast<void*>(data)) != 1) return LV2_STATE_ERR_UNKNOWN;
+  // The state wins over what the ports held; the host hears its values.
+  TakeControlPortsAsApplied();
+  AnnounceAll();
+  return LV2_STATE_SUCCESS;
+}
+
+// ---- The editor ---------------------------------------------------------------------
+
+uintptr_t IPlugLV2::OpenEditor(uintptr_t parent, vesk_lv2::WritePort write, void* controller)
+{
+  IEditorLink* editor = mPlug->Editor();
+  if (!editor || !parent) return 0;
+  mWrite = write;
+  mController = controller;
+  if (Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(parent)) != 1) return 0;
+  return editor->Window();
+}
+
+// The editor's idle, then the values the instance changed since the last
+// one go to the host's control ports, so its own view and automation follow.
+void IPlugLV2::IdleEditor()
+{
+  Dispatch(effEditIdle);
+  if (!mWrite) return;
+  for (uint32_t i = 0; i < mLayout.params; ++i)
+  {
+    if (!mForEditor[i].exchange(0, std::memory_order_relaxed)) continue;
+    float value;
+    {
+      IMutexLock lock(mPlug->Mutex());
+      value = static_cast<float>(mPlug->GetParam(i)->Value());
+    }
+    mWrite(mController, i, sizeof value, 0, &value);
+  }
+}
+
+void IPlugLV2::CloseEditor()
+{
+  Dispatch(effEditClose);
+  mWrite = nullptr;
+  mController = nullptr;
+}
+
+void IPlugLV2::EditorSize(int* width, int* height)
+{
+  IEditorLink* editor = mPlug->Editor();
+  *width = editor ? editor->Width() : 0;
+  *height = editor ? editor->Height() : 0;
+}
+
+// ---- Extensions ---------------------------------------------------------------------
+
+namespace {
+IPlugLV2* Adapter(void* instance) { return static_cast<IPlugLV2*>(instance); }
+
+LV2_State_Status SaveState(LV2_Handle instance, LV2_State_Store_Function store, LV2_State_Handle handle, uint32_t,
+                           const LV2_Feature* const*)
+{
+  return Adapter(instance)->Save(store, handle);
+}
+
+LV2_State_Status RestoreState(LV2_Handle instance, LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle,
+                              uint32_t, const LV2_Feature* const*)
+{
+  return Adapter(instance)->Restore(retrieve, handle);
+}
+
+const LV2_State_Interface kStateInterface = {SaveState, RestoreState};
+
+const vesk_lv2::EditorLink kEditorLink = {
+    [](void* instance, uintptr_t parent, vesk_lv2::WritePort write, void* controller) {
+      return Adapter(instance)->OpenEditor(parent, write, controller);
+    },
+    [](void* instance) { Adapter(instance)->IdleEditor(); },
+    [](void* instance) { Adapter(instance)->CloseEditor(); },
+    [](void* instance, int* width, int* height) { Adapter(instance)->EditorSize(width, height); },
+};
+}  // namespace
+
+const void* IPlugLV2::ExtensionData(const char* uri)
+{
+  if (!uri) return nullptr;
+  if (std::strcmp(uri, LV2_STATE__interface) == 0) return &kStateInterface;
+  if (std::strcmp(uri, vesk_lv2::kEditorLinkUri) == 0) return &kEditorLink;
+  return nullptr;
+}
