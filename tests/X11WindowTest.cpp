@@ -1,6 +1,11 @@
 // The X11 editor window inside a parent window, driven by clicks sent
 // through the X server (XTest). Runs under Xvfb; skipped without a display.
 #include <gtest/gtest.h>
+#include <lv2/data-access/data-access.h>
+#include <lv2/instance-access/instance-access.h>
+#include <lv2/ui/ui.h>
+
+#include "tests/Lv2Host.h"
 // X11 after gtest: its macros (None, Bool) clash with gtest's names.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -535,4 +540,96 @@ TEST(X11Window, LinksOpenWithTheDesktopsOpener)
     EXPECT_EQ(opener.Opened(), "") << "asked and refused, nothing opens";
   }
   gui.CloseWindow();
+}
+
+namespace {
+// The LV2 editor binary as a host loads it: in the host's window, with the
+// instance and its extensions given, idled by the host, writing ports back.
+struct Lv2Editor
+{
+  ParentWindow parent;
+  Lv2Host dsp;
+  void* library = nullptr;
+  const LV2UI_Descriptor* descriptor = nullptr;
+  LV2UI_Handle ui = nullptr;
+  const LV2UI_Idle_Interface* idle = nullptr;
+  Window widget = 0;
+  std::vector<std::pair<uint32_t, float>> writes;
+  int width = 0, height = 0;
+
+  bool Open()
+  {
+    if (!parent.window || !dsp.Start()) return false;
+    library = dlopen(VESK_LV2_BUNDLE "/vesk_ui.so", RTLD_NOW | RTLD_LOCAL);
+    auto entry = library ? reinterpret_cast<const LV2UI_Descriptor* (*)(uint32_t)>(dlsym(library, "lv2ui_descriptor")) : nullptr;
+    descriptor = entry ? entry(0) : nullptr;
+    if (!descriptor) return false;
+    LV2_Extension_Data_Feature access{dsp.descriptor->extension_data};
+    LV2UI_Resize resize{this, [](LV2UI_Feature_Handle h, int w, int hh) {
+                          static_cast<Lv2Editor*>(h)->width = w, static_cast<Lv2Editor*>(h)->height = hh;
+                          return 0;
+                        }};
+    const LV2_Feature parentFeature{LV2_UI__parent, reinterpret_cast<void*>(parent.window)};
+    const LV2_Feature instanceFeature{LV2_INSTANCE_ACCESS_URI, dsp.instance};
+    const LV2_Feature accessFeature{LV2_DATA_ACCESS_URI, &access};
+    const LV2_Feature resizeFeature{LV2_UI__resize, &resize};
+    const LV2_Feature* features[] = {&dsp.mapFeature, &parentFeature, &instanceFeature, &accessFeature, &resizeFeature, nullptr};
+    LV2UI_Widget w = nullptr;
+    ui = descriptor->instantiate(descriptor, vesk_lv2::kPluginUri, VESK_LV2_BUNDLE "/", &Write, this, &w, features);
+    widget = reinterpret_cast<Window>(w);
+    idle = static_cast<const LV2UI_Idle_Interface*>(descriptor->extension_data(LV2_UI__idleInterface));
+    return ui && idle && widget;
+  }
+
+  ~Lv2Editor()
+  {
+    if (ui) descriptor->cleanup(ui);
+  }
+
+  static void Write(LV2UI_Controller controller, uint32_t port, uint32_t size, uint32_t protocol, const void* buffer)
+  {
+    if (size == sizeof(float) && protocol == 0)
+      static_cast<Lv2Editor*>(controller)->writes.emplace_back(port, *static_cast<const float*>(buffer));
+  }
+
+  template <typename Done>
+  bool IdleUntil(Done&& done)
+  {
+    for (int tries = 0; tries < 2000; ++tries)
+    {
+      idle->idle(ui);
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  }
+};
+}  // namespace
+
+// A click in the LV2 editor changes a parameter of the instance; the host
+// hears it through its write function and, writing the port, leaves it so.
+TEST(X11Window, Lv2EditorOpensInTheHostWindowAndAClickReachesTheInstance)
+{
+  Lv2Editor e;
+  if (!e.parent.window) GTEST_SKIP() << "no X display with XTest";
+  ASSERT_TRUE(e.Open());
+  EXPECT_EQ(e.width, 815);
+  EXPECT_EQ(e.height, 550);
+  XWindowAttributes shown{};
+  ASSERT_TRUE(e.IdleUntil([&] { return XGetWindowAttributes(e.parent.display, e.widget, &shown) && shown.map_state == IsViewable; }));
+  int x = 0, y = 0;
+  OriginOf(e.parent.display, e.widget, &x, &y);
+  e.dsp.Run(64);
+  const std::vector<uint8_t> before = e.dsp.Save().bytes;
+  ClickAt(e.parent.display, x + 705, y + 36);  // the input-fill switch
+  ASSERT_TRUE(e.IdleUntil([&] { return !e.writes.empty(); }));
+  EXPECT_EQ(e.writes.front().first, static_cast<uint32_t>(kGapFill));
+  EXPECT_EQ(e.writes.front().second, 1.0f);
+  e.dsp.controls[kGapFill] = e.writes.front().second;
+  e.dsp.Run(64);
+  e.dsp.Run(64);
+  EXPECT_NE(e.dsp.Save().bytes, before) << "the instance took the change";
+  e.dsp.controls[kGapFill] = 0.0f;  // the host moves it back
+  e.dsp.Run(64);
+  EXPECT_EQ(e.dsp.Save().bytes, before);
 }

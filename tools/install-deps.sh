@@ -5,7 +5,8 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev libgtest-dev libgmock-dev googletest
   libpng-dev libgif-dev
-  libfreetype-dev libfontconfig-dev fonts-dejavu-core libx11-dev libxtst-dev xvfb xauth python3)
+  libfreetype-dev libfontconfig-dev fonts-dejavu-core libx11-dev libxtst-dev xvfb xauth python3
+  lv2-dev liblilv-dev lilv-utils sordi)
 # Other makers' hosts and plug-ins the tests load ours in and theirs with.
 peers=(dpf-plugins-vst amsynth ardour "$@")
 
