@@ -37,17 +37,24 @@ public:
   bool left = false;
 };
 
-template <typename Done>
-bool PumpUntil(IGraphicsX11& gui, Done&& done)
+// Runs step until done says so, or 20 s have passed (a wait, not a measurement).
+template <typename Step, typename Done>
+bool PollUntil(Step&& step, Done&& done)
 {
-  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);  // a wait, not a measurement
+  const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (std::chrono::steady_clock::now() < until)
   {
-    gui.ProcessEvents();
+    step();
     if (done()) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
   return false;
+}
+
+template <typename Done>
+bool PumpUntil(IGraphicsX11& gui, Done&& done)
+{
+  return PollUntil([&] { gui.ProcessEvents(); }, done);
 }
 
 void ClickAt(Display* d, int x, int y)
@@ -225,13 +232,7 @@ struct OpenEditor
   template <typename Done>
   bool IdleUntil(Done&& done)
   {
-    for (int tries = 0; tries < 2000; ++tries)
-    {
-      host.Dispatch(vst2::effEditIdle);
-      if (done()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
+    return PollUntil([&] { host.Dispatch(vst2::effEditIdle); }, done);
   }
 
 private:
@@ -595,13 +596,7 @@ struct Lv2Editor
   template <typename Done>
   bool IdleUntil(Done&& done)
   {
-    for (int tries = 0; tries < 2000; ++tries)
-    {
-      idle->idle(ui);
-      if (done()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return false;
+    return PollUntil([&] { idle->idle(ui); }, done);
   }
 };
 }  // namespace
