@@ -3,6 +3,7 @@
 // blocks, events and tempo), so the two can be compared sample for sample.
 // Usage: vesk-lv2-render --bundle DIR --in WAV --out WAV [--midi MID]
 //                        [--state FILE] [--save-state FILE] [--block FRAMES] [--tail SECONDS]
+#include <dlfcn.h>
 #include <lilv/lilv.h>
 #include <lv2/atom/forge.h>
 #include <lv2/buf-size/buf-size.h>
@@ -109,6 +110,9 @@ class Lv2Render
 public:
   Lv2Render(const Options& o, double rate) : mBlock(o.block)
   {
+    // The DSP binary stays loaded to the end, as in a host that keeps its
+    // plug-ins: what its libraries keep for the process stays theirs.
+    dlopen((o.bundle + "/vesk_dsp.so").c_str(), RTLD_NOW | RTLD_NODELETE);
     mWorld = lilv_world_new();
     std::string dir = o.bundle;
     if (dir.back() != '/') dir += '/';
