@@ -50,6 +50,12 @@ local function wait(seconds) ARDOUR.LuaAPI.usleep(math.floor(seconds * 1e6)) end
 for _, t in ipairs({src, vesk}) do t:rec_enable_control():set_value(1, PBD.GroupControlDisposition.NoGroup) end
 Session:maybe_enable_record(false)
 Session:request_roll(ARDOUR.TransportRequestSource.TRS_UI)
+-- The roll starts when the host gets to it; the notes wait until it records.
+for _ = 1, 100 do
+  if Session:actively_recording() then break end
+  wait(0.05)
+end
+assert(Session:actively_recording(), "the session does not record")
 wait(1.0)
 send({0x90, 69, 100}); wait(1.0); send({0x80, 69, 0})  -- A4, 440 Hz
 wait(0.7)

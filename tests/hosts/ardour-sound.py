@@ -96,7 +96,9 @@ def main():
     audio = sorted(os.listdir(os.path.join(files, "audiofiles")))
     left = read_wav(os.path.join(files, "audiofiles", next(f for f in audio if f.startswith("Take1_src") and "%L" in f)))[0]
     right = read_wav(os.path.join(files, "audiofiles", next(f for f in audio if f.startswith("Take1_src") and "%R" in f)))[0]
-    midi = os.path.join(files, "midifiles", os.listdir(os.path.join(files, "midifiles"))[0])
+    # The recorded take is the largest file: a host run that died may leave an empty one beside it.
+    midis = [os.path.join(files, "midifiles", f) for f in os.listdir(os.path.join(files, "midifiles"))]
+    midi = max(midis, key=os.path.getsize)
     notes = notes_of(midi)
     print("notes recorded:", ", ".join(f"{n} {a:.3f}-{b:.3f} s" for n, a, b in notes))
     assert [n for n, _, _ in notes] == [69, 57], f"recorded notes {notes}"
