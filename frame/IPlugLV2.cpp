@@ -17,28 +17,13 @@ using namespace vst2;
 namespace {
 constexpr int kDefaultMaxBlock = 4096;
 constexpr int kLargestBlock = 1 << 16;
-// More MIDI events than this in one block are dropped (note-offs last).
-constexpr size_t kMaxMidiEvents = 4096;
-
-const void* Feature(const LV2_Feature* const* features, const char* uri)
-{
-  for (; features && *features; ++features)
-    if (std::strcmp((*features)->URI, uri) == 0) return (*features)->data;
-  return nullptr;
-}
-
-bool IsNoteOff(const VstMidiEvent& e)
-{
-  const int status = static_cast<uint8_t>(e.midiData[0]) & 0xF0;
-  return status == 0x80 || (status == 0x90 && e.midiData[2] == 0);
-}
 }  // namespace
 
 struct IPlugLV2::Uris
 {
-  LV2_URID atomChunk, atomFloat, atomDouble, atomInt, atomLong, atomObject, atomBlank, atomSequence, atomUrid;
+  LV2_URID atomChunk, atomFloat, atomDouble, atomInt, atomLong, atomObject, atomBlank;
   LV2_URID midiEvent, timePosition, timeSpeed, timeBpm, timeBar, timeBarBeat, timeBeatsPerBar, timeBeatUnit;
-  LV2_URID patchSet, patchProperty, patchValue, bufMaxBlock, chunkKey;
+  LV2_URID patchSet, patchProperty, patchValue, chunkKey;
   std::vector<LV2_URID> params;
 
   Uris(LV2_URID_Map* map, IPlugVST* plug)
@@ -46,12 +31,12 @@ struct IPlugLV2::Uris
     auto id = [map](const char* uri) { return map->map(map->handle, uri); };
     atomChunk = id(LV2_ATOM__Chunk), atomFloat = id(LV2_ATOM__Float), atomDouble = id(LV2_ATOM__Double);
     atomInt = id(LV2_ATOM__Int), atomLong = id(LV2_ATOM__Long), atomObject = id(LV2_ATOM__Object);
-    atomBlank = id(LV2_ATOM__Blank), atomSequence = id(LV2_ATOM__Sequence), atomUrid = id(LV2_ATOM__URID);
+    atomBlank = id(LV2_ATOM__Blank);
     midiEvent = id(LV2_MIDI__MidiEvent), timePosition = id(LV2_TIME__Position), timeSpeed = id(LV2_TIME__speed);
     timeBpm = id(LV2_TIME__beatsPerMinute), timeBar = id(LV2_TIME__bar), timeBarBeat = id(LV2_TIME__barBeat);
     timeBeatsPerBar = id(LV2_TIME__beatsPerBar), timeBeatUnit = id(LV2_TIME__beatUnit);
     patchSet = id(LV2_PATCH__Set), patchProperty = id(LV2_PATCH__property), patchValue = id(LV2_PATCH__value);
-    bufMaxBlock = id(LV2_BUF_SIZE__maxBlockLength), chunkKey = id(vesk_lv2::kChunkKey);
+    chunkKey = id(vesk_lv2::kChunkKey);
     for (int i = 0; i < plug->NParams(); ++i)
       params.push_back(id((std::string(vesk_lv2::kParamUriPrefix) + std::to_string(i)).c_str()));
   }
@@ -106,7 +91,7 @@ struct IPlugLV2::Transport
 
 IPlugLV2* IPlugLV2::Create(IPlugVST* plug, double sampleRate, const LV2_Feature* const* features)
 {
-  auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(Feature(features, LV2_URID__map)));
+  auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(vesk_lv2::FindFeature(features, LV2_URID__map)));
   if (!plug) return nullptr;
   if (!map || !(sampleRate > 0.0) || !std::isfinite(sampleRate))
   {
@@ -116,7 +101,7 @@ IPlugLV2* IPlugLV2::Create(IPlugVST* plug, double sampleRate, const LV2_Feature*
   int maxBlock = kDefaultMaxBlock;
   const LV2_URID maxKey = map->map(map->handle, LV2_BUF_SIZE__maxBlockLength);
   const LV2_URID intType = map->map(map->handle, LV2_ATOM__Int);
-  auto* options = static_cast<const LV2_Options_Option*>(Feature(features, LV2_OPTIONS__options));
+  auto* options = static_cast<const LV2_Options_Option*>(vesk_lv2::FindFeature(features, LV2_OPTIONS__options));
   for (; options && options->key; ++options)
     if (options->key == maxKey && options->type == intType && options->value)
       maxBlock = std::clamp(*static_cast<const int32_t*>(options->value), 1, kLargestBlock);
@@ -139,9 +124,6 @@ IPlugLV2::IPlugLV2(IPlugVST* plug, double sampleRate, LV2_URID_Map* map, int max
       mScratch(mLayout.outputs, std::vector<float>(static_cast<size_t>(maxBlock))),
       mInPtrs(mLayout.inputs),
       mOutPtrs(mLayout.outputs),
-      mMidi(kMaxMidiEvents),
-      mMidiFrames(kMaxMidiEvents),
-      mEventsRecord(sizeof(VstEvents) + kMaxMidiEvents * sizeof(VstEvent*)),
       mForNotify(new std::atomic<uint8_t>[mLayout.params]()),
       mForEditor(new std::atomic<uint8_t>[mLayout.params]())
 {
@@ -237,10 +219,10 @@ void IPlugLV2::Run(uint32_t frames)
     Silence(frames);
     return;
   }
-  ReadEvents(frames);
+  ReadPositions();
   ApplyControlPorts();
   for (uint32_t offset = 0; offset < frames; offset += static_cast<uint32_t>(mMaxBlock))
-    RunPiece(offset, std::min(frames - offset, static_cast<uint32_t>(mMaxBlock)));
+    RunPiece(offset, std::min(frames - offset, static_cast<uint32_t>(mMaxBlock)), frames);
   WriteNotifications();
 }
 
@@ -251,41 +233,34 @@ void IPlugLV2::Silence(uint32_t frames)
   if (mNotify) mNotify->atom.size = sizeof(LV2_Atom_Sequence_Body);
 }
 
-void IPlugLV2::ReadEvents(uint32_t frames)
+// The host's time positions in the block; the last one counts.
+void IPlugLV2::ReadPositions()
 {
-  mMidiCount = 0;
   if (!mEvents) return;
   LV2_ATOM_SEQUENCE_FOREACH(mEvents, ev)
   {
-    const uint32_t frame = static_cast<uint32_t>(std::clamp<int64_t>(ev->time.frames, 0, frames - 1));
-    if (ev->body.type == mUris->midiEvent && ev->body.size >= 1 && ev->body.size <= 3)
-    {
-      VstMidiEvent e{};
-      e.type = kVstMidiType;
-      e.byteSize = sizeof(VstMidiEvent);
-      std::memcpy(e.midiData, LV2_ATOM_BODY_CONST(&ev->body), ev->body.size);
-      // When the block holds more than there is room for, a note-off takes
-      // the place of the latest other event, so no note is left hanging.
-      size_t at = mMidiCount;
-      if (at == kMaxMidiEvents)
-      {
-        if (!IsNoteOff(e)) continue;
-        while (at > 0 && IsNoteOff(mMidi[at - 1])) --at;
-        if (at == 0) continue;
-        std::move(mMidi.begin() + static_cast<long>(at), mMidi.end(), mMidi.begin() + static_cast<long>(at) - 1);
-        std::move(mMidiFrames.begin() + static_cast<long>(at), mMidiFrames.end(),
-                  mMidiFrames.begin() + static_cast<long>(at) - 1);
-        at = kMaxMidiEvents - 1;
-      }
-      mMidi[at] = e;
-      mMidiFrames[at] = frame;
-      mMidiCount = at + 1;
-    }
-    else if (ev->body.type == mUris->atomObject || ev->body.type == mUris->atomBlank)
-    {
-      const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&ev->body);
-      if (object->body.otype == mUris->timePosition) ReadPosition(object);
-    }
+    if (ev->body.type != mUris->atomObject && ev->body.type != mUris->atomBlank) continue;
+    const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&ev->body);
+    if (object->body.otype == mUris->timePosition) ReadPosition(object);
+  }
+}
+
+// The block's MIDI that falls in this piece goes to the instance as a VST
+// 2.4 host's events would, its queue keeping note-offs first when full;
+// events outside the block count at its nearer end.
+void IPlugLV2::SendMidi(uint32_t offset, uint32_t frames, uint32_t blockFrames)
+{
+  if (!mEvents) return;
+  IMutexLock lock(mPlug->Mutex());
+  LV2_ATOM_SEQUENCE_FOREACH(mEvents, ev)
+  {
+    if (ev->body.type != mUris->midiEvent || ev->body.size < 1 || ev->body.size > 3) continue;
+    const int64_t frame = std::clamp<int64_t>(ev->time.frames, 0, blockFrames - 1);
+    if (frame < offset || frame >= offset + frames) continue;
+    uint8_t bytes[3] = {};
+    std::memcpy(bytes, LV2_ATOM_BODY_CONST(&ev->body), ev->body.size);
+    IMidiMsg msg(static_cast<int>(frame - offset), bytes[0], bytes[1], bytes[2]);
+    mPlug->ProcessMidiMsg(&msg);
   }
 }
 
@@ -330,17 +305,9 @@ void IPlugLV2::TakeControlPortsAsApplied()
     if (mControls[i] && std::isfinite(*mControls[i])) mLastControl[i] = *mControls[i];
 }
 
-void IPlugLV2::RunPiece(uint32_t offset, uint32_t frames)
+void IPlugLV2::RunPiece(uint32_t offset, uint32_t frames, uint32_t blockFrames)
 {
-  auto* record = reinterpret_cast<VstEvents*>(mEventsRecord.data());
-  record->numEvents = 0;
-  for (size_t i = 0; i < mMidiCount; ++i)
-  {
-    if (mMidiFrames[i] < offset || mMidiFrames[i] >= offset + frames) continue;
-    mMidi[i].deltaFrames = static_cast<int32_t>(mMidiFrames[i] - offset);
-    record->events[record->numEvents++] = reinterpret_cast<VstEvent*>(&mMidi[i]);
-  }
-  if (record->numEvents > 0) Dispatch(effProcessEvents, 0, 0, record);
+  SendMidi(offset, frames, blockFrames);
   for (uint32_t c = 0; c < mLayout.inputs; ++c)
     mInPtrs[c] = mInputs[c] ? const_cast<float*>(mInputs[c]) + offset : mZeros.data();
   for (uint32_t c = 0; c < mLayout.outputs; ++c) mOutPtrs[c] = mOutputs[c] ? mOutputs[c] + offset : mScratch[c].data();

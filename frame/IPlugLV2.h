@@ -30,7 +30,6 @@ public:
   IPlugLV2(const IPlugLV2&) = delete;
   IPlugLV2& operator=(const IPlugLV2&) = delete;
 
-  const vesk_lv2::PortLayout& Layout() const { return mLayout; }
   void ConnectPort(uint32_t port, void* data);
   void Activate();
   void Deactivate();
@@ -48,7 +47,6 @@ public:
 
   // The plug-in's extensions: the state interface and the editor link.
   static const void* ExtensionData(const char* uri);
-  vst2::AEffect* Effect() const { return mEffect; }
 
 private:
   struct Uris;
@@ -63,11 +61,12 @@ private:
   void Announce(int paramIdx);
   void AnnounceAll();
 
-  void ReadEvents(uint32_t frames);
+  void ReadPositions();
   void ReadPosition(const LV2_Atom_Object* position);
   void ApplyControlPorts();
   void TakeControlPortsAsApplied();
-  void RunPiece(uint32_t offset, uint32_t frames);
+  void SendMidi(uint32_t offset, uint32_t frames, uint32_t blockFrames);
+  void RunPiece(uint32_t offset, uint32_t frames, uint32_t blockFrames);
   void WriteNotifications();
   void Silence(uint32_t frames);
 
@@ -92,12 +91,6 @@ private:
   std::vector<float> mZeros;
   std::vector<std::vector<float>> mScratch;
   std::vector<float*> mInPtrs, mOutPtrs;
-
-  // One block's MIDI, the instance's events record, in the frames order.
-  std::vector<vst2::VstMidiEvent> mMidi;
-  std::vector<uint32_t> mMidiFrames;
-  size_t mMidiCount = 0;
-  std::vector<uint8_t> mEventsRecord;
 
   // Parameters the instance changed itself, for the notify port and the editor.
   std::unique_ptr<std::atomic<uint8_t>[]> mForNotify, mForEditor;

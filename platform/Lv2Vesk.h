@@ -3,6 +3,9 @@
 // on: the URIs, the order of the ports, and the C interface through which the
 // editor binary opens the instance's editor when the host grants it access.
 #include <cstdint>
+#include <cstring>
+
+#include <lv2/core/lv2.h>
 
 namespace vesk_lv2 {
 constexpr const char* kPluginUri = "urn:vesk-audio:vesk";
@@ -28,6 +31,14 @@ struct PortLayout
   uint32_t Notify() const { return Events() + 1; }
   uint32_t Count() const { return Notify() + 1; }
 };
+
+// The data of the feature the host offers under this URI, or null.
+inline const void* FindFeature(const LV2_Feature* const* features, const char* uri)
+{
+  for (; features && *features; ++features)
+    if (std::strcmp((*features)->URI, uri) == 0) return (*features)->data;
+  return nullptr;
+}
 
 // Writes a control port's value for the host, as an LV2 editor's write function does.
 using WritePort = void (*)(void* controller, uint32_t port, uint32_t size, uint32_t protocol, const void* buffer);

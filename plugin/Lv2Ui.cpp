@@ -19,26 +19,19 @@ struct Editor
   const vesk_lv2::EditorLink* link;
 };
 
-const void* Feature(const LV2_Feature* const* features, const char* uri)
-{
-  for (; features && *features; ++features)
-    if (std::strcmp((*features)->URI, uri) == 0) return (*features)->data;
-  return nullptr;
-}
-
 LV2UI_Handle Instantiate(const LV2UI_Descriptor*, const char* pluginUri, const char*, LV2UI_Write_Function write,
                          LV2UI_Controller controller, LV2UI_Widget* widget, const LV2_Feature* const* features)
 {
-  void* instance = const_cast<void*>(Feature(features, LV2_INSTANCE_ACCESS_URI));
-  const auto* access = static_cast<const LV2_Extension_Data_Feature*>(Feature(features, LV2_DATA_ACCESS_URI));
-  const void* parent = Feature(features, LV2_UI__parent);
+  void* instance = const_cast<void*>(vesk_lv2::FindFeature(features, LV2_INSTANCE_ACCESS_URI));
+  const auto* access = static_cast<const LV2_Extension_Data_Feature*>(vesk_lv2::FindFeature(features, LV2_DATA_ACCESS_URI));
+  const void* parent = vesk_lv2::FindFeature(features, LV2_UI__parent);
   if (!pluginUri || std::strcmp(pluginUri, vesk_lv2::kPluginUri) != 0 || !instance || !access || !parent)
     return nullptr;
   const auto* link = static_cast<const vesk_lv2::EditorLink*>(access->data_access(vesk_lv2::kEditorLinkUri));
   if (!link) return nullptr;
   const uintptr_t window = link->open(instance, reinterpret_cast<uintptr_t>(parent), write, controller);
   if (!window) return nullptr;
-  if (const auto* resize = static_cast<const LV2UI_Resize*>(Feature(features, LV2_UI__resize)))
+  if (const auto* resize = static_cast<const LV2UI_Resize*>(vesk_lv2::FindFeature(features, LV2_UI__resize)))
   {
     int width = 0, height = 0;
     link->size(instance, &width, &height);

@@ -163,7 +163,6 @@ struct Lv2Host
   // The state's properties as a host keeps them.
   struct Saved
   {
-    Lv2Host* host;
     uint32_t key = 0, type = 0;
     std::vector<uint8_t> bytes;
   };
@@ -175,7 +174,7 @@ struct Lv2Host
 
   Saved Save()
   {
-    Saved saved{this};
+    Saved saved;
     State()->save(instance, [](LV2_State_Handle h, uint32_t key, const void* value, size_t size, uint32_t type, uint32_t) {
       auto* s = static_cast<Saved*>(h);
       s->key = key, s->type = type;

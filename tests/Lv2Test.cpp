@@ -129,7 +129,7 @@ TEST(Lv2, ALearnedControllerIsAnnouncedToTheHost)
   source.P().Dispatcher().ArmLearn(kFltFreq);
   source.cc(20, 1);
   source.run();
-  Lv2Host::Saved learned{nullptr};
+  Lv2Host::Saved learned;
   {
     ByteChunk chunk;
     IPlugBase::InitChunkWithIPlugVer(&chunk);

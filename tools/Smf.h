@@ -1,6 +1,7 @@
 #pragma once
 // Standard MIDI Files, formats 0 and 1: every channel event of every track
 // on one time line, with the tempo map turned into sample frames.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,6 +29,13 @@ struct SmfSong
   double TempoAt(int64_t frame, double sampleRate) const;
   double QuarterAt(int64_t frame, double sampleRate) const;
   int64_t LastFrame() const { return events.empty() ? 0 : events.back().frame; }
+  // The frames a render of this song over an input plays: the longer of the
+  // two, then the tail.
+  int64_t RenderFrames(size_t inputFrames, double tailSeconds, double sampleRate) const
+  {
+    return std::max<int64_t>(static_cast<int64_t>(inputFrames), LastFrame() + 1) +
+           static_cast<int64_t>(tailSeconds * sampleRate);
+  }
 };
 
 // Reads the file; on failure returns false with a one-line reason.

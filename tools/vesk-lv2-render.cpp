@@ -281,8 +281,7 @@ int main(int argc, char** argv)
     if (!ReadStateFile(o.state, &state, &error)) Fail(error);
     if (!render.Restore(state.chunk)) Fail(o.state + ": the plug-in did not accept this state");
   }
-  const int64_t total = std::max<int64_t>(static_cast<int64_t>(input.Frames()), song.LastFrame() + 1) +
-                        static_cast<int64_t>(o.tail * rate);
+  const int64_t total = song.RenderFrames(input.Frames(), o.tail, rate);
   StereoAudio output;
   output.sampleRate = rate;
   size_t next = 0;

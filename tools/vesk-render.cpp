@@ -299,8 +299,7 @@ private:
 
 StereoAudio RenderSong(PluginHost& host, const Options& o, const StereoAudio& input, const SmfSong& song, double rate)
 {
-  const int64_t total = std::max<int64_t>(static_cast<int64_t>(input.Frames()), song.LastFrame() + 1) +
-                        static_cast<int64_t>(o.tail * rate);
+  const int64_t total = song.RenderFrames(input.Frames(), o.tail, rate);
   BlockRenderer renderer(host, o.block, o.floatPath);
   StereoAudio output;
   output.sampleRate = rate;

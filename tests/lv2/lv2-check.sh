@@ -10,9 +10,10 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "lv2 check: $*"; exit 1; }
 
+# The vocabularies the description uses, as lv2-dev installs them.
 schemas=()
-for spec in schemas atom buf-size core data-access event instance-access midi options patch port-groups port-props resize-port state time ui units urid; do
-  schemas+=(/usr/lib/lv2/$spec.lv2/*.ttl)
+for vocabulary in schemas atom buf-size core data-access event instance-access midi options patch port-groups port-props resize-port state time ui units urid; do
+  schemas+=(/usr/lib/lv2/$vocabulary.lv2/*.ttl)
 done
 sord_validate "${schemas[@]}" "$build"/vesk.lv2/*.ttl > "$work/validate.log" 2>&1 || { tail -n 30 "$work/validate.log"; fail "the description does not validate"; }
 grep -q "Found 0 errors" "$work/validate.log" || { tail -n 30 "$work/validate.log"; fail "the description does not validate"; }
