@@ -1,5 +1,6 @@
 #pragma once
 // The instrument with its editor open off screen, and mouse shorthands.
+#include <algorithm>
 #include <memory>
 
 #include "editor/controls/IBufTabsZR.h"
@@ -79,3 +80,10 @@ struct EditorRig
     for (int b = 0; b < blocks; ++b) io.Process(*plug, 512);
   }
 };
+
+// Whether the host heard an automation of this parameter.
+inline bool HostHeard(const TestHost& host, int index)
+{
+  return std::any_of(host.automations.begin(), host.automations.end(),
+                     [index](const TestHost::Automation& a) { return a.index == index; });
+}
