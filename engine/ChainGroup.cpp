@@ -214,6 +214,66 @@ void ChainGroup::readSources(int m, Isa isa, GrainScheduler::RunScratch& scratch
   if (topLane >= 0) sum.topStage = mVoice[topLane]->chain().env().stage;
 }
 
+[[gnu::always_inline]] inline void ChainGroup::blockDc(Lanes& g, Quad (&x)[2])
+{
+  for (int ch = 0; ch < 2; ++ch)
+  {
+    const Quad y = x[ch] - g.xPrev[ch] + g.pole * g.yPrev[ch];
+    g.xPrev[ch] = x[ch];
+    g.yPrev[ch] = x[ch] = y;
+  }
+}
+
+// The lanes' gain control; a lane whose control updates this frame steps
+// its own, so its level follows the per-frame rule.
+[[gnu::always_inline]] inline void ChainGroup::gainControl(Lanes& g, int j, Quad (&x)[2])
+{
+  const Quad in[2] = {x[0], x[1]};
+  GainFrame(g.gain, g.amount, x);
+  for (int i = 0; i < mCount; ++i)
+    if (mUpdate[i][j] && (g.live >> i & 1))
+    {
+      GainControl& agc = mVoice[i]->chain().agc();
+      double l = in[0][i], r = in[1][i];
+      agc.process(&l, &r, true);
+      x[0][i] = l, x[1][i] = r;
+      g.gain[i] = agc.gain;
+    }
+}
+
+// Each live lane's envelope through frame j, in index order; a lane whose
+// envelope falls idle keeps its state and leaves. Returns those lanes' bits.
+[[gnu::always_inline]] inline unsigned ChainGroup::stepEnvelopes(Lanes& g, const Quad (&x)[2], int j, bool filtered,
+                                                                 FrameSums& sum)
+{
+  unsigned ended = 0;
+  for (int i = 0; i < mCount; ++i)
+  {
+    if (!(g.live >> i & 1)) continue;
+    Voice& v = *mVoice[i];
+    if (!StepEnvelope(v, Pair(x[0][i], x[1][i]), sum, mTop[i], mUpdate[i][j])) continue;
+    g.store(i, v.chain(), filtered, j + 1);
+    g.live &= ~(1u << i);
+    ended |= 1u << i;
+  }
+  return ended;
+}
+
+// The live lanes' states back into their voices after m frames; steady
+// envelopes take their m steps at once.
+[[gnu::always_inline]] inline void ChainGroup::storeLanes(Lanes& g, int m, bool filtered, bool steady)
+{
+  for (int i = 0; i < mCount; ++i)
+  {
+    if (!(g.live >> i & 1)) continue;
+    Voice& v = *mVoice[i];
+    g.store(i, v.chain(), filtered, m);
+    if (!steady) continue;
+    v.chain().takeSteadySteps(m, g.level[i], g.lastGain[i]);
+    v.setBlockPos(v.blockPos() + m);
+  }
+}
+
 template <int Pass, bool Dc, bool Agc>
 [[gnu::always_inline]] inline unsigned ChainGroup::runChains(int m, FrameSums* sums)
 {
@@ -240,52 +300,15 @@ template <int Pass, bool Dc, bool Agc>
       if (anyMoving) stepMovingCutoffs(g);
       RunPoles<Pass>(g.b, g.f, g.fb, g.q, fourPoles, x);
     }
-    if constexpr (Dc)
-      for (int ch = 0; ch < 2; ++ch)
-      {
-        const Quad y = x[ch] - g.xPrev[ch] + g.pole * g.yPrev[ch];
-        g.xPrev[ch] = x[ch];
-        g.yPrev[ch] = x[ch] = y;
-      }
-    if constexpr (Agc)
-    {
-      const Quad in[2] = {x[0], x[1]};
-      GainFrame(g.gain, g.amount, x);
-      for (int i = 0; i < mCount; ++i)
-        if (mUpdate[i][j] && (g.live >> i & 1))
-        {
-          GainControl& agc = mVoice[i]->chain().agc();
-          double l = in[0][i], r = in[1][i];
-          agc.process(&l, &r, true);
-          x[0][i] = l, x[1][i] = r;
-          g.gain[i] = agc.gain;
-        }
-    }
+    if constexpr (Dc) blockDc(g, x);
+    if constexpr (Agc) gainControl(g, j, x);
     clip(g, x);
     if (steady)
-    {
       addSteadyFrame(g, x, j, topLane, sums[j]);
-      continue;
-    }
-    for (int i = 0; i < mCount; ++i)
-    {
-      if (!(g.live >> i & 1)) continue;
-      Voice& v = *mVoice[i];
-      if (!StepEnvelope(v, Pair(x[0][i], x[1][i]), sums[j], mTop[i], mUpdate[i][j])) continue;
-      g.store(i, v.chain(), Pass != kNoFilter, j + 1);
-      g.live &= ~(1u << i);
-      ended |= 1u << i;
-    }
+    else
+      ended |= stepEnvelopes(g, x, j, Pass != kNoFilter, sums[j]);
   }
-  for (int i = 0; i < mCount; ++i)
-  {
-    if (!(g.live >> i & 1)) continue;
-    Voice& v = *mVoice[i];
-    g.store(i, v.chain(), Pass != kNoFilter, m);
-    if (!steady) continue;
-    v.chain().takeSteadySteps(m, g.level[i], g.lastGain[i]);
-    v.setBlockPos(v.blockPos() + m);
-  }
+  storeLanes(g, m, Pass != kNoFilter, steady);
   return ended;
 }
 

@@ -51,6 +51,10 @@ private:
   void stepMovingCutoffs(Lanes& g);
   void clip(Lanes& g, Quad (&x)[2]);
   void addSteadyFrame(Lanes& g, const Quad (&x)[2], int j, int topLane, FrameSums& sum);
+  static void blockDc(Lanes& g, Quad (&x)[2]);
+  void gainControl(Lanes& g, int j, Quad (&x)[2]);
+  unsigned stepEnvelopes(Lanes& g, const Quad (&x)[2], int j, bool filtered, FrameSums& sum);
+  void storeLanes(Lanes& g, int m, bool filtered, bool steady);
 
   Voice* mVoice[kLanes] = {};
   bool mTop[kLanes] = {};
