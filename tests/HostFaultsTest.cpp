@@ -131,17 +131,7 @@ struct Played
     std::string text = value;
     ASSERT_EQ(host.Dispatch(vst2::effString2Parameter, host.FindParam(name), 0, text.data()), 1) << name;
   }
-  void Add(int offset, int status, int d1, int d2)
-  {
-    vst2::VstMidiEvent e{};
-    e.type = vst2::kVstMidiType;
-    e.byteSize = sizeof e;
-    e.deltaFrames = offset;
-    e.midiData[0] = static_cast<char>(status);
-    e.midiData[1] = static_cast<char>(d1);
-    e.midiData[2] = static_cast<char>(d2);
-    events.push_back(e);
-  }
+  void Add(int offset, int status, int d1, int d2) { events.push_back(MidiEvent(status, d1, d2, offset)); }
   // The events as one list, made before it is sent.
   vst2::VstEvents* List()
   {

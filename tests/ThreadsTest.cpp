@@ -40,13 +40,7 @@ TEST(Threads, AudioAndControlCallsInterleaveSafely)
     // alongside it, however slowly a sanitizer makes either thread.
     while (!stop || blocks < kMinBlocks)
     {
-      VstMidiEvent e{};
-      e.type = kVstMidiType;
-      e.byteSize = sizeof e;
-      e.midiData[0] = static_cast<char>(0x90);
-      e.midiData[1] = static_cast<char>(note);
-      e.midiData[2] = 100;
-      host.SendMidi({e});
+      host.SendMidi({MidiEvent(0x90, note, 100)});
       note = note == 80 ? 40 : note + 1;
       host.Process(ip.data(), op.data(), 256);
       ++blocks;
@@ -101,16 +95,7 @@ struct Instance
     {
       for (auto& c : in)
         for (size_t s = 0; s < c.size(); ++s) c[s] = static_cast<float>(((b * 128 + static_cast<long>(s)) % 97) / 97.0 - 0.5);
-      if (b % 40 == 0)
-      {
-        VstMidiEvent e{};
-        e.type = kVstMidiType;
-        e.byteSize = sizeof e;
-        e.midiData[0] = static_cast<char>(0x90);
-        e.midiData[1] = static_cast<char>(50 + b / 40);
-        e.midiData[2] = 100;
-        host.SendMidi({e});
-      }
+      if (b % 40 == 0) host.SendMidi({MidiEvent(0x90, 50 + b / 40, 100)});
       host.Process(ip.data(), op.data(), 128);
       rendered.insert(rendered.end(), out[0].begin(), out[0].end());
     }

@@ -107,13 +107,8 @@ private:
     std::vector<VstMidiEvent> events(static_cast<size_t>(Any(0, 40)));
     for (VstMidiEvent& e : events)
     {
-      e = VstMidiEvent{};
-      e.type = kVstMidiType;
-      e.byteSize = sizeof e;
-      e.deltaFrames = Any(-10, 5000);
-      e.midiData[0] = static_cast<char>(Any(0x80, 0xFF));
-      e.midiData[1] = static_cast<char>(Any(0, 127));
-      e.midiData[2] = static_cast<char>(Any(0, 127));
+      const int delta = Any(-10, 5000), status = Any(0x80, 0xFF), d1 = Any(0, 127);
+      e = MidiEvent(status, d1, Any(0, 127), delta);
     }
     l.host.SendMidi(events);
   }

@@ -58,12 +58,5 @@ inline std::vector<double> Play(PluginHost& host, int frames, double level, int 
 
 inline void Note(PluginHost& host, int status, int key, int velocity, int delta = 0)
 {
-  vst2::VstMidiEvent e{};
-  e.type = vst2::kVstMidiType;
-  e.byteSize = sizeof e;
-  e.deltaFrames = delta;
-  e.midiData[0] = static_cast<char>(status);
-  e.midiData[1] = static_cast<char>(key);
-  e.midiData[2] = static_cast<char>(velocity);
-  host.SendMidi({e});
+  host.SendMidi({MidiEvent(status, key, velocity, delta)});
 }

@@ -73,15 +73,7 @@ TEST(X11Window, EditorDrawsBesideAudioAndAutomationThreads)
     for (auto& c : out) op.push_back(c.data());
     for (int block = 0; !stop; ++block)
     {
-      std::vector<vst2::VstMidiEvent> events(2);
-      for (auto& e : events) e.type = vst2::kVstMidiType, e.byteSize = sizeof e;
-      events[0].midiData[0] = static_cast<char>(block % 8 == 7 ? 0x80 : 0x90);
-      events[0].midiData[1] = static_cast<char>(48 + block % 8);
-      events[0].midiData[2] = 100;
-      events[1].midiData[0] = static_cast<char>(0xB0);
-      events[1].midiData[1] = 20;
-      events[1].midiData[2] = static_cast<char>(block % 128);
-      host.SendMidi(events);
+      host.SendMidi({MidiEvent(block % 8 == 7 ? 0x80 : 0x90, 48 + block % 8, 100), MidiEvent(0xB0, 20, block % 128)});
       host.Process(ip.data(), op.data(), 256);
     }
   });

@@ -13,6 +13,19 @@ void* Symbol(void* library, const char* name);
 void Close(void* library);
 }  // namespace plugin_library
 
+// One MIDI event of three bytes, due `delta` frames into the block.
+inline vst2::VstMidiEvent MidiEvent(int status, int data1, int data2, int delta = 0)
+{
+  vst2::VstMidiEvent e{};
+  e.type = vst2::kVstMidiType;
+  e.byteSize = sizeof e;
+  e.deltaFrames = delta;
+  e.midiData[0] = static_cast<char>(status);
+  e.midiData[1] = static_cast<char>(data1);
+  e.midiData[2] = static_cast<char>(data2);
+  return e;
+}
+
 class PluginHost
 {
 public:

@@ -234,12 +234,9 @@ std::vector<vst2::VstMidiEvent> EventsOfBlock(const SmfSong& song, size_t* next,
   std::vector<vst2::VstMidiEvent> events;
   for (; *next < song.events.size() && song.events[*next].frame < pos + n; ++*next)
   {
-    vst2::VstMidiEvent e{};
-    e.type = vst2::kVstMidiType;
-    e.byteSize = sizeof e;
-    e.deltaFrames = static_cast<int32_t>(std::max<int64_t>(0, song.events[*next].frame - pos));
-    for (int b = 0; b < 3; ++b) e.midiData[b] = static_cast<char>(song.events[*next].bytes[b]);
-    events.push_back(e);
+    const auto& bytes = song.events[*next].bytes;
+    const auto delta = static_cast<int>(std::max<int64_t>(0, song.events[*next].frame - pos));
+    events.push_back(MidiEvent(bytes[0], bytes[1], bytes[2], delta));
   }
   return events;
 }
