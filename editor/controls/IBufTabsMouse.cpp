@@ -86,14 +86,14 @@ void IBufTabsZR::StartSelectionDrag(int x, int y)
   mPressPos = p;
   if (mStartHandle.Contains(x, y))
   {
-    mDragMarker = 1;
+    mDragMarker = Marker::kStart;
     t.selStart = p;
     if (mC.selStart) mC.selStart->Push(p);
     mStartLit = true, mEndLit = false;
   }
   else if (mEndHandle.Contains(x, y))
   {
-    mDragMarker = 2;
+    mDragMarker = Marker::kEnd;
     t.selEnd = p;
     if (mC.selEnd) mC.selEnd->Push(p);
     mStartLit = false, mEndLit = true;
@@ -105,7 +105,7 @@ void IBufTabsZR::StartSelectionDrag(int x, int y)
     t.selStart = p;
     t.selEnd = endAtOne ? 1.0 : std::min(1.0, p + width);
     PushSelection(t, t.selStart >= oldEnd);
-    mDragMarker = 2;
+    mDragMarker = Marker::kEnd;
     mStartLit = mEndLit = true;
     mPendingNew = true;
     mDirection = 0;
@@ -168,7 +168,7 @@ void IBufTabsZR::OnMouseDrag(int x, int y, int dX, int, IMouseMod*)
     mPendingNew = false;
     if (dX < 1)
     {
-      mDragMarker = 1;
+      mDragMarker = Marker::kStart;
       t.selEnd = std::min(1.0, t.selStart + m);
     }
     else
@@ -176,26 +176,26 @@ void IBufTabsZR::OnMouseDrag(int x, int y, int dX, int, IMouseMod*)
   }
   const int shifted = x + static_cast<int>(mDirection * mMinSelPixels);
   const double p = std::clamp(PositionAt(shifted), t.viewStart, t.viewEnd);
-  if (mDragMarker == 2 && p < t.selStart + m)
+  if (mDragMarker == Marker::kEnd && p < t.selStart + m)
   {
     mPressPos += 2 * m;
     t.selStart = t.selEnd;
     t.selEnd = t.selStart + m;
     if (t.selEnd > 1.0) t.selEnd = 1.0, t.selStart = 1.0 - m;
     if (mC.selEnd) mC.selEnd->Push(t.selEnd);
-    mDragMarker = 1;
+    mDragMarker = Marker::kStart;
     if (mDirection != 1) mDirection = -1;
   }
-  else if (mDragMarker == 1 && p > t.selEnd - m)
+  else if (mDragMarker == Marker::kStart && p > t.selEnd - m)
   {
     t.selEnd = t.selStart;
     t.selStart = t.selEnd - m;
     if (t.selStart < 0.0) t.selStart = 0.0, t.selEnd = m;
     if (mC.selStart) mC.selStart->Push(t.selStart);
-    mDragMarker = 2;
+    mDragMarker = Marker::kEnd;
     if (mDirection != -1) mDirection = 1;
   }
-  if (mDragMarker == 1)
+  if (mDragMarker == Marker::kStart)
   {
     t.selStart = std::min(p, t.selEnd - m);
     if (mC.selStart) mC.selStart->Push(t.selStart);
@@ -207,8 +207,8 @@ void IBufTabsZR::OnMouseDrag(int x, int y, int dX, int, IMouseMod*)
     if (mC.selEnd) mC.selEnd->Push(t.selEnd);
     if (mC.aim) mC.aim->SetRange(mC.aim->RangeLo(), AimValue(t.selEnd));
   }
-  mStartLit = mDragMarker == 1;
-  mEndLit = mDragMarker == 2;
+  mStartLit = mDragMarker == Marker::kStart;
+  mEndLit = mDragMarker == Marker::kEnd;
   LinkSelection();
   PlaceHandles();
   mDirty = true;
@@ -220,7 +220,7 @@ void IBufTabsZR::OnMouseUp(int, int, IMouseMod*)
   const bool dragged = mDragging;
   mDragging = mPendingNew = false;
   mDirection = 0;
-  mDragMarker = 0;
+  mDragMarker = Marker::kNone;
   mStartLit = mEndLit = false;
   if (mDropOnMouseUp && mAimPressed && mC.aim) mC.aim->Push(0.0);
   mAimPressed = false;

@@ -74,21 +74,16 @@ void IBufPositionControlZR::Push(double value)
 
 // ---- Marker list ----------------------------------------------------------------------
 
-IControlsMarker::IControlsMarker(IPlugBase* plug, const std::vector<IControl*>& controls)
-  : IControlZR(plug, IRECT(), -1)
+IControlsMarker::Entry IControlsMarker::EntryFor(IControl* control)
+{
+  return {control, kRightSide, dynamic_cast<const IKnobControlZR*>(control) ? 1 : 3};
+}
+
+IControlsMarker::IControlsMarker(IPlugBase* plug, std::vector<Entry> entries)
+  : IControlZR(plug, IRECT(), -1), mEntries(std::move(entries))
 {
   mText.mSize = 13;
   SetTooltip("+");
-  for (IControl* c : controls)
-  {
-    if (!c) continue;
-    const int p = c->ParamIdx();
-    Entry e{c, kRightSide, dynamic_cast<const IKnobControlZR*>(c) ? 1 : 3};
-    if (p == 6 || p == 7 || p == 8) e.offset = -3;
-    if (p == 36 || p == 55) e.offset = 3;
-    if (p == 49 || p == 58) e.side = kLeftSide;
-    mEntries.push_back(e);
-  }
   mHide = true;
 }
 

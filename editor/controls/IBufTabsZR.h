@@ -45,7 +45,9 @@ public:
     int side;
     int offset;
   };
-  IControlsMarker(IPlugBase* plug, const std::vector<IControl*>& controls);
+  // A control's marker at its right, beside a knob or a little further out.
+  static Entry EntryFor(IControl* control);
+  IControlsMarker(IPlugBase* plug, std::vector<Entry> entries);
   bool Draw(IGraphics*) override { return true; }
   bool IsHit(int, int) override { return false; }
   const std::vector<Entry>& Entries() const { return mEntries; }
@@ -223,7 +225,8 @@ private:
   double mMinSelPixels = 0.0;
   bool mDragging = false, mPendingNew = false;
   int mDirection = 0;
-  int mDragMarker = 0;  // 0 none, 1 start, 2 end
+  enum class Marker { kNone, kStart, kEnd };
+  Marker mDragMarker = Marker::kNone;  // the selection edge being dragged
   double mPressPos = 0.0;
   int mPressX = 0, mPressY = 0;
   bool mStartLit = false, mEndLit = false;

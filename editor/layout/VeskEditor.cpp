@@ -124,8 +124,20 @@ void VeskEditor::CreateKeyboard()
 void VeskEditor::CreateBufferView()
 {
   std::vector<IControl*> perBuffer;
-  for (int p : mPerVoiceParams) perBuffer.push_back(mControls[p]);
-  mMarker = new IControlsMarker(&mPlug, perBuffer);
+  std::vector<IControlsMarker::Entry> markers;
+  for (int p : mPerVoiceParams)
+  {
+    perBuffer.push_back(mControls[p]);
+    if (!mControls[p]) continue;
+    // Where a neighbour sits close at the right, the marker moves in or out
+    // a little, or goes to the left side.
+    IControlsMarker::Entry e = IControlsMarker::EntryFor(mControls[p]);
+    if (p == kBaseLenDenum || p == kBaseLenNom || p == kPlayRate) e.offset = -3;
+    if (p == kGapProb || p == kFltShift) e.offset = 3;
+    if (p == kFltOn || p == kAgcAmount) e.side = IControlsMarker::kLeftSide;
+    markers.push_back(e);
+  }
+  mMarker = new IControlsMarker(&mPlug, std::move(markers));
   mGraphics->AttachControl(mMarker);
 
   IBufTabsZR::Companions c;
@@ -225,8 +237,8 @@ ZRMenu* VeskEditor::LearnMenu(int paramIdx)
 {
   if (paramIdx < 0 || paramIdx >= kNumParams || !mMenus[paramIdx]) return nullptr;
   ZRMenu* menu = mMenus[paramIdx].get();
-  if (!mHost.Learnable(paramIdx) || menu->items.size() < 3) return menu;
-  ZRMenu::Item& forget = menu->items[2];
+  if (!mHost.Learnable(paramIdx) || menu->items.size() <= kForgetItem) return menu;
+  ZRMenu::Item& forget = menu->items[kForgetItem];
   const int controller = mView.learnedController[paramIdx];
   forget.text = controller >= 0 ? "MIDI forget CC#" + std::to_string(controller) : "MIDI forget (none)";
   forget.state = controller >= 0 ? ZRMenu::kNormal : ZRMenu::kDisabled;
@@ -262,8 +274,8 @@ void VeskEditor::OnMenuChoice(ZRMenu& menu, int item)
 {
   const int p = menu.paramIdx;
   const std::string& text = menu.items[static_cast<size_t>(item)].text;
-  if (text == "MIDI learn") return mHost.ArmLearn(p);
-  if (item == 2) return mHost.Forget(p);
+  if (item == kLearnItem) return mHost.ArmLearn(p);
+  if (item == kForgetItem) return mHost.Forget(p);
   if (text == "erase MIDI map") return mHost.EraseMidiMap();
   if (text == "drop on MouseUp")
   {

@@ -26,6 +26,9 @@ class VeskEditor
 {
 public:
   static constexpr int kWidth = 815, kHeight = 550, kFPS = 25;
+  // A learn menu's rows: its title, "MIDI learn", then the forget row,
+  // whose text names the learned controller.
+  static constexpr int kLearnItem = 1, kForgetItem = 2;
 
   // perVoiceParams: the parameters each voice keeps its own value of, whose
   // controls the buffer view marks and sets per buffer.
