@@ -28,7 +28,8 @@ step() {  # step LOG EXPECTED COMMAND...: runs a host step, shows its log when i
     timeout 180 "$@" > "$work/$log" 2>&1 || status=$?
     # This host now and then aborts on a damaged heap as an export sets up
     # (freeing its own export channels' buffers; never under valgrind or
-    # gdb): such a run is said and tried again, up to three times.
+    # gdb), also when the session's plug-in is missing and not loaded at
+    # all: such a run is said and tried again, up to three times.
     [ "$status" -gt 128 ] && [ "$attempt" -lt 3 ] || break
     echo "ardour sound: the host aborted in $log (status $status): $(grep -a -m1 -o 'free(): [a-z ()]*\|double free[a-z ()]*\|corrupted [a-z ()]*' "$work/$log")"
   done
