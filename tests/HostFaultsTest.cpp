@@ -131,7 +131,7 @@ struct Played
     std::string text = value;
     ASSERT_EQ(host.Dispatch(vst2::effString2Parameter, host.FindParam(name), 0, text.data()), 1) << name;
   }
-  void Add(int offset, int status, int d1, int d2) { events.push_back(MidiEvent(status, d1, d2, offset)); }
+  void Add(int status, int d1, int d2, int offset) { events.push_back(MidiEvent(status, d1, d2, offset)); }
   // The events as one list, made before it is sent.
   vst2::VstEvents* List()
   {
@@ -171,7 +171,7 @@ TEST(HostFaults, AudioCallsOnAFreshThreadAllocateNothing)
   p.Set("error ext", "2");
   p.Set("gaps probability", "40");
   p.Set("wobble amount", "0.5");
-  for (int n = 0; n < 8; ++n) p.Add(n * 7, 0x90, 50 + n, 100);
+  for (int n = 0; n < 8; ++n) p.Add(0x90, 50 + n, 100, n * 7);
   vst2::VstEvents* list = p.List();
   vst2::AEffect* e = p.host.Effect();
   const FreshThreadCost cost = OnAFreshThread([&] {
@@ -195,7 +195,7 @@ TEST(HostFaults, RecordingIntoAFreshInstanceTouchesNoNewPages)
   auto play = [](Played& p) {
     p.Set("active voices", "32");
     p.Set("perfomance mode", "simple mode");
-    for (int n = 0; n < 32; ++n) p.Add(n, 0x90, 40 + n, 100);
+    for (int n = 0; n < 32; ++n) p.Add(0x90, 40 + n, 100, n);
     vst2::VstEvents* list = p.List();
     return [&p, list] {
       p.host.Dispatch(vst2::effProcessEvents, 0, 0, list);
@@ -218,9 +218,9 @@ TEST(HostFaults, AFloodOfEventsAllocatesNothingAndReleasesEveryNote)
   p.Set("active voices", "32");
   p.Set("env R", "0.005");
   p.Set("perfomance mode", "simple mode");
-  for (int n = 0; n < 32; ++n) p.Add(n, 0x90, 40 + n, 100);
-  for (int i = 0; i < 10000 - 64; ++i) p.Add(100 + i % 100, 0xB0, 1 + i % 30, i % 128);
-  for (int n = 0; n < 32; ++n) p.Add(240, 0x80, 40 + n, 0);
+  for (int n = 0; n < 32; ++n) p.Add(0x90, 40 + n, 100, n);
+  for (int i = 0; i < 10000 - 64; ++i) p.Add(0xB0, 1 + i % 30, i % 128, 100 + i % 100);
+  for (int n = 0; n < 32; ++n) p.Add(0x80, 40 + n, 0, 240);
   vst2::VstEvents* list = p.List();
   double sounding = 0.0;
   const FreshThreadCost cost = OnAFreshThread([&] {

@@ -99,14 +99,13 @@ def compare_exports(out, again, automated, failures):
     if out == again:
         print("the export after loading and saving again is identical, bit for bit")
         return
-    frames = [i for c in range(2) for i, (p, q) in enumerate(zip(out[c], again[c])) if p != q]
+    diffs = [(i, abs(p - q)) for c in range(2) for i, (p, q) in enumerate(zip(out[c], again[c])) if p != q]
     lengths = [len(c) for c in out + again]
-    first, last = (min(frames), max(frames)) if frames else (min(lengths), max(lengths))
+    first, last = (min(i for i, _ in diffs), max(i for i, _ in diffs)) if diffs else (min(lengths), max(lengths))
+    worst = max((d for _, d in diffs), default=0.0)
     a, b = int((automated[1] - 0.05) * RATE), int((automated[2] + 0.15) * RATE)
     peak = max(abs(v) for c in out for v in c[a:b]) or 1.0
-    worst = max((abs(out[c][i] - again[c][i]) for c in range(2) for i in range(a, min(b, len(out[c]), len(again[c])))),
-                default=0.0)
-    where = f"{len(frames)} samples, {first / RATE:.3f}-{last / RATE:.3f} s, largest difference {worst / peak:.2%} of the peak"
+    where = f"{len(diffs)} samples, {first / RATE:.3f}-{last / RATE:.3f} s, largest difference {worst / peak:.2%} of the peak"
     if len(set(lengths)) > 1 or first < a or last >= b or worst > 0.05 * peak:
         failures.append(f"the export after loading and saving again differs in {where}")
     else:
