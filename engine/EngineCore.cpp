@@ -3,6 +3,7 @@
 #include "engine/Memory.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 
@@ -216,7 +217,8 @@ void EngineCore::setRefillRatio(int nom, int denum)
 
 void EngineCore::updateRefillPeriod()
 {
-  mRefillPeriod = std::max(1, static_cast<int>(std::ceil(2.0 * mRates.samplesPerBeat * mRefillRatio)));
+  const double period = std::ceil(2.0 * mRates.samplesPerBeat * mRefillRatio);
+  mRefillPeriod = static_cast<int>(std::clamp(period, 1.0, static_cast<double>(INT_MAX)));
 }
 
 void EngineCore::setCommonMode(bool on, int offset)

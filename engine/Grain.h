@@ -2,6 +2,7 @@
 // One grain slot: a stretch of the buffer read from a moving position under
 // a window of fade-in, body and fade-out. Its state is its own; the grain
 // scheduler starts grains and steps them.
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -61,17 +62,25 @@ public:
     mFadeIn = mFadeOut = fade;
     mTotal = length + 2 * fade;
   }
-  // A sounding grain keeps its place in its window when the length changes.
-  void rescaleElapsed(int length, int fade)
+  // A sounding grain keeps its place in its window when the length changes
+  // (with `rescale`, in proportion), and never lies past the new window's
+  // end: a grain left there by earlier changes would otherwise be scaled
+  // by the next one beyond any count.
+  void rescaleElapsed(int length, int fade, bool rescale)
   {
-    if (!mInUse || mFadeIn == 0) return;
-    const double fi = mFadeIn;
-    if (mElapsed < mFadeIn)
-      mElapsed = static_cast<int>(mElapsed / fi * fade);
-    else if (mElapsed > mLength + mFadeIn)
-      mElapsed = static_cast<int>((mElapsed - mLength - mFadeIn) / fi * fade + length - 1);
-    else if (mElapsed > length + fade)
-      mElapsed = length + fade - 1;
+    if (!mInUse) return;
+    double elapsed = mElapsed;
+    if (rescale && mFadeIn != 0)
+    {
+      const double fi = mFadeIn;
+      if (mElapsed < mFadeIn)
+        elapsed = std::trunc(mElapsed / fi * fade);
+      else if (mElapsed > mLength + mFadeIn)
+        elapsed = std::trunc((mElapsed - mLength - mFadeIn) / fi * fade + length - 1);
+      else if (mElapsed > length + fade)
+        elapsed = length + fade - 1;
+    }
+    mElapsed = static_cast<int>(std::clamp(elapsed, 0.0, static_cast<double>(length + 2 * fade - 1)));
   }
   void clampElapsed(int length)
   {

@@ -12,10 +12,12 @@ namespace {
 
 int FadeOf(int length, double overlap) { return static_cast<int>(length * overlap); }
 
-// Grain periods are kept inside the int range whatever tempo a host sends.
+// Grain periods are kept short enough that a grain with the widest fades
+// (3.5 periods on each side) still counts its frames in an int, whatever
+// tempo a host sends.
 int ClampPeriod(double samples)
 {
-  return static_cast<int>(std::clamp(samples, 4.0, 1073741824.0));
+  return static_cast<int>(std::clamp(samples, 4.0, 134217728.0));
 }
 
 // Reads run through the buffers a frame at a time, many streams at once;
@@ -61,10 +63,8 @@ SelectionWindow GrainScheduler::window(const GrainContext& c) const
 void GrainScheduler::applyLength(int length)
 {
   const int fade = FadeOf(length, mOverlap);
-  if (mOverlap != 0.0)
-    for (Grain& g : mSlots) g.rescaleElapsed(length, fade);
-  else
-    mSlots[mCurrent].clampElapsed(length);
+  if (mOverlap == 0.0) mSlots[mCurrent].clampElapsed(length);
+  for (Grain& g : mSlots) g.rescaleElapsed(length, fade, mOverlap != 0.0);
   for (Grain& g : mSlots) g.setShape(length, fade);
 }
 

@@ -273,6 +273,12 @@ void VoiceTables::clearAll()
   sustainPedal = sostenutoPedal = 0;
 }
 
+void VoiceTables::releaseKeysAndPedals()
+{
+  clearAll();
+  portamento = legato = glideIdle = 0;
+}
+
 void VoiceTables::setMode(int m)
 {
   monoRestart = mode == kPoly && m == kMono;

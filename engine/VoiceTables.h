@@ -51,6 +51,8 @@ public:
   void noteOff(int note);
   void pedal(int kind, bool on);
   void clearAll();
+  // No key held and every pedal up, as after the host stopped and started us.
+  void releaseKeysAndPedals();
   void setMode(int m);
   void setGlideSeconds(double seconds);
   void newBendRatio();

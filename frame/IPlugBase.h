@@ -1,6 +1,7 @@
 #pragma once
 // The host-independent plug-in object: parameters, presets, channels, the one
 // recursive lock, and the operations that host adapters and the engine fill in.
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -27,6 +28,12 @@ class IPlugBase
 public:
   static constexpr int kChunkMagic = 0x70666674;  // "tffp"
   static constexpr int kChunkVersion = 0x00010000;
+  // The sample rates the instrument runs at; a host's other rates are refused.
+  static constexpr double kMinSampleRate = 8000.0, kMaxSampleRate = 768000.0;
+  static bool RunsAtSampleRate(double rate) { return rate >= kMinSampleRate && rate <= kMaxSampleRate; }
+  // A host's tempo held to what music uses; no tempo (0 or less) stays 0.
+  static constexpr double kMinTempo = 1.0, kMaxTempo = 1000.0;
+  static double SaneTempo(double bpm) { return bpm > 0.0 ? std::min(std::max(bpm, kMinTempo), kMaxTempo) : 0.0; }
 
   IPlugBase(int nParams, const char* channelIOStr, int nPresets, const char* effectName,
             const char* productName, const char* mfrName, int vendorVersion, int uniqueID,
@@ -93,7 +100,13 @@ public:
   int NChannelIO() const { return static_cast<int>(mChannelIO.size()); }
   ChannelIO GetChannelIO(int i) const { return mChannelIO[static_cast<size_t>(i)]; }
   double GetSampleRate() const { return mSampleRate; }
-  void SetSampleRate(double sampleRate) { mSampleRate = sampleRate; }
+  // False, and the rate stays, for one the instrument does not run at.
+  bool SetSampleRate(double sampleRate)
+  {
+    if (!RunsAtSampleRate(sampleRate)) return false;
+    mSampleRate = sampleRate;
+    return true;
+  }
   int GetBlockSize() const { return mBlockSize; }
   int GetLatency() const { return mLatency; }
   int GetTailSize() const { return mTailSize; }

@@ -90,7 +90,7 @@ int IPlugVST::GetSamplePos()
 double IPlugVST::GetTempo()
 {
   const VstTimeInfo* info = GetTimeInfo(kVstTempoValid);
-  return info && (info->flags & kVstTempoValid) && info->tempo >= 0.0 ? info->tempo : 0.0;
+  return info && (info->flags & kVstTempoValid) ? SaneTempo(info->tempo) : 0.0;
 }
 
 void IPlugVST::GetTimeSig(int* numerator, int* denominator)
@@ -111,7 +111,7 @@ void IPlugVST::GetTime(ITimeInfo* timeInfo)
   if (!info || !(info->flags & wanted)) return;
   timeInfo->mSamplePos = info->samplePos;
   if ((info->flags & kVstPpqPosValid) && info->ppqPos >= 0.0) timeInfo->mPPQPos = info->ppqPos;
-  if ((info->flags & kVstTempoValid) && info->tempo > 0.0) timeInfo->mTempo = info->tempo;
+  if ((info->flags & kVstTempoValid) && info->tempo > 0.0) timeInfo->mTempo = SaneTempo(info->tempo);
   if ((info->flags & kVstBarsValid) && info->barStartPos >= 0.0) timeInfo->mLastBar = info->barStartPos;
   if ((info->flags & kVstCyclePosValid) && info->cycleStartPos >= 0.0 && info->cycleEndPos >= 0.0)
   {

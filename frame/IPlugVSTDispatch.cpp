@@ -126,7 +126,7 @@ intptr_t IPlugVST::ParamTextCall(int32_t opcode, int32_t index, void* ptr)
 
 intptr_t IPlugVST::SetUpCall(int32_t opcode, intptr_t value, float opt)
 {
-  if (opcode == effSetSampleRate && opt > 0.0f) SetSampleRate(opt);
+  if (opcode == effSetSampleRate) SetSampleRate(opt);
   if (opcode == effSetBlockSize && value > 0 && value <= (1 << 20)) SetBlockSize(static_cast<int>(value));
   if (opcode == effMainsChanged) OnActivate(value != 0);
   if (opcode != effMainsChanged || value == 0) Reset();

@@ -126,7 +126,11 @@ void Vesk::OnActivate(bool active)
 {
   IMutexLock lock(mMutex);
   if (!active) mDispatcher.Suspend();
-  if (active) mCore.touchMemory();
+  if (!active) return;
+  // Keys held when the host stopped us will get no note-off we could use:
+  // struck again, they must sound.
+  mCore.tables().releaseKeysAndPedals();
+  mCore.touchMemory();
 }
 
 void Vesk::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames)

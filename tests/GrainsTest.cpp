@@ -127,6 +127,34 @@ TEST(Grains, FullGapProbabilitySilences)
   for (int s = 0; s < 500; ++s) ASSERT_EQ(g->render(), 0.0);
 }
 
+// A length change leaves every sounding grain inside its new window, even
+// one left far past its end by earlier changes or with no fade-in to scale by.
+TEST(Grains, ASlotStaysInsideItsShapeAcrossLengthChanges)
+{
+  struct Case
+  {
+    int length, fadeIn, fadeOut, elapsed, newLength, newFade;
+    bool rescale;
+    int expected;  // -1: anywhere inside the new window
+  } const cases[] = {
+    {1000, 500, 500, 700, 2000, 1000, true, 700},           // in the body: stays
+    {1000, 500, 500, 250, 2000, 1000, true, 500},           // in the fade-in: scaled
+    {100000, 1, 350000, 400000, 100000, 350000, true, -1},  // scaled beyond any count
+    {4, 0, 0, 1000000, 100, 350, true, -1},                 // no fade-in to scale by
+    {4, 0, 0, 1000000, 100, 0, false, 99},                  // no overlap: clamped
+  };
+  for (const Case& c : cases)
+  {
+    Grain g;
+    g.start(c.length, c.fadeIn, c.fadeOut, 1.0);
+    g.begin(c.elapsed, GapMark::kNone);
+    g.rescaleElapsed(c.newLength, c.newFade, c.rescale);
+    EXPECT_GE(g.elapsed(), 0) << c.elapsed;
+    EXPECT_LT(g.elapsed(), c.newLength + 2 * c.newFade) << c.elapsed;
+    if (c.expected >= 0) { EXPECT_EQ(g.elapsed(), c.expected) << c.elapsed; }
+  }
+}
+
 TEST(Filter, TopCutoffFollowsTheSampleRate)
 {
   EngineRates rates;

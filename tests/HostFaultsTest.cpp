@@ -233,3 +233,65 @@ TEST(HostFaults, AFloodOfEventsAllocatesNothingAndReleasesEveryNote)
   EXPECT_GT(sounding, 0.01);
   EXPECT_LT(p.Peak(), 1e-4) << "a note was left hanging";
 }
+
+// A key held while the host suspends the plug-in sounds again when struck
+// after resume: the suspend leaves no key marked as pressed.
+TEST(HostFaults, AKeyHeldAcrossSuspendSoundsWhenStruckAgain)
+{
+  Played p;
+  p.Set("perfomance mode", "note mode");
+  p.Add(0x90, 60, 100, 0);
+  p.Add(0xB0, 64, 127, 0);  // and the sustain pedal down
+  p.host.Dispatch(vst2::effProcessEvents, 0, 0, p.List());
+  for (int b = 0; b < 10; ++b) p.Block(b * 3);
+  p.host.Dispatch(vst2::effMainsChanged, 0, 0);
+  p.host.Dispatch(vst2::effMainsChanged, 0, 1);
+  p.events = {MidiEvent(0x90, 60, 100)};
+  p.host.Dispatch(vst2::effProcessEvents, 0, 0, p.List());
+  double peak = 0.0;
+  for (int b = 0; b < 10; ++b)
+  {
+    p.Block(b * 3);
+    peak = std::max(peak, p.Peak());
+  }
+  EXPECT_GT(peak, 0.01);
+}
+
+// Rates the engine cannot run are refused and the last one stays; tempos
+// near zero or beyond music are clamped where they are read.
+TEST(HostFaults, AbsurdRatesAreRefusedAndTemposClamped)
+{
+  Played p;
+  for (float rate : {1.0f, 10.0f, 31.0f, 7999.0f, 768001.0f, std::numeric_limits<float>::infinity(),
+                     std::numeric_limits<float>::quiet_NaN(), -48000.0f})
+    p.host.Dispatch(vst2::effSetSampleRate, 0, 0, nullptr, rate);
+  Rig r;
+  r.host.tempo = 0.001;
+  r.set(kPerfMode, 1);
+  r.set(kRefillMode, 3);
+  r.P().SetSampleRate(48000.0);
+  r.source = [](int, long f) { return Tone(f); };
+  r.noteOn(60);
+  r.run(4);
+  EXPECT_TRUE(AllFinite(r));
+  EXPECT_EQ(r.core().refillPeriod(), static_cast<int>(std::ceil(2.0 * 48000.0 * 60.0 / 1.0))) << "1 bpm at the least";
+  r.host.tempo = 1e30;
+  r.run(4);
+  EXPECT_TRUE(AllFinite(r));
+  EXPECT_EQ(r.core().refillPeriod(), static_cast<int>(std::ceil(2.0 * 48000.0 * 60.0 / 1000.0))) << "1000 bpm at most";
+
+  p.Set("perfomance mode", "beat mode");
+  p.Set("refill mode", "tempo");
+  for (double tempo : {1e-6, 0.03, 1e9})
+  {
+    p.host.transport.tempo = tempo;
+    p.Add(0x90, 60, 100, 0);
+    p.host.Dispatch(vst2::effProcessEvents, 0, 0, p.List());
+    for (int b = 0; b < 6; ++b)
+    {
+      p.Block(0);
+      for (double x : p.out[0]) ASSERT_TRUE(std::isfinite(x)) << tempo;
+    }
+    EXPECT_GT(p.Peak(), 0.0) << "the rate stayed at 48 kHz and the note plays";
+  }
+}
