@@ -1,11 +1,12 @@
 #include "frame/IPlugLV2.h"
 
+#include "frame/Lv2Atoms.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
 
-#include <lv2/atom/util.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
@@ -17,11 +18,13 @@ using namespace vst2;
 namespace {
 constexpr int kDefaultMaxBlock = 4096;
 constexpr int kLargestBlock = 1 << 16;
+// A transport running faster than this is a host's mistake.
+constexpr double kFastestSpeed = 100.0;
 }  // namespace
 
 struct IPlugLV2::Uris
 {
-  LV2_URID atomChunk, atomFloat, atomDouble, atomInt, atomLong, atomObject, atomBlank;
+  LV2_URID atomChunk, atomFloat, atomDouble, atomInt, atomLong, atomObject, atomBlank, atomSequence;
   LV2_URID midiEvent, timePosition, timeSpeed, timeBpm, timeBar, timeBarBeat, timeBeatsPerBar, timeBeatUnit;
   LV2_URID patchSet, patchProperty, patchValue, chunkKey;
   std::vector<LV2_URID> params;
@@ -31,7 +34,7 @@ struct IPlugLV2::Uris
     auto id = [map](const char* uri) { return map->map(map->handle, uri); };
     atomChunk = id(LV2_ATOM__Chunk), atomFloat = id(LV2_ATOM__Float), atomDouble = id(LV2_ATOM__Double);
     atomInt = id(LV2_ATOM__Int), atomLong = id(LV2_ATOM__Long), atomObject = id(LV2_ATOM__Object);
-    atomBlank = id(LV2_ATOM__Blank);
+    atomBlank = id(LV2_ATOM__Blank), atomSequence = id(LV2_ATOM__Sequence);
     midiEvent = id(LV2_MIDI__MidiEvent), timePosition = id(LV2_TIME__Position), timeSpeed = id(LV2_TIME__speed);
     timeBpm = id(LV2_TIME__beatsPerMinute), timeBar = id(LV2_TIME__bar), timeBarBeat = id(LV2_TIME__barBeat);
     timeBeatsPerBar = id(LV2_TIME__beatsPerBar), timeBeatUnit = id(LV2_TIME__beatUnit);
@@ -41,14 +44,18 @@ struct IPlugLV2::Uris
       params.push_back(id((std::string(vesk_lv2::kParamUriPrefix) + std::to_string(i)).c_str()));
   }
 
-  // A number atom of any of the usual types; false for anything else.
+  // A number atom of any of the usual types whose body is there; false for anything else.
   bool Number(const LV2_Atom* atom, double* out) const
   {
+    using lv2_atoms::Body;
     if (!atom) return false;
-    if (atom->type == atomFloat) *out = reinterpret_cast<const LV2_Atom_Float*>(atom)->body;
-    else if (atom->type == atomDouble) *out = reinterpret_cast<const LV2_Atom_Double*>(atom)->body;
-    else if (atom->type == atomInt) *out = reinterpret_cast<const LV2_Atom_Int*>(atom)->body;
-    else if (atom->type == atomLong) *out = static_cast<double>(reinterpret_cast<const LV2_Atom_Long*>(atom)->body);
+    float f;
+    int32_t i;
+    int64_t l;
+    if (atom->type == atomFloat && Body(atom, &f)) *out = f;
+    else if (atom->type == atomDouble && Body(atom, out)) {}
+    else if (atom->type == atomInt && Body(atom, &i)) *out = i;
+    else if (atom->type == atomLong && Body(atom, &l)) *out = static_cast<double>(l);
     else return false;
     return std::isfinite(*out);
   }
@@ -93,7 +100,7 @@ IPlugLV2* IPlugLV2::Create(IPlugVST* plug, double sampleRate, const LV2_Feature*
 {
   auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(vesk_lv2::FindFeature(features, LV2_URID__map)));
   if (!plug) return nullptr;
-  if (!map || !(sampleRate > 0.0) || !std::isfinite(sampleRate))
+  if (!map || !IPlugBase::RunsAtSampleRate(sampleRate))
   {
     plug->GetAEffect()->dispatcher(plug->GetAEffect(), effClose, 0, 0, nullptr, 0.0f);
     return nullptr;
@@ -134,6 +141,10 @@ IPlugLV2::IPlugLV2(IPlugVST* plug, double sampleRate, LV2_URID_Map* map, int max
   Dispatch(effOpen);
   Dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
   Dispatch(effSetBlockSize, 0, maxBlock);
+  // A restore that finds no chunk brings back the patch a fresh instance has.
+  void* data = nullptr;
+  const intptr_t size = Dispatch(effGetChunk, 1, 0, &data);
+  if (size > 0 && data) mDefaultState.assign(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
 }
 
 IPlugLV2::~IPlugLV2()
@@ -230,19 +241,26 @@ void IPlugLV2::Silence(uint32_t frames)
 {
   for (float* out : mOutputs)
     if (out) std::fill(out, out + frames, 0.0f);
-  if (mNotify) mNotify->atom.size = sizeof(LV2_Atom_Sequence_Body);
+  EmptyNotify();
+}
+
+// The notify port is ours to fill: a well-formed sequence, empty unless the
+// block has news, never the host's capacity chunk left as it was.
+void IPlugLV2::EmptyNotify()
+{
+  if (!mNotify || mNotify->atom.size < sizeof(LV2_Atom_Sequence_Body)) return;
+  mNotify->atom.type = mUris->atomSequence;
+  mNotify->atom.size = sizeof(LV2_Atom_Sequence_Body);
+  mNotify->body.unit = mNotify->body.pad = 0;
 }
 
 // The host's time positions in the block; the last one counts.
 void IPlugLV2::ReadPositions()
 {
-  if (!mEvents) return;
-  LV2_ATOM_SEQUENCE_FOREACH(mEvents, ev)
-  {
-    if (ev->body.type != mUris->atomObject && ev->body.type != mUris->atomBlank) continue;
-    const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&ev->body);
-    if (object->body.otype == mUris->timePosition) ReadPosition(object);
-  }
+  lv2_atoms::ForEachEvent(mEvents, mUris->atomSequence, [this](int64_t, const LV2_Atom* body) {
+    if (body->type != mUris->atomObject && body->type != mUris->atomBlank) return;
+    if (lv2_atoms::ObjectType(body) == mUris->timePosition) ReadPosition(body);
+  });
 }
 
 // The block's MIDI that falls in this piece goes to the instance as a VST
@@ -250,31 +268,34 @@ void IPlugLV2::ReadPositions()
 // events outside the block count at its nearer end.
 void IPlugLV2::SendMidi(uint32_t offset, uint32_t frames, uint32_t blockFrames)
 {
-  if (!mEvents) return;
   IMutexLock lock(mPlug->Mutex());
-  LV2_ATOM_SEQUENCE_FOREACH(mEvents, ev)
-  {
-    if (ev->body.type != mUris->midiEvent || ev->body.size < 1 || ev->body.size > 3) continue;
-    const int64_t frame = std::clamp<int64_t>(ev->time.frames, 0, blockFrames - 1);
-    if (frame < offset || frame >= offset + frames) continue;
+  lv2_atoms::ForEachEvent(mEvents, mUris->atomSequence, [&](int64_t time, const LV2_Atom* body) {
+    if (body->type != mUris->midiEvent || body->size < 1 || body->size > 3) return;
+    const int64_t frame = std::clamp<int64_t>(time, 0, blockFrames - 1);
+    if (frame < offset || frame >= offset + frames) return;
     uint8_t bytes[3] = {};
-    std::memcpy(bytes, LV2_ATOM_BODY_CONST(&ev->body), ev->body.size);
+    std::memcpy(bytes, body + 1, body->size);
     IMidiMsg msg(static_cast<int>(frame - offset), bytes[0], bytes[1], bytes[2]);
     mPlug->ProcessMidiMsg(&msg);
-  }
+  });
 }
 
-void IPlugLV2::ReadPosition(const LV2_Atom_Object* position)
+// The first of each property counts, as the atom library's lookup has it.
+void IPlugLV2::ReadPosition(const LV2_Atom* position)
 {
   const LV2_Atom *bar = nullptr, *barBeat = nullptr, *beatsPerBar = nullptr, *beatUnit = nullptr, *bpm = nullptr,
                  *speed = nullptr;
-  lv2_atom_object_get(position, mUris->timeBar, &bar, mUris->timeBarBeat, &barBeat, mUris->timeBeatsPerBar,
-                      &beatsPerBar, mUris->timeBeatUnit, &beatUnit, mUris->timeBpm, &bpm, mUris->timeSpeed, &speed,
-                      0);
+  const std::pair<LV2_URID, const LV2_Atom**> wanted[] = {
+    {mUris->timeBar, &bar}, {mUris->timeBarBeat, &barBeat}, {mUris->timeBeatsPerBar, &beatsPerBar},
+    {mUris->timeBeatUnit, &beatUnit}, {mUris->timeBpm, &bpm}, {mUris->timeSpeed, &speed}};
+  lv2_atoms::ForEachProperty(position, [&](uint32_t key, const LV2_Atom* value) {
+    for (const auto& [id, slot] : wanted)
+      if (key == id && !*slot) *slot = value;
+  });
   Transport& t = *mTransport;
   double v = 0.0;
-  if (mUris->Number(bpm, &v) && v > 0.0) t.tempo = v;
-  if (mUris->Number(speed, &v)) t.speed = v;
+  if (mUris->Number(bpm, &v) && v > 0.0) t.tempo = IPlugBase::SaneTempo(v);
+  if (mUris->Number(speed, &v)) t.speed = std::clamp(v, -kFastestSpeed, kFastestSpeed);
   if (mUris->Number(beatsPerBar, &v) && v >= 1.0 && v <= 64.0) t.numerator = static_cast<int>(v);
   if (mUris->Number(beatUnit, &v) && v >= 1.0 && v <= 64.0) t.denominator = static_cast<int>(v);
   double barIndex = 0.0, beat = 0.0;
@@ -320,31 +341,45 @@ void IPlugLV2::WriteNotifications()
 {
   if (!mNotify) return;
   const uint32_t capacity = mNotify->atom.size;
+  EmptyNotify();
+  if (!mAnyForNotify.exchange(false, std::memory_order_acquire)) return;
   lv2_atom_forge_set_buffer(&mForge, reinterpret_cast<uint8_t*>(mNotify), capacity);
   LV2_Atom_Forge_Frame sequence;
   if (!lv2_atom_forge_sequence_head(&mForge, &sequence, 0)) return;
-  if (mAnyForNotify.exchange(false, std::memory_order_acquire))
+  for (uint32_t i = 0; i < mLayout.params; ++i)
   {
-    for (uint32_t i = 0; i < mLayout.params; ++i)
+    if (!mForNotify[i].exchange(0, std::memory_order_relaxed)) continue;
+    if (!ForgeParamSet(i))
     {
-      if (!mForNotify[i].exchange(0, std::memory_order_relaxed)) continue;
-      LV2_Atom_Forge_Frame object;
-      const bool written = lv2_atom_forge_frame_time(&mForge, 0) &&
-                           lv2_atom_forge_object(&mForge, &object, 0, mUris->patchSet) &&
-                           lv2_atom_forge_key(&mForge, mUris->patchProperty) &&
-                           lv2_atom_forge_urid(&mForge, mUris->params[i]) &&
-                           lv2_atom_forge_key(&mForge, mUris->patchValue) &&
-                           lv2_atom_forge_float(&mForge, static_cast<float>(mPlug->GetParam(i)->Value()));
-      if (!written)
-      {
-        mForNotify[i].store(1, std::memory_order_relaxed);  // the next block's turn
-        mAnyForNotify.store(true, std::memory_order_relaxed);
-        break;
-      }
-      lv2_atom_forge_pop(&mForge, &object);
+      mForNotify[i].store(1, std::memory_order_relaxed);  // the next block's turn
+      mAnyForNotify.store(true, std::memory_order_relaxed);
+      break;
     }
   }
   lv2_atom_forge_pop(&mForge, &sequence);
+}
+
+// One patch:Set whole, or nothing: a message that does not fit is taken back.
+bool IPlugLV2::ForgeParamSet(uint32_t paramIdx)
+{
+  const uint32_t sequenceSize = mNotify->atom.size;
+  const uint32_t offset = mForge.offset;
+  LV2_Atom_Forge_Frame object;
+  const bool written = lv2_atom_forge_frame_time(&mForge, 0) &&
+                       lv2_atom_forge_object(&mForge, &object, 0, mUris->patchSet) &&
+                       lv2_atom_forge_key(&mForge, mUris->patchProperty) &&
+                       lv2_atom_forge_urid(&mForge, mUris->params[paramIdx]) &&
+                       lv2_atom_forge_key(&mForge, mUris->patchValue) &&
+                       lv2_atom_forge_float(&mForge, static_cast<float>(mPlug->GetParam(paramIdx)->Value()));
+  if (written)
+  {
+    lv2_atom_forge_pop(&mForge, &object);
+    return true;
+  }
+  if (mForge.stack == &object) lv2_atom_forge_pop(&mForge, &object);
+  mForge.offset = offset;
+  mNotify->atom.size = sequenceSize;
+  return false;
 }
 
 // ---- State --------------------------------------------------------------------------
@@ -363,7 +398,14 @@ LV2_State_Status IPlugLV2::Restore(LV2_State_Retrieve_Function retrieve, LV2_Sta
   size_t size = 0;
   uint32_t type = 0, flags = 0;
   const void* data = retrieve(handle, mUris->chunkKey, &size, &type, &flags);
-  if (!data) return LV2_STATE_ERR_NO_PROPERTY;
+  if (!data && mDefaultState.empty()) return LV2_STATE_ERR_NO_PROPERTY;
+  if (!data)
+  {
+    // The state interface asks for the defaults when a value is missing.
+    data = mDefaultState.data();
+    size = mDefaultState.size();
+    type = mUris->atomChunk;
+  }
   if (type != mUris->atomChunk) return LV2_STATE_ERR_BAD_TYPE;
   if (size == 0 || size > static_cast<size_t>(INT32_MAX)) return LV2_STATE_ERR_UNKNOWN;
   if (Dispatch(effSetChunk, 1, static_cast<intptr_t>(size), const_cast<void*>(data)) != 1) return LV2_STATE_ERR_UNKNOWN;

@@ -62,12 +62,14 @@ private:
   void AnnounceAll();
 
   void ReadPositions();
-  void ReadPosition(const LV2_Atom_Object* position);
+  void ReadPosition(const LV2_Atom* position);
   void ApplyControlPorts();
   void TakeControlPortsAsApplied();
   void SendMidi(uint32_t offset, uint32_t frames, uint32_t blockFrames);
   void RunPiece(uint32_t offset, uint32_t frames, uint32_t blockFrames);
   void WriteNotifications();
+  bool ForgeParamSet(uint32_t paramIdx);
+  void EmptyNotify();
   void Silence(uint32_t frames);
 
   IPlugVST* mPlug;
@@ -78,6 +80,7 @@ private:
   int mMaxBlock;
   bool mActive = false;
 
+  std::vector<uint8_t> mDefaultState;
   std::vector<const float*> mControls;
   std::vector<float> mLastControl;
   std::vector<const float*> mInputs;
