@@ -9,6 +9,9 @@ class IEditorLink
 {
 public:
   virtual ~IEditorLink() = default;
+  // What opening needs that takes long (decoding pictures), done before the
+  // adapter takes the plug-in lock to open; any thread.
+  virtual void Prepare() {}
   virtual bool Open(void* parentWindow) = 0;
   virtual void Close() = 0;
   virtual void Idle() = 0;

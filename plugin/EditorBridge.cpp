@@ -8,45 +8,61 @@
 #include "editor/framework/IGraphics.h"
 #include "plugin/Vesk.h"
 
-EditorBridge::EditorBridge(Vesk& plug)
-  : mPlug(plug),
-    mEditor(std::make_unique<VeskEditor>(plug, *this, PerVoiceParams()))
+EditorBridge::EditorBridge(Vesk& plug) : mPlug(plug)
 {
   for (auto& marked : mMarked) marked.store(false, std::memory_order_relaxed);
   std::fill(std::begin(mView.learnedController), std::end(mView.learnedController), -1);
-  mEditor->Graphics()->SetPickUp([this] { PickUp(); });
 }
 
 EditorBridge::~EditorBridge() = default;
 
+void EditorBridge::Prepare()
+{
+  if (!mCacheUse) mCacheUse.emplace();
+  VeskEditor::LoadPictures();
+}
+
+// Built under the plug-in lock (its controls take the parameters' values);
+// its first repaint takes everything else it shows.
+VeskEditor& EditorBridge::Editor()
+{
+  if (mEditor) return *mEditor;
+  if (!mCacheUse) mCacheUse.emplace();
+  IMutexLock lock(mPlug.Mutex());
+  mEditor = std::make_unique<VeskEditor>(mPlug, *this, PerVoiceParams());
+  mEditor->Graphics()->SetPickUp([this] { PickUp(); });
+  for (int i = 0; i < kNumParams; ++i) ParameterChanged(i);
+  return *mEditor;
+}
+
 bool EditorBridge::Open(void* parentWindow)
 {
-  return mEditor->Graphics()->OpenWindow(parentWindow);
+  return Editor().Graphics()->OpenWindow(parentWindow);
 }
 
 void EditorBridge::Close()
 {
-  mEditor->Graphics()->CloseWindow();
+  if (mEditor) mEditor->Graphics()->CloseWindow();
 }
 
 void EditorBridge::Idle()
 {
-  mEditor->Graphics()->Idle();
+  if (mEditor) mEditor->Graphics()->Idle();
 }
 
 int EditorBridge::Width() const
 {
-  return mEditor->Graphics()->Width();
+  return VeskEditor::kWidth;
 }
 
 uintptr_t EditorBridge::Window() const
 {
-  return mEditor->Graphics()->NativeWindow();
+  return mEditor ? mEditor->Graphics()->NativeWindow() : 0;
 }
 
 int EditorBridge::Height() const
 {
-  return mEditor->Graphics()->Height();
+  return VeskEditor::kHeight;
 }
 
 void EditorBridge::ParameterChanged(int paramIdx)

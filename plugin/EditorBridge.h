@@ -3,9 +3,13 @@
 // sees it as an editor link; the editor sees it as its host. Whatever the
 // editor shows of the instrument it takes here, at each repaint tick, under
 // the plug-in lock, into copies the editor then draws from on its own.
+// The editor itself is built when it is first opened (or asked for), so an
+// instance whose editor never opens costs nothing for it.
 #include <atomic>
 #include <memory>
+#include <optional>
 
+#include "editor/framework/IGraphics.h"
 #include "editor/layout/VeskEditor.h"
 #include "frame/IEditorLink.h"
 
@@ -18,6 +22,7 @@ public:
   ~EditorBridge() override;
 
   // The link.
+  void Prepare() override;
   bool Open(void* parentWindow) override;
   void Close() override;
   void Idle() override;
@@ -38,7 +43,9 @@ public:
   void UseForKey(int key, bool on) override;
   void ResetUseFor() override;
 
-  VeskEditor& Editor() { return *mEditor; }
+  // The editor, built now if it was not yet.
+  VeskEditor& Editor();
+  bool Built() const { return mEditor != nullptr; }
 
 private:
   // Before each repaint: marked parameters, then the instrument's state.
@@ -53,6 +60,7 @@ private:
   double Sample(int buffer, int frame, int channel) const override;
 
   Vesk& mPlug;
+  std::optional<EditorCacheUse> mCacheUse;  // from the first Prepare on
   std::unique_ptr<VeskEditor> mEditor;
   std::atomic<bool> mMarked[kNumParams];
   VeskEditorView mView;

@@ -84,15 +84,47 @@ bool IBeatKeyboardContainerZR::Draw(IGraphics* graphics)
 
 // ---- Logo ------------------------------------------------------------------------
 
-IGifControlZR::IGifControlZR(IPlugBase* plug, int x, int y, int w, int h, int gifId)
-  : IControl(plug, IRECT(x, y, x + w, y + h), -1), mBitmap(w, h)
+// Every frame of an animated GIF, decoded once per process into one strip
+// (frame k in rows k * height .. k * height + height - 1), each from a
+// cleared canvas of the base picture's size, as the logo shows them.
+struct GifFrameStrip : LICE_MemBitmap
 {
-  const void* data = nullptr;
-  int size = 0;
-  if (FindEmbeddedResource("GIF", gifId, &data, &size)) mReader = std::make_unique<LICE_GIFReader>(data, size);
-  if (!mReader || !mReader->ok()) return;
-  LICE_MemBitmap scratch(w, h);
-  while (mReader->GetNextFrame(&scratch) > 0) ++mFrames;
+  int frames = 0, frameHeight = 0;
+};
+
+const GifFrameStrip* IGifControlZR::LoadFrames(int gifId, int w, int h)
+{
+  LICE_IBitmap* strip = CachedPicture("GIF", gifId, [&]() -> LICE_IBitmap* {
+    const void* data = nullptr;
+    int size = 0;
+    if (!FindEmbeddedResource("GIF", gifId, &data, &size)) return nullptr;
+    LICE_GIFReader reader(data, size);
+    std::vector<LICE_MemBitmap> frames;
+    for (LICE_MemBitmap canvas(w, h); reader.ok(); canvas.resize(w, h))
+    {
+      LICE_Clear(&canvas, 0);
+      if (reader.GetNextFrame(&canvas) <= 0) break;
+      frames.push_back(canvas);
+    }
+    if (frames.empty()) return nullptr;
+    auto* made = new GifFrameStrip;
+    made->frames = static_cast<int>(frames.size());
+    made->frameHeight = frames[0].getHeight();
+    made->resize(frames[0].getWidth(), made->frameHeight * made->frames);
+    for (int k = 0; k < made->frames; ++k)
+    {
+      const LICE_Rect whole{0, 0, frames[0].getWidth(), made->frameHeight};
+      LICE_Blit(made, &frames[static_cast<size_t>(k)], 0, k * made->frameHeight, &whole, 1.0f, LICE_BLIT_MODE_COPY);
+    }
+    return made;
+  });
+  return static_cast<const GifFrameStrip*>(strip);
+}
+
+IGifControlZR::IGifControlZR(IPlugBase* plug, int x, int y, int w, int h, int gifId)
+  : IControl(plug, IRECT(x, y, x + w, y + h), -1), mBitmap(w, h), mStrip(LoadFrames(gifId, w, h))
+{
+  mFrames = mStrip ? mStrip->frames : 0;
   Rewind();
 }
 
@@ -100,9 +132,18 @@ IGifControlZR::~IGifControlZR() = default;
 
 void IGifControlZR::Rewind()
 {
-  if (mReader) mReader->Rewind();
   mFrame = 0;
   LICE_Clear(&mBitmap, 0);
+}
+
+// The strip's frame k becomes the picture shown.
+void IGifControlZR::ShowFrame(int k)
+{
+  auto* strip = const_cast<GifFrameStrip*>(mStrip);
+  const int w = strip->getWidth(), h = strip->frameHeight;
+  mBitmap.resize(w, h);
+  const LICE_Rect frame{0, k * h, w, h};
+  LICE_Blit(&mBitmap, strip, 0, 0, &frame, 1.0f, LICE_BLIT_MODE_COPY);
 }
 
 void IGifControlZR::OnMouseDown(int, int, IMouseMod* mod)
@@ -128,13 +169,11 @@ void IGifControlZR::OnMouseDblClick(int, int, IMouseMod*)
 
 bool IGifControlZR::Draw(IGraphics* graphics)
 {
-  if (mPlaying && mReader && mFrames > 0)
+  if (mPlaying && mFrames > 0)
   {
-    LICE_Clear(&mBitmap, 0);
-    if (mReader->GetNextFrame(&mBitmap) > 0) ++mFrame;
+    ShowFrame(mFrame++);
     if (mFrame >= mFrames)
     {
-      mReader->Rewind();
       mFrame = 0;
       mPlaying = mLooping;
     }

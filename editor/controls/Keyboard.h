@@ -26,11 +26,15 @@ private:
   double mActivity[12] = {};
 };
 
+struct GifFrameStrip;
+
 class IGifControlZR : public IControl
 {
 public:
   // The logo at (x, y), the size of its base picture, playing the GIF resource.
   IGifControlZR(IPlugBase* plug, int x, int y, int w, int h, int gifId);
+  // The GIF's frames, decoded once per process; none when it does not decode.
+  static const GifFrameStrip* LoadFrames(int gifId, int w, int h);
   ~IGifControlZR() override;
   void OnMouseDown(int x, int y, IMouseMod* mod) override;
   void OnMouseDblClick(int x, int y, IMouseMod* mod) override;
@@ -42,8 +46,9 @@ public:
 
 private:
   void Rewind();
-  std::unique_ptr<LICE_GIFReader> mReader;
+  void ShowFrame(int k);
   LICE_MemBitmap mBitmap;
+  const GifFrameStrip* mStrip;  // in the process-wide picture cache, or none
   int mFrames = 0, mFrame = 0;
   bool mPlaying = true, mLooping = false;
 };

@@ -15,10 +15,13 @@
 #include "raster/lice_font.h"
 
 namespace {
+// Decoded pictures by type and resource id, and the editors (and whatever
+// warms the cache for one) that use them.
 struct BitmapCache
 {
   std::mutex lock;
-  std::map<int, std::unique_ptr<LICE_IBitmap>> bitmaps;
+  std::map<std::pair<std::string, int>, std::unique_ptr<LICE_IBitmap>> bitmaps;
+  int users = 0;
 };
 
 BitmapCache& Cache()
@@ -62,24 +65,64 @@ LICE_CachedFont* FontFor(const IText& text)
 }
 }  // namespace
 
+LICE_IBitmap* CachedPicture(const char* type, int id, const std::function<LICE_IBitmap*()>& decode)
+{
+  const std::pair<std::string, int> key{type, id};
+  {
+    std::lock_guard<std::mutex> lock(Cache().lock);
+    auto found = Cache().bitmaps.find(key);
+    if (found != Cache().bitmaps.end()) return found->second.get();
+  }
+  // Decoded outside the lock, so one editor's first picture never waits on
+  // another's; when two decode the same picture, the first one stored is kept.
+  std::unique_ptr<LICE_IBitmap> decoded(decode());
+  if (!decoded) return nullptr;
+  std::lock_guard<std::mutex> lock(Cache().lock);
+  return Cache().bitmaps.emplace(key, std::move(decoded)).first->second.get();
+}
+
 LICE_IBitmap* CachedBitmap(int id)
 {
   std::lock_guard<std::mutex> lock(Cache().lock);
-  auto found = Cache().bitmaps.find(id);
+  auto found = Cache().bitmaps.find({"PNG", id});
   return found == Cache().bitmaps.end() ? nullptr : found->second.get();
 }
 
-void CacheBitmap(int id, LICE_IBitmap* bitmap)
+// Only PNG pictures, by the extension of their name (any case).
+LICE_IBitmap* LoadPicture(int id, const char* name)
 {
-  if (!bitmap) return;
-  std::lock_guard<std::mutex> lock(Cache().lock);
-  Cache().bitmaps[id].reset(bitmap);
+  const char* dot = name ? std::strrchr(name, '.') : nullptr;
+  if (!dot || strcasecmp(dot + 1, "png") != 0) return nullptr;
+  return CachedPicture("PNG", id, [id]() -> LICE_IBitmap* {
+    const void* data = nullptr;
+    int size = 0;
+    return FindEmbeddedResource("PNG", id, &data, &size) ? LICE_LoadPNGFromMemory(data, size) : nullptr;
+  });
 }
 
-void ClearBitmapCache()
+EditorCacheUse::EditorCacheUse()
 {
   std::lock_guard<std::mutex> lock(Cache().lock);
-  Cache().bitmaps.clear();
+  ++Cache().users;
+}
+
+// The last user gone, the pictures and fonts go too.
+EditorCacheUse::~EditorCacheUse()
+{
+  std::map<std::pair<std::string, int>, std::unique_ptr<LICE_IBitmap>> released;
+  {
+    std::lock_guard<std::mutex> lock(Cache().lock);
+    if (--Cache().users > 0) return;
+    released.swap(Cache().bitmaps);
+  }
+  std::lock_guard<std::mutex> lock(Fonts().lock);
+  Fonts().fonts.clear();
+}
+
+int EditorCacheUsers()
+{
+  std::lock_guard<std::mutex> lock(Cache().lock);
+  return Cache().users;
 }
 
 int IChannelBlend::BlitMode() const
@@ -115,17 +158,6 @@ bool IGraphics::PrepDraw()
   mDrawBitmap = std::make_unique<LICE_SysBitmap>(mWidth, mHeight);
   mTmpBitmap = std::make_unique<LICE_MemBitmap>();
   return true;
-}
-
-// Only PNG pictures, by the extension of their name (any case).
-LICE_IBitmap* IGraphics::OSLoadBitmap(int id, const char* name)
-{
-  const char* dot = name ? std::strrchr(name, '.') : nullptr;
-  if (!dot || strcasecmp(dot + 1, "png") != 0) return nullptr;
-  const void* data = nullptr;
-  int size = 0;
-  if (!FindEmbeddedResource("PNG", id, &data, &size)) return nullptr;
-  return LICE_LoadPNGFromMemory(data, size);
 }
 
 bool IGraphics::RenderText(IText& text, const char* str, IRECT& rect, bool measure)
@@ -195,12 +227,7 @@ void IGraphics::AssignParamNameToolTips()
 
 IBitmap IGraphics::LoadIBitmap(int id, const char* name, int frames, bool framesAreHorizontal)
 {
-  LICE_IBitmap* data = CachedBitmap(id);
-  if (!data)
-  {
-    data = OSLoadBitmap(id, name);
-    CacheBitmap(id, data);
-  }
+  LICE_IBitmap* data = LoadPicture(id, name);
   IBitmap bitmap;
   bitmap.mData = data;
   bitmap.W = data ? data->getWidth() : 0;

@@ -17,6 +17,18 @@
 class IParam;
 class IPlugBase;
 
+// Held by every editor, and by whatever warms the caches for one: while any
+// is held, decoded pictures and opened fonts stay; when the last one goes,
+// they are released, so the caches outlive no user.
+class EditorCacheUse
+{
+public:
+  EditorCacheUse();
+  ~EditorCacheUse();
+  EditorCacheUse(const EditorCacheUse&) = delete;
+  EditorCacheUse& operator=(const EditorCacheUse&) = delete;
+};
+
 class IGraphics
 {
 public:
@@ -67,8 +79,6 @@ public:
   // Called at the start of every repaint tick, before anything is drawn:
   // where the editor takes over what changed elsewhere.
   void SetPickUp(std::function<void()> pickUp) { mPickUp = std::move(pickUp); }
-  // The picture with this resource id and file name, or none.
-  virtual LICE_IBitmap* OSLoadBitmap(int id, const char* name);
   // Draws or, with measure, sizes text; false when no font can be had.
   virtual bool RenderText(IText& text, const char* str, IRECT& rect, bool measure);
 
@@ -158,6 +168,7 @@ protected:
   bool DrawIText(IText& text, const char* str, IRECT& rect, bool measure);
 
   IPlugBase* mPlug;
+  EditorCacheUse mCacheUse;  // before the controls, which draw from the caches
   std::vector<std::unique_ptr<IControl>> mControls;
   IRECT mDrawRECT;
   std::unique_ptr<LICE_SysBitmap> mDrawBitmap;
@@ -176,7 +187,14 @@ protected:
 // The width and height of one line of text in its style, without an editor.
 bool MeasureTextSize(const IText& text, const char* str, int* width, int* height);
 
-// The process-wide picture cache: every picture is loaded once.
+// The process-wide picture cache: every picture is decoded once, by the
+// first editor that needs it, and shared by all; `decode` makes it when it
+// is not there yet. Null when the picture does not decode.
+LICE_IBitmap* CachedPicture(const char* type, int id, const std::function<LICE_IBitmap*()>& decode);
+// A PNG picture from the library's resources (by id; the name must end in
+// .png), through the cache.
+LICE_IBitmap* LoadPicture(int id, const char* name);
+// A PNG picture already in the cache, or none.
 LICE_IBitmap* CachedBitmap(int id);
-void CacheBitmap(int id, LICE_IBitmap* bitmap);
-void ClearBitmapCache();
+// How many users the caches have now.
+int EditorCacheUsers();

@@ -51,8 +51,9 @@ VeskEditor::VeskEditor(IPlugBase& plug, VeskEditorHost& host, std::vector<int> p
   mGraphics->AttachBackground(kPicBackground.id, kPicBackground.name);
   mGraphics->HandleMouseOver(true);
   mGraphics->EnableTooltips(false);
-  const IBitmap logo = mGraphics->LoadIBitmap(kPicLogoBase.id, kPicLogoBase.name, kPicLogoBase.frames);
-  mLogo = new IGifControlZR(&plug, 610, 285, logo.W > 0 ? logo.W : 160, logo.H > 0 ? logo.H : 110, kLogoGifId);
+  int logoW, logoH;
+  LogoSize(&logoW, &logoH);
+  mLogo = new IGifControlZR(&plug, 610, 285, logoW, logoH, kLogoGifId);
   mGraphics->AttachControl(mLogo);
   CreateControls();
   SetParamValues(*mGraphics, mPlug);
@@ -78,6 +79,23 @@ VeskEditor::VeskEditor(IPlugBase& plug, VeskEditorHost& host, std::vector<int> p
 }
 
 VeskEditor::~VeskEditor() = default;
+
+void VeskEditor::LogoSize(int* w, int* h)
+{
+  LICE_IBitmap* logo = LoadPicture(kPicLogoBase.id, kPicLogoBase.name);
+  *w = logo ? logo->getWidth() : 160;
+  *h = logo ? logo->getHeight() : 110;
+}
+
+void VeskEditor::LoadPictures()
+{
+#define VESK_PICTURE(symbol, resourceId, file, frameCount) LoadPicture(kPic##symbol.id, kPic##symbol.name);
+#include "resources/img/Pictures.def"
+#undef VESK_PICTURE
+  int logoW, logoH;
+  LogoSize(&logoW, &logoH);
+  IGifControlZR::LoadFrames(kLogoGifId, logoW, logoH);
+}
 
 void VeskEditor::AddLabels()
 {

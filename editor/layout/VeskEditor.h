@@ -54,8 +54,12 @@ public:
   const VeskEditorView& LastView() const { return mView; }
   void SetShowLabels(bool on);
   static std::string AboutText();
+  // Decodes every picture the editor draws into the process-wide cache, so
+  // that building an editor decodes nothing; any thread, no lock needed.
+  static void LoadPictures();
 
 private:
+  static void LogoSize(int* w, int* h);
   struct Placer;
   void CreateControls();
   void AddLabels();
