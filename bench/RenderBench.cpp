@@ -79,6 +79,8 @@ public:
       mPlug->GetParam(param)->Set(value);
       mPlug->OnParamChange(param);
     }
+    // Resumed as a host does before it plays: what the patch reaches is mapped.
+    mPlug->OnActivate(true);
     for (auto& c : mOut) c.resize(static_cast<size_t>(block));
   }
   void play(uint8_t status)

@@ -28,7 +28,6 @@ EngineCore::EngineCore()
   mTables.activationObservers.Subscribe(&BindMember<&MonoShiver::voiceActivated, MonoShiver, int>, &mShiver);
   mTables.peakObservers.Subscribe(&BindMember<&EngineCore::voiceTookNote, EngineCore, int>, this);
   updateRates();
-  touchMemory();
 }
 
 // ---- Process loop -----------------------------------------------------------
@@ -62,6 +61,7 @@ void EngineCore::handInput(double** inputs, int frames)
 
 void EngineCore::startBlock(double** inputs, int frames)
 {
+  if (mManaged) checkMemory();
   handInput(inputs, frames);
   for (Voice& v : mVoices)
     if (v.started() && v.buffer()->owner == v.id() && !v.buffer()->full()) v.buffer()->fillStep();
@@ -175,37 +175,74 @@ void EngineCore::refillAll(int offset)
 void EngineCore::setBufferSeconds(double seconds)
 {
   mBufferSeconds = seconds;
-  const int frames = std::clamp(static_cast<int>(mRates.sampleRate * seconds), kMinBufferFrames, kBufferFrames);
+  mWantedLength = std::clamp(static_cast<int>(mRates.sampleRate * seconds), kMinBufferFrames, kBufferFrames);
+  if (!mManaged || mWantedLength <= bufferLength() || mMemory.allMapped(reachableBuffers(), mWantedLength))
+    applyLength(mWantedLength);
+}
+
+void EngineCore::applyLength(int frames)
+{
   for (Buffer& b : mBuffers) b.setLength(frames);
-  touchBuffers(frames);
   recomputeSelections();
 }
 
-// The buffers' pages up to a length not touched yet.
-void EngineCore::touchBuffers(int frames)
+// ---- Memory --------------------------------------------------------------------
+
+uint32_t EngineCore::reachableBuffers() const
 {
-  if (frames <= mTouchedFrames) return;
-  for (Buffer& b : mBuffers) TouchPages(b.frames[mTouchedFrames], (frames - mTouchedFrames) * sizeof b.frames[0]);
-  mTouchedFrames = frames;
+  uint32_t mask = mPickedRequested ? 1u << mTabs.pickedTab : 0u;
+  if (mCommonMode) mask |= 1u << mCommonIndex;
+  for (int v = 0; v < kNumVoices; ++v)
+    if (mTables.enabled[v] || mVoices[v].started()) mask |= 1u << v;
+  for (const auto& key : mTables.useFor)
+    for (int v = 0; v < kNumVoices; ++v)
+      if (key[v])
+      {
+        mask |= 1u << v;
+        break;
+      }
+  return mask;
 }
 
-// Every page of the engine but the buffers' frames past their length.
-void EngineCore::touchMemory()
+bool EngineCore::voiceMemoryReady(int v) const
+{
+  return !mManaged || mMemory.mapped(mCommonMode ? mCommonIndex : v, bufferLength());
+}
+
+// Each block: what the patch reaches now is asked for, and a longer length
+// waiting for its memory takes effect once it is there.
+void EngineCore::checkMemory()
+{
+  const uint32_t reach = reachableBuffers();
+  mMemory.need(reach, std::max(bufferLength(), mWantedLength));
+  if (mWantedLength != bufferLength() && mMemory.allMapped(reach, mWantedLength)) applyLength(mWantedLength);
+}
+
+bool EngineCore::publishMemoryNeeds()
+{
+  return mManaged && !mMemory.need(reachableBuffers(), std::max(bufferLength(), mWantedLength));
+}
+
+// Every page of the engine but the buffers' frames, then the frames the
+// patch reaches.
+void EngineCore::manageMemory()
 {
   char* const begin = reinterpret_cast<char*>(this);
   char* const firstFrames = reinterpret_cast<char*>(mBuffers[0].frames);
   TouchPages(begin, static_cast<size_t>(firstFrames - begin));
   for (int i = 0; i < kNumVoices; ++i)
   {
-    // The rest of this buffer, and what lies between it and the next one's frames.
+    // What lies between this buffer's frames and the next one's.
     char* const rest = reinterpret_cast<char*>(mBuffers[i].frames + kBufferFrames);
     char* const next = i + 1 < kNumVoices ? reinterpret_cast<char*>(mBuffers[i + 1].frames) : rest;
     TouchPages(rest, static_cast<size_t>(next - rest));
   }
   char* const afterBuffers = reinterpret_cast<char*>(mBuffers + kNumVoices);
   TouchPages(afterBuffers, static_cast<size_t>(begin + sizeof *this - afterBuffers));
-  mTouchedFrames = 0;
-  touchBuffers(bufferLength());
+  mManaged = true;
+  publishMemoryNeeds();
+  mMemory.map();
+  if (mWantedLength != bufferLength()) applyLength(mWantedLength);
 }
 
 void EngineCore::setRefillRatio(int nom, int denum)

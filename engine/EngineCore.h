@@ -4,6 +4,7 @@
 // startBlock once per block and renderFrame once per sample; parameter
 // changes reach it through the setters.
 #include "engine/Buffer.h"
+#include "engine/BufferMemory.h"
 #include "engine/ChainGroup.h"
 #include "engine/EngineRates.h"
 #include "engine/MonoShiver.h"
@@ -89,8 +90,11 @@ public:
   void refillVoice(int v, int offset);
   void refillAll(int offset);
   void refillThis(int offset, int tab);
+  // The length takes effect once the buffers the patch reaches are mapped
+  // that far (at once while the memory is not managed yet).
   void setBufferSeconds(double seconds);
   int bufferLength() const { return mBuffers[0].length; }
+  int wantedBufferLength() const { return mWantedLength; }
   void setCommonMode(bool on, int offset);
   bool commonMode() const { return mCommonMode; }
   int commonIndex() const { return mCommonIndex; }
@@ -132,9 +136,25 @@ public:
   // the master's filters, DC blockers and gain controls start from rest.
   void resetVoiceStates();
   void updateRates();
-  // Off the audio thread: every page the engine will write is mapped now
-  // (at construction, on resume, and as the buffers' length grows).
-  void touchMemory();
+
+  // Memory. Until the first resume nothing is mapped ahead and nothing
+  // waits for it; from then on the buffers the patch can reach are mapped
+  // before they are recorded into or played.
+  // At resume, under the plug-in lock: the engine's own pages and the
+  // reachable buffers are mapped now, and the memory is managed from here on.
+  void manageMemory();
+  bool memoryManaged() const { return mManaged; }
+  // Under the plug-in lock: publishes what the patch reaches; false when
+  // it is all mapped (or not managed), so there is nothing to map.
+  bool publishMemoryNeeds();
+  BufferMemory& memory() { return mMemory; }
+  // The buffers the current settings can record into: every enabled or
+  // started voice's own, the lowest each "use for" key reaches, the picked
+  // one while a request for it waits, and the common one.
+  uint32_t reachableBuffers() const;
+  void setPickedRequested(bool on) { mPickedRequested = on; }
+  // A voice may start only once its buffer is mapped to the current length.
+  bool voiceMemoryReady(int v) const;
 
 private:
   friend class EngineTestSeam;  // the tests' way to the per-frame path
@@ -154,7 +174,8 @@ private:
   void healNonFinite();
   void voiceDeactivated(int v);
   void tempoRefill(int s);
-  void touchBuffers(int frames);
+  void checkMemory();
+  void applyLength(int frames);
   void handInput(double** inputs, int frames);
   const double* inputChannel(int pair, int channel) const;
   void setAgcAuto(bool on);
@@ -177,7 +198,10 @@ private:
   long mBlockCounter = 0;
 
   double mBufferSeconds = 2.0;
-  int mTouchedFrames = 0;  // the buffers' frames whose pages are mapped
+  int mWantedLength = 96000;  // the length "buffer size (sec)" asks for
+  bool mManaged = false;
+  bool mPickedRequested = false;
+  BufferMemory mMemory{mBuffers};
   double mRefillRatio = 1.0;
   int mRefillPeriod = 48000;
   long mSampleCounter = 0;

@@ -127,7 +127,9 @@ void VoiceTables::assign(int note, double velocity, int offset)
     v = lowestIdleEnabled();
   else
     v = steal(note);
-  if (v >= 0) startVoice(v, note, velocity, offset);
+  // A voice whose buffer is not mapped yet is held back: the note waits for
+  // no page fault and sounds no buffer that is not there.
+  if (v >= 0 && mCore.voiceMemoryReady(v)) startVoice(v, note, velocity, offset);
 }
 
 void VoiceTables::startVoice(int v, int note, double velocity, int offset)

@@ -48,6 +48,9 @@ public:
   virtual void OnGUIClose() {}
   virtual void OnIdle() {}
   virtual void OnActivate(bool active);
+  // Maps memory a change off the audio thread has made the audio thread
+  // need. Adapters call it outside the plug-in lock after such calls.
+  virtual void PrepareMemory() {}
   virtual void ProcessMidiMsg(IMidiMsg* msg);
   virtual void ProcessSysEx(ISysEx* /*msg*/) {}
   virtual bool MidiNoteName(int noteNumber, char* name);

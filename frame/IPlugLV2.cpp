@@ -412,6 +412,7 @@ LV2_State_Status IPlugLV2::Restore(LV2_State_Retrieve_Function retrieve, LV2_Sta
   // The state wins over what the ports held; the host hears its values.
   TakeControlPortsAsApplied();
   AnnounceAll();
+  mPlug->PrepareMemory();
   return LV2_STATE_SUCCESS;
 }
 

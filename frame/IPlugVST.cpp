@@ -259,8 +259,16 @@ intptr_t IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index,
   // Nothing may leave a C callback by exception: a failure is a 0 answer.
   try
   {
-    IMutexLock lock(plug->mMutex);
-    return plug->Dispatch(opcode, index, value, ptr, opt);
+    // What takes long is done before the lock is taken or after it is let
+    // go, so the audio thread plays on meanwhile.
+    if (opcode == effEditOpen && plug->Editor()) plug->Editor()->Prepare();
+    intptr_t answer;
+    {
+      IMutexLock lock(plug->mMutex);
+      answer = plug->Dispatch(opcode, index, value, ptr, opt);
+    }
+    if (opcode == effSetChunk || opcode == effSetProgram || opcode == effString2Parameter) plug->PrepareMemory();
+    return answer;
   }
   catch (...)
   {

@@ -7,4 +7,6 @@ namespace vesk_vendor {
 // Seeds the instance's random numbers (value: the seed), so a render with
 // errors, gaps or wobble can be repeated exactly.
 constexpr int32_t kSeedRandom = vst2::FourCC('V', 's', 'e', 'd');
+// 1 while memory the patch last asked for is not all mapped, else 0.
+constexpr int32_t kMemoryPending = vst2::FourCC('V', 'm', 'e', 'm');
 }  // namespace vesk_vendor

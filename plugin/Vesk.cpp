@@ -85,7 +85,23 @@ Vesk::Vesk(vst2::HostCallback hostCallback)
   RestorePreset(0);
 }
 
-Vesk::~Vesk() = default;
+Vesk::~Vesk()
+{
+  memory_helper::Unregister(&mCore.memory());
+}
+
+// Changes made off the audio thread that reach more buffers or a longer
+// length (a state, a program, a typed value) are mapped here, outside the
+// lock, so the audio thread plays on meanwhile.
+void Vesk::PrepareMemory()
+{
+  {
+    IMutexLock lock(mMutex);
+    mCore.setPickedRequested(GetParam(kRequestPicked)->Bool());
+    if (!mCore.publishMemoryNeeds()) return;
+  }
+  mCore.memory().map();
+}
 
 EditorBridge& Vesk::Bridge() const
 {
@@ -125,12 +141,18 @@ void Vesk::Reset()
 void Vesk::OnActivate(bool active)
 {
   IMutexLock lock(mMutex);
-  if (!active) mDispatcher.Suspend();
-  if (!active) return;
+  if (!active)
+  {
+    mDispatcher.Suspend();
+    memory_helper::Unregister(&mCore.memory());
+    return;
+  }
   // Keys held when the host stopped us will get no note-off we could use:
   // struck again, they must sound.
   mCore.tables().releaseKeysAndPedals();
-  mCore.touchMemory();
+  mCore.setPickedRequested(GetParam(kRequestPicked)->Bool());
+  mCore.manageMemory();
+  memory_helper::Register(&mCore.memory());
 }
 
 void Vesk::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames)
@@ -139,6 +161,7 @@ void Vesk::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames
   mRampLength = std::min(nFrames, kMaxRampLength);
   mDispatcher.StartBlock(nFrames);
   if (mTempoWanted) updateTempo();
+  mCore.setPickedRequested(GetParam(kRequestPicked)->Bool());
   mCore.startBlock(inputs, nFrames);
   for (int s = 0; s < nFrames;)
   {
@@ -163,6 +186,7 @@ void Vesk::ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames
 
 intptr_t Vesk::VendorSpecific(int32_t index, intptr_t value, void*, float)
 {
+  if (index == vesk_vendor::kMemoryPending) return mCore.memory().satisfied() ? 0 : 1;
   if (index != vesk_vendor::kSeedRandom) return 0;
   mCore.random().seed(static_cast<uint32_t>(value));
   return 1;

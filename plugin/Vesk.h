@@ -33,6 +33,7 @@ public:
 
   void Reset() override;
   void OnActivate(bool active) override;
+  void PrepareMemory() override;
   void OnParamChange(int paramIdx) override;
   void ProcessDoubleReplacing(double** inputs, double** outputs, int nFrames) override;
   void ProcessMidiMsg(IMidiMsg* msg) override;

@@ -3,11 +3,15 @@
 // events, null pointers.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <functional>
+#include <thread>
 #include <limits>
 
 #include "tests/AllocationCounter.h"
 #include "tests/Rig.h"
+#include "platform/VeskVendor.h"
 #include "tools/PluginHost.h"
 
 namespace {
@@ -149,6 +153,16 @@ struct Played
     if (b % 3 == 1) e->processReplacing(e, ipF.data(), opF.data(), 256);
     if (b % 3 == 2) e->process(e, ipF.data(), opF.data(), 256);
   }
+  // Plays silent blocks until the memory the patch reaches is mapped.
+  void WaitForMemory()
+  {
+    for (int b = 0; b < 2000; ++b)
+    {
+      Block(0);
+      if (!host.Dispatch(vst2::effVendorSpecific, vesk_vendor::kMemoryPending)) return;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  }
   double Peak()
   {
     double peak = 0.0;
@@ -186,28 +200,67 @@ TEST(HostFaults, AudioCallsOnAFreshThreadAllocateNothing)
   EXPECT_GT(p.Peak(), 0.01);
 }
 
-// A fresh instance's buffers are zeroed memory: 32 voices recording into
-// them once took hundreds of page faults on the audio thread. A first
-// instance plays the same notes, so the code's own pages are mapped; the
-// sanitizers still map a few stack pages of their own on any new thread.
+// A fresh instance's buffers are zeroed memory: voices recording into them
+// once took hundreds of page faults on the audio thread. Whatever makes the
+// patch reach more (a resume, automation of "active voices", a "use for"
+// key reaching a disabled voice, a state with a longer buffer), the memory
+// is mapped before a voice records into it. A first instance plays the same
+// notes, so the code's own pages are mapped; the sanitizers still map a few
+// stack pages of their own on any new thread.
 TEST(HostFaults, RecordingIntoAFreshInstanceTouchesNoNewPages)
 {
-  auto play = [](Played& p) {
-    p.Set("active voices", "32");
-    p.Set("perfomance mode", "simple mode");
-    for (int n = 0; n < 32; ++n) p.Add(0x90, 40 + n, 100, n);
-    vst2::VstEvents* list = p.List();
-    return [&p, list] {
-      p.host.Dispatch(vst2::effProcessEvents, 0, 0, list);
-      for (int b = 0; b < 200; ++b) p.Block(b);
-    };
+  const std::vector<uint8_t> longState = [] {
+    Played other;
+    other.Set("active voices", "32");
+    other.Set("buffer size (sec)", "10");
+    return other.host.GetChunk(false);
+  }();
+  struct Case
+  {
+    const char* what;
+    std::function<void(Played&)> setUp;    // on the host's thread
+    std::function<void(Played&)> onAudio;  // on the audio thread, before the notes
+    int notes;
   };
-  Played warm;
-  play(warm)();
-  Played fresh;
-  const FreshThreadCost cost = OnAFreshThread(play(fresh));
-  EXPECT_LT(cost.pageFaults, 10);
-  EXPECT_GT(fresh.Peak(), 0.01);
+  const Case cases[] = {
+    {"32 voices at resume", [](Played& p) { p.Set("active voices", "32"); }, nullptr, 32},
+    {"active voices raised by automation", nullptr,
+     [](Played& p) {
+       p.host.SetParameter(p.host.FindParam("active voices"), 1.0f);
+       p.WaitForMemory();
+     },
+     32},
+    {"a \"use for\" key reaching a disabled voice",
+     [](Played& p) {
+       for (int tab = 1; tab <= 4; ++tab)
+       {
+         p.host.SetParameter(p.host.FindParam("picked buffer"), (tab - 1) / 31.0f);
+         p.Set("use for C", "off");
+       }
+     },
+     nullptr, 1},
+    {"a state with a longer buffer", [&](Played& p) { p.host.SetChunk(longState, false); }, nullptr, 32},
+  };
+  for (const Case& c : cases)
+  {
+    auto play = [&c](Played& p) {
+      p.Set("perfomance mode", "simple mode");
+      if (c.setUp) c.setUp(p);
+      for (int n = 0; n < c.notes; ++n) p.Add(0x90, 48 + n, 100, n);
+      vst2::VstEvents* list = p.List();
+      return [&p, &c, list] {
+        if (c.onAudio) c.onAudio(p);
+        p.host.Dispatch(vst2::effProcessEvents, 0, 0, list);
+        for (int b = 0; b < 200; ++b) p.Block(b);
+      };
+    };
+    Played warm;
+    play(warm)();
+    Played fresh;
+    const FreshThreadCost cost = OnAFreshThread(play(fresh));
+    EXPECT_LT(cost.pageFaults, 10) << c.what;
+    EXPECT_GT(fresh.Peak(), 0.01) << c.what;
+  }
 }
 
 // 10,000 events in one block: the queue does not grow, and the note-offs at

@@ -11,7 +11,7 @@
 #include <limits>
 #include <random>
 
-#include "tests/Lv2Host.h"
+#include "tools/Lv2Host.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "tests/AllocationCounter.h"
-#include "tests/Lv2Host.h"
+#include "tools/Lv2Host.h"
 #include "tests/Rig.h"
 
 namespace {

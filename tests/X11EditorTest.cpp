@@ -8,7 +8,7 @@
 #include <cmath>
 #include <vector>
 
-#include "tests/Lv2Host.h"
+#include "tools/Lv2Host.h"
 #include "tests/X11Rig.h"  // X11 after the rest: its macros clash with their names
 
 TEST(X11Window, InstrumentEditorOpensInAHostWindowAndAClickChangesAParameter)

@@ -1,7 +1,7 @@
 #pragma once
-// An LV2 host for tests: loads the bundle's DSP binary through its entry
-// point, connects every port, forges MIDI and time events, reads the notify
-// port and saves and restores the state as a host does.
+// A small LV2 host for the tests and the bench: loads the bundle's DSP
+// binary through its entry point, connects every port, forges MIDI and time
+// events, reads the notify port and saves and restores the state as a host does.
 #include <dlfcn.h>
 #include <lv2/atom/forge.h>
 #include <lv2/atom/util.h>
@@ -19,6 +19,7 @@
 #include <initializer_list>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "plugin/VeskParams.h"
@@ -26,6 +27,11 @@
 
 struct Lv2Host
 {
+  explicit Lv2Host(std::string bundleFolder) : bundle(std::move(bundleFolder)) {}
+#ifdef VESK_LV2_BUNDLE
+  Lv2Host() : Lv2Host(VESK_LV2_BUNDLE "/") {}
+#endif
+
   static constexpr int kMaxBlock = 256;
   struct Event
   {
@@ -40,6 +46,7 @@ struct Lv2Host
   LV2_Feature mapFeature{LV2_URID__map, &map}, optionsFeature{LV2_OPTIONS__options, options};
   const LV2_Feature* features[3] = {&mapFeature, &optionsFeature, nullptr};
 
+  std::string bundle;  // the folder, ending in '/'
   void* library = nullptr;
   const LV2_Descriptor* descriptor = nullptr;
   LV2_Handle instance = nullptr;
@@ -62,7 +69,7 @@ struct Lv2Host
   // The descriptor; false when the binary or its entry point is missing.
   bool Load()
   {
-    library = dlopen(VESK_LV2_BUNDLE "/vesk_dsp.so", RTLD_NOW | RTLD_LOCAL);
+    library = dlopen((bundle + "vesk_dsp.so").c_str(), RTLD_NOW | RTLD_LOCAL);
     auto entry = library ? reinterpret_cast<const LV2_Descriptor* (*)(uint32_t)>(dlsym(library, "lv2_descriptor")) : nullptr;
     descriptor = entry ? entry(0) : nullptr;
     return descriptor != nullptr;
@@ -73,7 +80,7 @@ struct Lv2Host
   {
     if (!descriptor && !Load()) return false;
     options[0] = {LV2_OPTIONS_INSTANCE, 0, Id(LV2_BUF_SIZE__maxBlockLength), sizeof maxBlock, Id(LV2_ATOM__Int), &maxBlock};
-    instance = descriptor->instantiate(descriptor, rate, VESK_LV2_BUNDLE "/", features);
+    instance = descriptor->instantiate(descriptor, rate, bundle.c_str(), features);
     if (!instance) return false;
     layout = {static_cast<uint32_t>(VeskParamTable().size()), 64, 2};
     controls.resize(layout.params);
