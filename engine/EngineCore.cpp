@@ -190,7 +190,7 @@ void EngineCore::applyLength(int frames)
 
 uint32_t EngineCore::reachableBuffers() const
 {
-  uint32_t mask = mPickedRequested ? 1u << mTabs.pickedTab : 0u;
+  uint32_t mask = mPickedRequested || (mCommonPending && mCommonWanted) ? 1u << mTabs.pickedTab : 0u;
   if (mCommonMode) mask |= 1u << mCommonIndex;
   for (int v = 0; v < kNumVoices; ++v)
     if (mTables.enabled[v] || mVoices[v].started()) mask |= 1u << v;
@@ -216,6 +216,11 @@ void EngineCore::checkMemory()
   const uint32_t reach = reachableBuffers();
   mMemory.need(reach, std::max(bufferLength(), mWantedLength));
   if (mWantedLength != bufferLength() && mMemory.allMapped(reach, mWantedLength)) applyLength(mWantedLength);
+  if (mCommonPending && commonTargetsMapped(mCommonWanted))
+  {
+    mCommonPending = false;
+    applyCommonMode(mCommonWanted, 0);
+  }
 }
 
 bool EngineCore::publishMemoryNeeds()
@@ -258,7 +263,24 @@ void EngineCore::updateRefillPeriod()
   mRefillPeriod = static_cast<int>(std::clamp(period, 1.0, static_cast<double>(INT_MAX)));
 }
 
+// Voices play and record the buffers the switch leads to at once, so the
+// switch waits until those are mapped (at once while memory is not managed).
 void EngineCore::setCommonMode(bool on, int offset)
+{
+  mCommonWanted = on;
+  mCommonPending = mManaged && !commonTargetsMapped(on);
+  if (!mCommonPending) applyCommonMode(on, offset);
+}
+
+bool EngineCore::commonTargetsMapped(bool on) const
+{
+  if (on) return mMemory.mapped(mTabs.pickedTab, bufferLength());
+  for (int v = 0; v < kNumVoices; ++v)
+    if (mVoices[v].started() && !mMemory.mapped(v, bufferLength())) return false;
+  return true;
+}
+
+void EngineCore::applyCommonMode(bool on, int offset)
 {
   if (on)
     for (Voice& v : mVoices)

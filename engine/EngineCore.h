@@ -90,8 +90,8 @@ public:
   void refillVoice(int v, int offset);
   void refillAll(int offset);
   void refillThis(int offset, int tab);
-  // The length takes effect once the buffers the patch reaches are mapped
-  // that far (at once while the memory is not managed yet).
+  // The length (and the own/common switch) take effect once the buffers the
+  // patch reaches are mapped that far (at once while memory is not managed yet).
   void setBufferSeconds(double seconds);
   int bufferLength() const { return mBuffers[0].length; }
   int wantedBufferLength() const { return mWantedLength; }
@@ -176,6 +176,8 @@ private:
   void tempoRefill(int s);
   void checkMemory();
   void applyLength(int frames);
+  bool commonTargetsMapped(bool on) const;
+  void applyCommonMode(bool on, int offset);
   void handInput(double** inputs, int frames);
   const double* inputChannel(int pair, int channel) const;
   void setAgcAuto(bool on);
@@ -201,6 +203,7 @@ private:
   int mWantedLength = 96000;  // the length "buffer size (sec)" asks for
   bool mManaged = false;
   bool mPickedRequested = false;
+  bool mCommonWanted = false, mCommonPending = false;  // a switch waiting for its buffers' memory
   BufferMemory mMemory{mBuffers};
   double mRefillRatio = 1.0;
   int mRefillPeriod = 48000;

@@ -49,6 +49,22 @@ FontCache& Fonts()
   return cache;
 }
 
+// The cached fonts are shared by every editor and keep state as they draw
+// (their colour, the face's glyph slot): one text at a time, on any thread.
+std::mutex& FontUse()
+{
+  static std::mutex use;
+  return use;
+}
+
+// Draws (or with a null bitmap measures) a text in a shared font.
+bool TextWith(LICE_CachedFont* font, LICE_IBitmap* into, const char* str, LICE_Rect* r, int flags, LICE_pixel colour)
+{
+  std::lock_guard<std::mutex> lock(FontUse());
+  if (into) font->SetTextColor(colour);
+  return font->DrawText(into, str, -1, r, flags);
+}
+
 LICE_CachedFont* FontFor(const IText& text)
 {
   FontCache& cache = Fonts();
@@ -171,7 +187,7 @@ bool IGraphics::RenderText(IText& text, const char* str, IRECT& rect, bool measu
   LICE_Rect r{rect.L, rect.T, rect.W(), rect.H()};
   if (measure)
   {
-    font->DrawText(nullptr, str, -1, &r, flags | LICE_DT_CALCRECT);
+    TextWith(font, nullptr, str, &r, flags | LICE_DT_CALCRECT, 0);
     const int width = r.w;
     if (text.mAlign == IText::kAlignNear) rect.R = rect.L + width;
     else if (text.mAlign == IText::kAlignFar) rect.L = rect.R - width;
@@ -183,8 +199,7 @@ bool IGraphics::RenderText(IText& text, const char* str, IRECT& rect, bool measu
     rect.B = rect.T + r.h;
     return true;
   }
-  font->SetTextColor(text.mColor.Packed());
-  return font->DrawText(mDrawBitmap.get(), str, -1, &r, flags);
+  return TextWith(font, mDrawBitmap.get(), str, &r, flags, text.mColor.Packed());
 }
 
 void IGraphics::SetParameterFromPlug(int paramIdx, double value, bool normalized)
@@ -424,7 +439,7 @@ bool MeasureTextSize(const IText& text, const char* str, int* width, int* height
   LICE_CachedFont* font = FontFor(text);
   if (!font || !str) return false;
   LICE_Rect r{0, 0, 0, 0};
-  font->DrawText(nullptr, str, -1, &r, LICE_DT_CALCRECT);
+  TextWith(font, nullptr, str, &r, LICE_DT_CALCRECT, 0);
   *width = r.w;
   *height = r.h;
   return true;
@@ -438,8 +453,7 @@ bool IGraphics::DrawITextTurned(IText& text, const char* str, const IRECT& rect)
   LICE_MemBitmap flat(w, h);
   LICE_Clear(&flat, 0);
   LICE_Rect r{0, 0, w, h};
-  font->SetTextColor(text.mColor.Packed());
-  font->DrawText(&flat, str, -1, &r, LICE_DT_NOCLIP | LICE_DT_LEFT);
+  TextWith(font, &flat, str, &r, LICE_DT_NOCLIP | LICE_DT_LEFT, text.mColor.Packed());
   LICE_MemBitmap turned(h, w);
   for (int y = 0; y < h; ++y)
     for (int x = 0; x < w; ++x)
