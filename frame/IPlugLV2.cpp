@@ -10,7 +10,6 @@
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
-#include <lv2/patch/patch.h>
 #include <lv2/time/time.h>
 
 using namespace vst2;
@@ -26,8 +25,7 @@ struct IPlugLV2::Uris
 {
   LV2_URID atomChunk, atomFloat, atomDouble, atomInt, atomLong, atomObject, atomBlank, atomSequence;
   LV2_URID midiEvent, timePosition, timeSpeed, timeBpm, timeBar, timeBarBeat, timeBeatsPerBar, timeBeatUnit;
-  LV2_URID patchSet, patchProperty, patchValue, chunkKey;
-  std::vector<LV2_URID> params;
+  LV2_URID chunkKey;
 
   Uris(LV2_URID_Map* map, IPlugVST* plug)
   {
@@ -38,10 +36,7 @@ struct IPlugLV2::Uris
     midiEvent = id(LV2_MIDI__MidiEvent), timePosition = id(LV2_TIME__Position), timeSpeed = id(LV2_TIME__speed);
     timeBpm = id(LV2_TIME__beatsPerMinute), timeBar = id(LV2_TIME__bar), timeBarBeat = id(LV2_TIME__barBeat);
     timeBeatsPerBar = id(LV2_TIME__beatsPerBar), timeBeatUnit = id(LV2_TIME__beatUnit);
-    patchSet = id(LV2_PATCH__Set), patchProperty = id(LV2_PATCH__property), patchValue = id(LV2_PATCH__value);
     chunkKey = id(vesk_lv2::kChunkKey);
-    for (int i = 0; i < plug->NParams(); ++i)
-      params.push_back(id((std::string(vesk_lv2::kParamUriPrefix) + std::to_string(i)).c_str()));
   }
 
   // A number atom of any of the usual types whose body is there; false for anything else.
@@ -131,12 +126,10 @@ IPlugLV2::IPlugLV2(IPlugVST* plug, double sampleRate, LV2_URID_Map* map, int max
       mScratch(mLayout.outputs, std::vector<float>(static_cast<size_t>(maxBlock))),
       mInPtrs(mLayout.inputs),
       mOutPtrs(mLayout.outputs),
-      mForNotify(new std::atomic<uint8_t>[mLayout.params]()),
       mForEditor(new std::atomic<uint8_t>[mLayout.params]())
 {
   mEffect->user = this;
   mTransport->sampleRate = sampleRate;
-  lv2_atom_forge_init(&mForge, map);
   for (uint32_t i = 0; i < mLayout.params; ++i) mLastControl[i] = static_cast<float>(mPlug->GetParam(i)->Value());
   Dispatch(effOpen);
   Dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
@@ -197,10 +190,10 @@ intptr_t IPlugLV2::Answer(int32_t opcode, int32_t index)
   {
     case audioMasterVersion: return 2400;
     case audioMasterAutomate:
-      if (index >= 0 && static_cast<uint32_t>(index) < mLayout.params) Announce(index);
+      if (index >= 0 && static_cast<uint32_t>(index) < mLayout.params) MarkForEditor(index);
       return 0;
     case audioMasterUpdateDisplay:
-    case audioMasterIOChanged: AnnounceAll(); return 0;
+    case audioMasterIOChanged: MarkAllForEditor(); return 0;
     case audioMasterGetTime: return reinterpret_cast<intptr_t>(mTransport->Info());
     case audioMasterGetSampleRate: return static_cast<intptr_t>(mTransport->sampleRate);
     case audioMasterGetBlockSize: return mMaxBlock;
@@ -209,16 +202,17 @@ intptr_t IPlugLV2::Answer(int32_t opcode, int32_t index)
   }
 }
 
-void IPlugLV2::Announce(int paramIdx)
+// A value the instance changed itself reaches the host through the editor's
+// port writes, the one way LV2 hosts take a plug-in's word for a control
+// port; with the editor closed, the state the host saves holds it.
+void IPlugLV2::MarkForEditor(int paramIdx)
 {
-  mForNotify[paramIdx].store(1, std::memory_order_relaxed);
   mForEditor[paramIdx].store(1, std::memory_order_relaxed);
-  mAnyForNotify.store(true, std::memory_order_release);
 }
 
-void IPlugLV2::AnnounceAll()
+void IPlugLV2::MarkAllForEditor()
 {
-  for (uint32_t i = 0; i < mLayout.params; ++i) Announce(static_cast<int>(i));
+  for (uint32_t i = 0; i < mLayout.params; ++i) MarkForEditor(static_cast<int>(i));
 }
 
 // ---- Running ------------------------------------------------------------------------
@@ -234,7 +228,7 @@ void IPlugLV2::Run(uint32_t frames)
   ApplyControlPorts();
   for (uint32_t offset = 0; offset < frames; offset += static_cast<uint32_t>(mMaxBlock))
     RunPiece(offset, std::min(frames - offset, static_cast<uint32_t>(mMaxBlock)), frames);
-  WriteNotifications();
+  EmptyNotify();
 }
 
 void IPlugLV2::Silence(uint32_t frames)
@@ -244,8 +238,9 @@ void IPlugLV2::Silence(uint32_t frames)
   EmptyNotify();
 }
 
-// The notify port is ours to fill: a well-formed sequence, empty unless the
-// block has news, never the host's capacity chunk left as it was.
+// The notify port is ours to fill and says nothing (hosts take no patch:Set
+// for properties the description does not declare): a well-formed empty
+// sequence, never the host's capacity chunk left as it was.
 void IPlugLV2::EmptyNotify()
 {
   if (!mNotify || mNotify->atom.size < sizeof(LV2_Atom_Sequence_Body)) return;
@@ -316,6 +311,9 @@ void IPlugLV2::ApplyControlPorts()
     const float* port = mControls[i];
     if (!port || *port == mLastControl[i] || !std::isfinite(*port)) continue;
     mLastControl[i] = *port;
+    // A port set to what the instance holds (a preset's port values after
+    // its state) changes nothing: a float's rounding must not move the value.
+    if (*port == static_cast<float>(mPlug->GetParam(i)->Value())) continue;
     mEffect->setParameter(mEffect, static_cast<int32_t>(i), static_cast<float>(mPlug->GetParam(i)->GetNormalized(*port)));
   }
 }
@@ -334,52 +332,6 @@ void IPlugLV2::RunPiece(uint32_t offset, uint32_t frames, uint32_t blockFrames)
   for (uint32_t c = 0; c < mLayout.outputs; ++c) mOutPtrs[c] = mOutputs[c] ? mOutputs[c] + offset : mScratch[c].data();
   mEffect->processReplacing(mEffect, mInPtrs.data(), mOutPtrs.data(), static_cast<int32_t>(frames));
   mTransport->Advance(frames);
-}
-
-// The parameters the instance changed itself, as patch:Set messages.
-void IPlugLV2::WriteNotifications()
-{
-  if (!mNotify) return;
-  const uint32_t capacity = mNotify->atom.size;
-  EmptyNotify();
-  if (!mAnyForNotify.exchange(false, std::memory_order_acquire)) return;
-  lv2_atom_forge_set_buffer(&mForge, reinterpret_cast<uint8_t*>(mNotify), capacity);
-  LV2_Atom_Forge_Frame sequence;
-  if (!lv2_atom_forge_sequence_head(&mForge, &sequence, 0)) return;
-  for (uint32_t i = 0; i < mLayout.params; ++i)
-  {
-    if (!mForNotify[i].exchange(0, std::memory_order_relaxed)) continue;
-    if (!ForgeParamSet(i))
-    {
-      mForNotify[i].store(1, std::memory_order_relaxed);  // the next block's turn
-      mAnyForNotify.store(true, std::memory_order_relaxed);
-      break;
-    }
-  }
-  lv2_atom_forge_pop(&mForge, &sequence);
-}
-
-// One patch:Set whole, or nothing: a message that does not fit is taken back.
-bool IPlugLV2::ForgeParamSet(uint32_t paramIdx)
-{
-  const uint32_t sequenceSize = mNotify->atom.size;
-  const uint32_t offset = mForge.offset;
-  LV2_Atom_Forge_Frame object;
-  const bool written = lv2_atom_forge_frame_time(&mForge, 0) &&
-                       lv2_atom_forge_object(&mForge, &object, 0, mUris->patchSet) &&
-                       lv2_atom_forge_key(&mForge, mUris->patchProperty) &&
-                       lv2_atom_forge_urid(&mForge, mUris->params[paramIdx]) &&
-                       lv2_atom_forge_key(&mForge, mUris->patchValue) &&
-                       lv2_atom_forge_float(&mForge, static_cast<float>(mPlug->GetParam(paramIdx)->Value()));
-  if (written)
-  {
-    lv2_atom_forge_pop(&mForge, &object);
-    return true;
-  }
-  if (mForge.stack == &object) lv2_atom_forge_pop(&mForge, &object);
-  mForge.offset = offset;
-  mNotify->atom.size = sequenceSize;
-  return false;
 }
 
 // ---- State --------------------------------------------------------------------------
@@ -411,7 +363,7 @@ LV2_State_Status IPlugLV2::Restore(LV2_State_Retrieve_Function retrieve, LV2_Sta
   if (Dispatch(effSetChunk, 1, static_cast<intptr_t>(size), const_cast<void*>(data)) != 1) return LV2_STATE_ERR_UNKNOWN;
   // The state wins over what the ports held; the host hears its values.
   TakeControlPortsAsApplied();
-  AnnounceAll();
+  MarkAllForEditor();
   mPlug->PrepareMemory();
   return LV2_STATE_SUCCESS;
 }

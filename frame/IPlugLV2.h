@@ -10,7 +10,6 @@
 #include <vector>
 
 #include <lv2/atom/atom.h>
-#include <lv2/atom/forge.h>
 #include <lv2/core/lv2.h>
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
@@ -57,9 +56,9 @@ private:
                            float opt);
   intptr_t Answer(int32_t opcode, int32_t index);
   intptr_t Dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f);
-  // Marks a parameter for the host: through the notify port and the editor's writes.
-  void Announce(int paramIdx);
-  void AnnounceAll();
+  // Marks a parameter for the host, which hears it through the editor's writes.
+  void MarkForEditor(int paramIdx);
+  void MarkAllForEditor();
 
   void ReadPositions();
   void ReadPosition(const LV2_Atom* position);
@@ -67,8 +66,6 @@ private:
   void TakeControlPortsAsApplied();
   void SendMidi(uint32_t offset, uint32_t frames, uint32_t blockFrames);
   void RunPiece(uint32_t offset, uint32_t frames, uint32_t blockFrames);
-  void WriteNotifications();
-  bool ForgeParamSet(uint32_t paramIdx);
   void EmptyNotify();
   void Silence(uint32_t frames);
 
@@ -87,7 +84,6 @@ private:
   std::vector<float*> mOutputs;
   const LV2_Atom_Sequence* mEvents = nullptr;
   LV2_Atom_Sequence* mNotify = nullptr;
-  LV2_Atom_Forge mForge{};
 
   // Room for one piece: zeros for an unconnected input, scratch for an
   // unconnected output, and the pointers the process call takes.
@@ -96,8 +92,7 @@ private:
   std::vector<float*> mInPtrs, mOutPtrs;
 
   // Parameters the instance changed itself, for the notify port and the editor.
-  std::unique_ptr<std::atomic<uint8_t>[]> mForNotify, mForEditor;
-  std::atomic<bool> mAnyForNotify{false};
+  std::unique_ptr<std::atomic<uint8_t>[]> mForEditor;
   vesk_lv2::WritePort mWrite = nullptr;
   void* mController = nullptr;
 };

@@ -19,9 +19,10 @@ void CopyOut(void* ptr, size_t size, const char* text)
   if (ptr) CopyText(static_cast<char*>(ptr), size, text);
 }
 
+// MIDI is received, never sent.
 bool CanDo(const char* what, bool doesMidi, intptr_t* answer)
 {
-  static const char* const kMidi[] = {"sendVstEvents", "sendVstMidiEvent", "receiveVstEvents", "receiveVstMidiEvent"};
+  static const char* const kMidi[] = {"receiveVstEvents", "receiveVstMidiEvent"};
   if (std::strcmp(what, "receiveVstTimeInfo") == 0) return (*answer = 1), true;
   for (const char* m : kMidi)
     if (doesMidi && std::strcmp(what, m) == 0) return (*answer = 1), true;

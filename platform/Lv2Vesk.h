@@ -14,9 +14,6 @@ constexpr const char* kUiUri = "urn:vesk-audio:vesk#editor";
 constexpr const char* kChunkKey = "urn:vesk-audio:vesk#chunk";
 // The extension the editor binary asks the instance for.
 constexpr const char* kEditorLinkUri = "urn:vesk-audio:vesk#editor-link";
-// Parameters the instrument changes itself are announced on the notify port
-// as patch:Set messages whose property is this prefix with the parameter's index.
-constexpr const char* kParamUriPrefix = "urn:vesk-audio:vesk#param";
 
 // Ports in index order: one control input per parameter, the audio inputs,
 // the audio outputs, the event input (MIDI and the host's time) and the

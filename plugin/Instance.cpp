@@ -25,12 +25,12 @@ IGraphics* MakeEditorWindow(IPlugBase* p, int w, int h, int fps) { return new IG
 }  // namespace
 #endif
 
-Vesk* NewVeskInstance(vst2::HostCallback hostCallback)
+Vesk* NewVeskInstance(vst2::HostCallback hostCallback, const VeskIdentity& identity)
 {
   static std::mutex entryLock;
   std::lock_guard<std::mutex> lock(entryLock);
   SetGraphicsFactory(MakeEditorWindow);
-  Vesk* plug = new Vesk(hostCallback);
+  Vesk* plug = new Vesk(hostCallback, identity);
   if (!plug) return nullptr;
   plug->MakeDefaultPreset("Empty", plug->NPresets());
   vst2::AEffect* effect = plug->GetAEffect();

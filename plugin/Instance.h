@@ -3,7 +3,8 @@
 #include "platform/vst2abi.h"
 
 class Vesk;
+struct VeskIdentity;
 
 // Built under a process-wide lock, so concurrent instantiations do not
 // overlap; null when there is not enough memory.
-Vesk* NewVeskInstance(vst2::HostCallback hostCallback);
+Vesk* NewVeskInstance(vst2::HostCallback hostCallback, const VeskIdentity& identity);

@@ -12,7 +12,7 @@ IPlugLV2* Adapter(LV2_Handle instance) { return static_cast<IPlugLV2*>(instance)
 
 LV2_Handle Instantiate(const LV2_Descriptor*, double sampleRate, const char*, const LV2_Feature* const* features)
 {
-  return IPlugLV2::Create(NewVeskInstance(IPlugLV2::HostCallback()), sampleRate, features);
+  return IPlugLV2::Create(NewVeskInstance(IPlugLV2::HostCallback(), kVeskEffect), sampleRate, features);
 }
 
 void ConnectPort(LV2_Handle instance, uint32_t port, void* data) { Adapter(instance)->ConnectPort(port, data); }

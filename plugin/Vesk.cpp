@@ -55,9 +55,9 @@ void Vesk::operator delete(void* p)
   std::free(p);
 }
 
-Vesk::Vesk(vst2::HostCallback hostCallback)
-  : IPlugVST(hostCallback, kNumParams, "1-1 64-2", 1, "Vesk", "", kMakerName, PackVersion(1, 0, 0),
-             vst2::FourCC('V', 'e', 's', 'k'), 0, true, true, false),
+Vesk::Vesk(vst2::HostCallback hostCallback, const VeskIdentity& identity)
+  : IPlugVST(hostCallback, kNumParams, "1-1 64-2", 1, identity.name, "", kMakerName, PackVersion(1, 0, 0),
+             identity.uniqueId, 0, true, true, identity.instrument),
     mDispatcher(kNumParams)
 {
   DefineVeskParams(*this);

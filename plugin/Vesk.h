@@ -14,6 +14,19 @@ class EditorBridge;
 class VeskEditor;
 struct StateImage;
 
+// Who an instance says it is. The effect is what saved sessions and hosts
+// that route audio only into effects know; the instrument is the same
+// plug-in (parameters, state, sound) as hosts list instruments, for the
+// hosts that give an effect on a MIDI track no audio output.
+struct VeskIdentity
+{
+  const char* name;
+  int32_t uniqueId;
+  bool instrument;
+};
+inline constexpr VeskIdentity kVeskEffect{"Vesk", vst2::FourCC('V', 'e', 's', 'k'), false};
+inline constexpr VeskIdentity kVeskInstrument{"Vesk Instrument", vst2::FourCC('V', 's', 'k', 'I'), true};
+
 class Vesk final : public IPlugVST
 {
   friend struct ParamActions;  // the parameter table's actions
@@ -22,7 +35,7 @@ public:
   static constexpr int kMaxRampLength = 3000;
   static constexpr int kStateVersion = 0x00010000;
 
-  explicit Vesk(vst2::HostCallback hostCallback);
+  explicit Vesk(vst2::HostCallback hostCallback, const VeskIdentity& identity = kVeskEffect);
   ~Vesk() override;
 
   // The object is large (it holds the voices and buffers); it is allocated

@@ -1,4 +1,6 @@
-// The VST 2.4 library's entry point: one instrument per call.
+// The VST 2.4 library's entry point: one instrument per call. The same
+// source makes the effect (vesk) and, built with VESK_INSTRUMENT, the
+// instrument (vesk-instrument).
 #include "plugin/Instance.h"
 #include "plugin/Vesk.h"
 #include "platform/VstExport.h"
@@ -17,7 +19,11 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 
 extern "C" VESK_EXPORT vst2::AEffect* VSTPluginMain(vst2::HostCallback hostCallback)
 {
-  Vesk* plug = NewVeskInstance(hostCallback);
+#if defined(VESK_INSTRUMENT)
+  Vesk* plug = NewVeskInstance(hostCallback, kVeskInstrument);
+#else
+  Vesk* plug = NewVeskInstance(hostCallback, kVeskEffect);
+#endif
   return plug ? plug->GetAEffect() : nullptr;
 }
 

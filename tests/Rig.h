@@ -66,3 +66,14 @@ struct Rig
   // Smoothed parameters settle within one block.
   void settle() { run(1); }
 };
+
+// A preset chunk (header and state) of an instance that learned `controller` for `param`.
+inline bool LearnedState(int param, int controller, ByteChunk* chunk)
+{
+  Rig source(256);
+  source.P().Dispatcher().ArmLearn(param);
+  source.cc(controller, 1);
+  source.run();
+  IPlugBase::InitChunkWithIPlugVer(chunk);
+  return source.P().SerializeState(chunk);
+}

@@ -26,32 +26,50 @@ std::vector<std::string> Rows(const char* table)
 
 }  // namespace
 
+// The effect and the instrument built from the same code: they differ in
+// who they say they are, and in nothing else a host saves.
 TEST(VstInterface, EffectRecord)
 {
-  Loaded p;
-  const AEffect* e = p.host.Effect();
-  ASSERT_NE(e, nullptr);
-  EXPECT_EQ(e->magic, kEffectMagic);
-  EXPECT_EQ(e->uniqueID, FourCC('V', 'e', 's', 'k'));
-  EXPECT_EQ(e->version, 10000);
-  EXPECT_EQ(e->numParams, 113);
-  EXPECT_EQ(e->numPrograms, 1);
-  EXPECT_EQ(e->numInputs, 64);
-  EXPECT_EQ(e->numOutputs, 2);
-  EXPECT_EQ(e->initialDelay, 0);
-  EXPECT_EQ(e->ioRatio, 1.0f);
-  EXPECT_TRUE(e->flags & effFlagsCanReplacing);
-  EXPECT_TRUE(e->flags & effFlagsCanDoubleReplacing);
-  EXPECT_TRUE(e->flags & effFlagsProgramChunks);
-  EXPECT_TRUE(e->flags & effFlagsCanMono);
-  EXPECT_FALSE(e->flags & effFlagsIsSynth);
-  EXPECT_EQ(p.Do(effGetPlugCategory), kPlugCategEffect);
-  EXPECT_EQ(p.Do(effGetVendorVersion), 10000);
-  EXPECT_EQ(p.Do(effGetVstVersion), 2400);
-  EXPECT_EQ(p.Do(effIdentify), FourCC('N', 'v', 'E', 'f'));
-  EXPECT_EQ(p.Text(effGetEffectName), "Vesk");
-  EXPECT_FALSE(p.Text(effGetVendorString).empty());
-  EXPECT_EQ(p.Text(effGetProgramName), "default preset");
+  struct Identity
+  {
+    const char* library;
+    int32_t id;
+    const char* name;
+    intptr_t category;
+    bool synth;
+  };
+  std::vector<uint8_t> chunks[2];
+  int which = 0;
+  for (const Identity& i : {Identity{VESK_SO, FourCC('V', 'e', 's', 'k'), "Vesk", kPlugCategEffect, false},
+                            Identity{VESK_INSTRUMENT_SO, FourCC('V', 's', 'k', 'I'), "Vesk Instrument", kPlugCategSynth, true}})
+  {
+    Loaded p(48000, 256, i.library);
+    const AEffect* e = p.host.Effect();
+    ASSERT_NE(e, nullptr);
+    EXPECT_EQ(e->magic, kEffectMagic);
+    EXPECT_EQ(e->uniqueID, i.id);
+    EXPECT_EQ(e->version, 10000);
+    EXPECT_EQ(e->numParams, 113);
+    EXPECT_EQ(e->numPrograms, 1);
+    EXPECT_EQ(e->numInputs, 64);
+    EXPECT_EQ(e->numOutputs, 2);
+    EXPECT_EQ(e->initialDelay, 0);
+    EXPECT_EQ(e->ioRatio, 1.0f);
+    EXPECT_TRUE(e->flags & effFlagsCanReplacing);
+    EXPECT_TRUE(e->flags & effFlagsCanDoubleReplacing);
+    EXPECT_TRUE(e->flags & effFlagsProgramChunks);
+    EXPECT_TRUE(e->flags & effFlagsCanMono);
+    EXPECT_EQ((e->flags & effFlagsIsSynth) != 0, i.synth);
+    EXPECT_EQ(p.Do(effGetPlugCategory), i.category);
+    EXPECT_EQ(p.Do(effGetVendorVersion), 10000);
+    EXPECT_EQ(p.Do(effGetVstVersion), 2400);
+    EXPECT_EQ(p.Do(effIdentify), FourCC('N', 'v', 'E', 'f'));
+    EXPECT_EQ(p.Text(effGetEffectName), i.name);
+    EXPECT_FALSE(p.Text(effGetVendorString).empty());
+    EXPECT_EQ(p.Text(effGetProgramName), "default preset");
+    chunks[which++] = p.host.GetChunk(false);
+  }
+  EXPECT_EQ(chunks[0], chunks[1]) << "one state for both";
 }
 
 // Only a process call asks the host for its time: a host that suspends the
@@ -95,7 +113,9 @@ TEST(VstInterface, CanDoIsCaseSensitive)
   EXPECT_EQ(can("receiveVstMidiEvent"), 1);
   EXPECT_EQ(can("ReceiveVstMidiEvent"), 0);
   EXPECT_EQ(can("receiveVstTimeInfo"), 1);
-  EXPECT_EQ(can("sendVstEvents"), 1);
+  EXPECT_EQ(can("receiveVstEvents"), 1);
+  EXPECT_EQ(can("sendVstEvents"), 0) << "no MIDI is sent";
+  EXPECT_EQ(can("sendVstMidiEvent"), 0);
   EXPECT_EQ(can("hasCockosExtensions"), static_cast<intptr_t>(0xBEEF0000));
   EXPECT_EQ(can("bypass"), 0);
   EXPECT_EQ(p.Do(effCanDo), 0) << "no text";

@@ -12,10 +12,10 @@
 struct Loaded
 {
   PluginHost host;
-  Loaded(double rate = 48000, int block = 256)
+  explicit Loaded(double rate = 48000, int block = 256, const char* library = VESK_SO)
   {
     std::string error;
-    if (!host.Load(VESK_SO, &error)) ADD_FAILURE() << error;
+    if (!host.Load(library, &error)) ADD_FAILURE() << error;
     host.Start(rate, block);
   }
   intptr_t Do(int32_t op, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f)

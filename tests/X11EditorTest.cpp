@@ -8,6 +8,7 @@
 #include <cmath>
 #include <vector>
 
+#include "tests/Rig.h"
 #include "tools/Lv2Host.h"
 #include "tests/X11Rig.h"  // X11 after the rest: its macros clash with their names
 
@@ -209,4 +210,30 @@ TEST(X11Window, Lv2EditorOpensInTheHostWindowAndAClickReachesTheInstance)
   e.dsp.controls[kGapFill] = 0.0f;  // the host moves it back
   e.dsp.Run(64);
   EXPECT_EQ(e.dsp.Save().bytes, before);
+}
+
+// A controller the instrument learned moves its parameter; with the editor
+// open the host hears the new value through its write function (and the
+// notify port says nothing a host would not know).
+TEST(X11Window, Lv2LearnedControllerReachesTheHostThroughTheEditor)
+{
+  Lv2Editor e;
+  if (!e.parent.window) GTEST_SKIP() << "no X display with XTest";
+  ASSERT_TRUE(e.Open());
+  Lv2Host::Saved learned = e.dsp.Save();
+  {
+    ByteChunk chunk;
+    ASSERT_TRUE(LearnedState(kFltFreq, 20, &chunk));
+    learned.bytes.assign(chunk.GetBytes(), chunk.GetBytes() + chunk.Size());
+  }
+  ASSERT_EQ(e.dsp.Restore(learned), LV2_STATE_SUCCESS);
+  e.dsp.Run(64);
+  ASSERT_TRUE(e.IdleUntil([&] { return !e.writes.empty(); })) << "the restored values";
+  e.writes.clear();
+  e.dsp.Forge({{10, {0xB0, 20, 100}}});
+  e.dsp.Run(64);
+  EXPECT_EQ(e.dsp.NotifyEvents(), 0);
+  ASSERT_TRUE(e.IdleUntil([&] { return !e.writes.empty(); }));
+  EXPECT_EQ(e.writes.front().first, static_cast<uint32_t>(kFltFreq));
+  EXPECT_GT(e.writes.front().second, VeskParam(kFltFreq).min);
 }

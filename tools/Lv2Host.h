@@ -146,25 +146,12 @@ struct Lv2Host
     return peak;
   }
 
-  // The values the notify port announced in the last run, by parameter index.
-  std::map<int, float> Announced()
+  // The events the notify port held after the last run.
+  int NotifyEvents() const
   {
-    std::map<int, float> values;
-    const std::string prefix = vesk_lv2::kParamUriPrefix;
-    std::map<LV2_URID, int> params;
-    for (const auto& [uri, id] : ids)
-      if (uri.compare(0, prefix.size(), prefix) == 0) params[id] = std::stoi(uri.substr(prefix.size()));
-    LV2_ATOM_SEQUENCE_FOREACH(reinterpret_cast<const LV2_Atom_Sequence*>(notify), ev)
-    {
-      const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&ev->body);
-      if (object->body.otype != Id(LV2_PATCH__Set)) continue;
-      const LV2_Atom *property = nullptr, *value = nullptr;
-      lv2_atom_object_get(object, Id(LV2_PATCH__property), &property, Id(LV2_PATCH__value), &value, 0);
-      if (!property || !value || value->type != Id(LV2_ATOM__Float)) continue;
-      const auto found = params.find(reinterpret_cast<const LV2_Atom_URID*>(property)->body);
-      if (found != params.end()) values[found->second] = reinterpret_cast<const LV2_Atom_Float*>(value)->body;
-    }
-    return values;
+    int count = 0;
+    LV2_ATOM_SEQUENCE_FOREACH(reinterpret_cast<const LV2_Atom_Sequence*>(notify), ev) ++count;
+    return count;
   }
 
   // The state's properties as a host keeps them.

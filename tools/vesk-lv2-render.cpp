@@ -1,19 +1,20 @@
 // A small LV2 host of our own: renders an input WAV and a MIDI file through
 // an LV2 bundle the way vesk-render does through a VST 2.4 library (the same
 // blocks, events and tempo), so the two can be compared sample for sample.
-// Usage: vesk-lv2-render --bundle DIR --in WAV --out WAV [--midi MID]
-//                        [--state FILE] [--save-state FILE] [--block FRAMES] [--tail SECONDS]
+// Usage: see kUsage.
 #include <dlfcn.h>
 #include <lilv/lilv.h>
 #include <lv2/atom/forge.h>
 #include <lv2/buf-size/buf-size.h>
 #include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
+#include <lv2/presets/presets.h>
 #include <lv2/state/state.h>
 #include <lv2/time/time.h>
 #include <lv2/urid/urid.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,7 @@
 #include "tools/Audio.h"
 #include "tools/Smf.h"
 #include "tools/StateFile.h"
+#include "tools/ToolUsage.h"
 
 namespace {
 // The instrument's identity in preset files, as the VST 2.4 build writes it.
@@ -37,15 +39,23 @@ constexpr int32_t kVeskVersion = 0x00010000;
   std::exit(1);
 }
 
+const char kUsage[] =
+    "usage: vesk-lv2-render --bundle DIR --in WAV --out WAV [--midi MID] [--preset LABEL]\n"
+    "                       [--state FILE] [--save-state FILE] [--block FRAMES] [--tail SECONDS]\n"
+    "renders the input and the notes through the LV2 bundle as vesk-render does through the VST 2.4\n"
+    "library; --preset applies one of the bundle's presets by its label, as a host does\n";
+
 struct Options
 {
-  std::string bundle, in, out, midi, state, saveState;
+  std::string bundle, in, out, midi, state, saveState, preset;
   int block = 512;
   double tail = 1.0;
 };
 
 Options ParseOptions(int argc, char** argv)
 {
+  AnswerCommandLine(argc, argv, kUsage,
+                    {"--bundle", "--in", "--out", "--midi", "--preset", "--state", "--save-state", "--block", "--tail"});
   Options o;
   for (int i = 1; i < argc; ++i)
   {
@@ -57,6 +67,7 @@ Options ParseOptions(int argc, char** argv)
     else if (flag == "--out") o.out = value;
     else if (flag == "--midi") o.midi = value;
     else if (flag == "--state") o.state = value;
+    else if (flag == "--preset") o.preset = value;
     else if (flag == "--save-state") o.saveState = value;
     else if (flag == "--block") o.block = std::clamp(std::atoi(value.c_str()), 1, 65536);
     else if (flag == "--tail") o.tail = std::atof(value.c_str());
@@ -158,6 +169,34 @@ public:
 
   void Start() { lilv_instance_activate(mInstance); }
 
+  // One of the bundle's presets by its label (any case), as a host applies
+  // it: its state restored, its port values set. False when there is none.
+  bool ApplyPreset(const std::string& label)
+  {
+    LilvNode* presetClass = lilv_new_uri(mWorld, LV2_PRESETS__Preset);
+    LilvNode* labelKey = lilv_new_uri(mWorld, LILV_NS_RDFS "label");
+    LilvNodes* presets = lilv_plugin_get_related(mPlugin, presetClass);
+    bool applied = false;
+    LILV_FOREACH (nodes, i, presets)
+    {
+      const LilvNode* preset = lilv_nodes_get(presets, i);
+      lilv_world_load_resource(mWorld, preset);
+      LilvNode* name = lilv_world_get(mWorld, preset, labelKey, nullptr);
+      if (name && Lower(lilv_node_as_string(name)) == Lower(label) && !applied)
+        if (LilvState* state = lilv_state_new_from_world(mWorld, &mMap.feature, preset))
+        {
+          lilv_state_restore(state, mInstance, &SetPortValue, this, 0, nullptr);
+          lilv_state_free(state);
+          applied = true;
+        }
+      lilv_node_free(name);
+    }
+    lilv_nodes_free(presets);
+    lilv_node_free(labelKey);
+    lilv_node_free(presetClass);
+    return applied;
+  }
+
   // One block: the song's events in it, its tempo and position, then the run.
   void Run(const SmfSong& song, size_t* next, int64_t pos, int n, double rate, const StereoAudio& input,
            StereoAudio* output)
@@ -189,6 +228,22 @@ public:
   }
 
 private:
+  static std::string Lower(std::string s)
+  {
+    for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+  }
+
+  static void SetPortValue(const char* symbol, void* self, const void* value, uint32_t size, uint32_t type)
+  {
+    auto* render = static_cast<Lv2Render*>(self);
+    LilvNode* name = lilv_new_string(render->mWorld, symbol);
+    const LilvPort* port = lilv_plugin_get_port_by_symbol(render->mPlugin, name);
+    lilv_node_free(name);
+    if (!port || size != sizeof(float) || type != render->mMap(LV2_ATOM__Float)) return;
+    render->mControls[lilv_port_get_index(render->mPlugin, port)] = *static_cast<const float*>(value);
+  }
+
   const LV2_State_Interface* State()
   {
     const auto* state =
@@ -275,6 +330,7 @@ int main(int argc, char** argv)
   if (song.tempos.empty()) song.tempos.push_back({0, 500000.0});
   Lv2Render render(o, rate);
   render.Start();
+  if (!o.preset.empty() && !render.ApplyPreset(o.preset)) Fail(o.bundle + ": no preset '" + o.preset + "'");
   if (!o.state.empty())
   {
     StateFile state;

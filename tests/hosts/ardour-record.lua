@@ -10,12 +10,21 @@ AudioEngine:set_device_name("Sine Wave")
 assert(create_session(dir, "vesk", 48000), "cannot create a session")
 
 local src = Session:new_audio_track(2, 2, nil, 1, "src", ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true):front()
--- The VST 2.4 library, or the LV2 bundle when VESK_FORMAT is "lv2".
+-- The VST 2.4 library, or the LV2 bundle when VESK_FORMAT is "lv2", by the
+-- name the host lists it under (VESK_NAME).
 local lv2 = os.getenv("VESK_FORMAT") == "lv2"
-local info = ARDOUR.LuaAPI.new_plugin_info("Vesk", lv2 and ARDOUR.PluginType.LV2 or ARDOUR.PluginType.LXVST)
-assert(not info:isnil(), "the host did not find the plug-in")
-local vesk = Session:new_midi_track(ARDOUR.ChanCount(ARDOUR.DataType("midi"), 1), ARDOUR.ChanCount(ARDOUR.DataType("audio"), 2),
+local name = os.getenv("VESK_NAME") or "Vesk"
+local info = ARDOUR.LuaAPI.new_plugin_info(name, lv2 and ARDOUR.PluginType.LV2 or ARDOUR.PluginType.LXVST)
+assert(not info:isnil(), "the host did not find " .. name)
+-- An instrument's track is made as the host's "Add Track" dialog makes it:
+-- one MIDI channel out, strict I/O, so the track's outputs are what the
+-- instrument gives. The effect gets its two audio outputs asked for.
+local instrument = os.getenv("VESK_INSTRUMENT") == "1"
+local outputs = instrument and ARDOUR.ChanCount(ARDOUR.DataType("midi"), 1) or ARDOUR.ChanCount(ARDOUR.DataType("audio"), 2)
+local vesk = Session:new_midi_track(ARDOUR.ChanCount(ARDOUR.DataType("midi"), 1), outputs,
   true, info, nil, nil, 1, "vesk", ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true):front()
+local audioOut = vesk:n_outputs():n_audio()
+assert(audioOut == 2, name .. " gives its track " .. audioOut .. " audio outputs, not 2")
 -- An instrument that records: the MIDI track gets two audio inputs, fed by "src" alone.
 -- Adding a port while the host's auto-connect thread still connects the new
 -- track deadlocks this host (its port and queue locks are taken in opposite

@@ -4,17 +4,24 @@
 # and saves it again (ardour-resave.lua) and exports once more;
 # ardour-sound.py checks both exports. What the host said is printed when a
 # step fails.
-# Usage: ardour-sound.sh path/to/vesk.so|path/to/vesk.lv2 path/to/vesk-render
+# The instrument (vesk-instrument.so, and the LV2 bundle, which the host
+# lists as an instrument) goes on a MIDI track made as the host's dialog
+# makes one, whose outputs the instrument decides.
+# Usage: ardour-sound.sh path/to/vesk.so|path/to/vesk-instrument.so|path/to/vesk.lv2 path/to/vesk-render
 set -euo pipefail
 plugin=$(realpath "$1") render=$(realpath "$2")
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/vst" "$work/lv2" "$work/home"
-export HOME="$work/home" LXVST_PATH="$work/vst" LV2_PATH="$work/lv2" LD_LIBRARY_PATH=/usr/lib/ardour7 VESK_SESSION="$work/vesk"
+# The system's own LV2 vocabularies come too, as on any machine: they make
+# the bundle's class an instrument.
+export HOME="$work/home" LXVST_PATH="$work/vst" LV2_PATH="$work/lv2:/usr/lib/lv2" LD_LIBRARY_PATH=/usr/lib/ardour7 VESK_SESSION="$work/vesk"
+export VESK_NAME=Vesk VESK_INSTRUMENT=0
+[ "$(basename "$plugin")" = vesk-instrument.so ] && export VESK_NAME="Vesk Instrument" VESK_INSTRUMENT=1
 if [ -d "$plugin" ]; then
   cp -r "$plugin" "$work/lv2/"
-  export VESK_FORMAT=lv2
+  export VESK_FORMAT=lv2 VESK_INSTRUMENT=1
 else
   cp "$plugin" "$work/vst/"
   # The host trusts its scan only when the scan is newer than the library.
@@ -43,4 +50,11 @@ step record.log "recorded input and notes" bash -c 'rm -rf "$VESK_SESSION"; exec
 step export1.log "Done" ardour7-export -b float -o "$work/export1.wav" "$work/vesk" vesk
 step resave.log "loaded and saved again" ardour7-lua "$here/ardour-resave.lua"
 step export2.log "Done" ardour7-export -b float -o "$work/export2.wav" "$work/vesk" vesk
+# Nothing of ours in the host's log as it loads, plays and saves the session.
+if grep -ah "patch:Set\|Vesk\|vesk" "$work"/record.log "$work"/resave.log "$work"/export*.log |
+   grep -ai "warn\|error\|unknown\|fail" > "$work/ours.log"; then
+  echo "ardour sound: the host's log says of the plug-in:"
+  sort "$work/ours.log" | uniq -c | head -n 20
+  exit 1
+fi
 python3 "$here/ardour-sound.py" "$work/vesk" "$work/export1.wav" "$work/export2.wav" "$render" "$work"

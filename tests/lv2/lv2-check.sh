@@ -12,7 +12,7 @@ fail() { echo "lv2 check: $*"; exit 1; }
 
 # The vocabularies the description uses, as lv2-dev installs them.
 schemas=()
-for vocabulary in schemas atom buf-size core data-access event instance-access midi options patch port-groups port-props resize-port state time ui units urid; do
+for vocabulary in schemas atom buf-size core data-access event instance-access midi options patch port-groups port-props presets resize-port state time ui units urid; do
   schemas+=(/usr/lib/lv2/$vocabulary.lv2/*.ttl)
 done
 sord_validate "${schemas[@]}" "$build"/vesk.lv2/*.ttl > "$work/validate.log" 2>&1 || { tail -n 30 "$work/validate.log"; fail "the description does not validate"; }
@@ -25,6 +25,8 @@ LV2_PATH="$work/lv2" lv2info urn:vesk-audio:vesk > "$work/info.txt" 2>&1 || { ca
 ports=$(grep -c "^	Port [0-9]*:" "$work/info.txt")
 [ "$ports" -eq "$expected" ] || fail "lv2info lists $ports ports, not $expected"
 grep -q "Binary: .*vesk_ui.so" "$work/info.txt" || fail "lv2info lists no editor"
+presets=$(sed -n '/Presets:/,/^$/p' "$work/info.txt" | grep -c "^	 ")
+[ "$presets" -ge 16 ] || fail "lv2info lists $presets presets, not the factory sounds"
 
 "$build/make-demo" "$work" > /dev/null
 # At 100 bpm, not the default 120, so the time positions the bundle reads count.
@@ -39,4 +41,13 @@ for mode in "note mode" "beat mode" "simple mode"; do
     --out "$work/lv2.wav" --state "$work/patch.fxp" --tail 1
   "$build/wav-compare" "$work/vst.wav" "$work/lv2.wav" 0 || fail "$mode: the LV2 render differs from the VST 2.4 one"
 done
-echo "lv2 check: $ports ports, the description validates, renders match the VST 2.4 library's"
+# A factory sound, applied as an LV2 host applies a preset (state and port
+# values), sounds as its VST 2.4 preset file does.
+for preset in "Beat Meters per Key" "Legato Bass"; do
+  "$build/vesk-render" --plugin "$build/vesk.so" --in "$work/demo-input.wav" --midi "$work/demo.mid" --out "$work/vst.wav" \
+    --float --format float --preset "$preset" --tail 1 > /dev/null 2>&1
+  "$build/vesk-lv2-render" --bundle "$build/vesk.lv2" --in "$work/demo-input.wav" --midi "$work/demo.mid" \
+    --out "$work/lv2.wav" --preset "$preset" --tail 1
+  "$build/wav-compare" "$work/vst.wav" "$work/lv2.wav" 0 || fail "$preset: the LV2 preset sounds unlike the VST 2.4 one"
+done
+echo "lv2 check: $ports ports and $presets presets, the description validates, renders match the VST 2.4 library's"
