@@ -26,6 +26,7 @@
 #include "plugin/Vesk.h"
 #include "tools/Lv2Host.h"
 #include "tools/PluginHost.h"
+#include "tools/ToolUsage.h"
 
 namespace {
 
@@ -274,10 +275,13 @@ void LongestCallAroundALongerBuffer(const std::string& library, bool automated)
 
 int main(int argc, char** argv)
 {
-  if (argc != 2 || std::string(argv[1]) == "--help")
+  const char usage[] = "usage: vesk-instance-bench BUILD-DIR\n"
+                       "what an instance of the VST 2.4 library and the LV2 bundle in BUILD-DIR costs before it plays\n";
+  AnswerCommandLine(argc, argv, usage);
+  if (argc != 2)
   {
-    std::printf("usage: vesk-instance-bench BUILD-DIR\n");
-    return argc == 2 ? 0 : 2;
+    std::fputs(usage, stderr);
+    return 2;
   }
   const std::string build = argv[1];
   Costs(Vst(build + "/vesk.so"));

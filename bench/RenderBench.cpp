@@ -18,6 +18,7 @@
 
 #include "bench/BenchPatches.h"
 #include "plugin/Vesk.h"
+#include "tools/ToolUsage.h"
 
 namespace {
 
@@ -232,6 +233,9 @@ void Bench(const Patch& patch, int seconds)
 
 int main(int argc, char** argv)
 {
+  const char usage[] = "usage: vesk-bench [--patch 0|1|2] [--seconds S] | --density\n"
+                       "real-time factors of three patches and their worst process calls (see the top of RenderBench.cpp)\n";
+  AnswerCommandLine(argc, argv, usage, {"--patch", "--seconds", "--density"});
   int only = -1, seconds = 10;
   if (argc == 2 && std::strcmp(argv[1], "--density") == 0)
   {
@@ -244,7 +248,7 @@ int main(int argc, char** argv)
     else if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::max(1, std::atoi(argv[i + 1]));
     else
     {
-      std::fprintf(stderr, "usage: vesk-bench [--patch 0|1|2] [--seconds S] | --density\n");
+      std::fputs(usage, stderr);
       return 2;
     }
   }

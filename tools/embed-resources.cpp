@@ -7,11 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "tools/ToolUsage.h"
+
 int main(int argc, char** argv)
 {
+  const char usage[] = "usage: embed-resources OUT.cpp TYPE:ID:FILE ...\nwrites the files as resources compiled into the library\n";
+  AnswerCommandLine(argc, argv, usage);
   if (argc < 2)
   {
-    std::fprintf(stderr, "usage: embed-resources OUT.cpp TYPE:ID:FILE ...\n");
+    std::fputs(usage, stderr);
     return 2;
   }
   std::ofstream out(argv[1]);

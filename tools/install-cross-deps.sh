@@ -16,6 +16,8 @@ for p in "${packages[@]}"; do
 done
 sources=/etc/apt/sources.list.d/vesk-src.sources
 if [ ! -f "$sources" ]; then
+  echo "install-cross-deps: adding $sources, Debian's source packages, for libpng and giflib:"
+  echo "  the Windows build compiles them for its own target from Debian's sources"
   codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
   printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: %s\n' \
     "$codename" /usr/share/keyrings/debian-archive-keyring.gpg | $sudo tee "$sources" >/dev/null

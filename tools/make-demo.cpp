@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tools/Audio.h"
+#include "tools/ToolUsage.h"
 
 namespace {
 
@@ -123,9 +124,11 @@ std::vector<uint8_t> DemoMidi()
 
 int main(int argc, char** argv)
 {
+  const char usage[] = "usage: make-demo OUT_DIR\nwrites OUT_DIR/demo-input.wav (a four-bar loop) and OUT_DIR/demo.mid (a phrase)\n";
+  AnswerCommandLine(argc, argv, usage);
   if (argc != 2)
   {
-    std::fprintf(stderr, "usage: make-demo OUT_DIR\n");
+    std::fputs(usage, stderr);
     return 2;
   }
   const std::string dir = argv[1];

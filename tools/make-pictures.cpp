@@ -13,6 +13,7 @@
 #include <numbers>
 #include <string>
 
+#include "tools/ToolUsage.h"
 #include "resources/img/Panels.h"
 #include <vector>
 
@@ -403,9 +404,11 @@ bool WriteGif(const std::string& path)
 
 int main(int argc, char** argv)
 {
+  const char usage[] = "usage: make-pictures OUT_DIR\ndraws the editor's pictures of the picture table into OUT_DIR\n";
+  AnswerCommandLine(argc, argv, usage);
   if (argc != 2)
   {
-    std::fprintf(stderr, "usage: make-pictures OUT_DIR\n");
+    std::fputs(usage, stderr);
     return 2;
   }
   const std::string dir = argv[1];

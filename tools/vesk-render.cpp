@@ -1,14 +1,13 @@
-// Renders an input WAV and a MIDI file through a VST 2.4 plug-in library:
-//   vesk-render --in input.wav --midi phrase.mid --out out.wav
-//               [--state file] [--save-state file] [--set NAME=VALUE ...]
-//               [--rate HZ] [--block FRAMES] [--tempo BPM] [--tail SECONDS]
-//               [--format pcm16|pcm24|pcm32|float] [--float] [--seed N] [--plugin LIB]
+// Renders an input WAV and a MIDI file through a VST 2.4 plug-in library
+// (see kUsage below); lists and plays the factory sounds shipped beside it.
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -22,20 +21,40 @@
 
 #include "platform/VeskVendor.h"
 #include "tools/Audio.h"
+#include "tools/ParamByName.h"
 #include "tools/PluginHost.h"
 #include "tools/Smf.h"
 #include "tools/StateFile.h"
 
 namespace {
 
+const char kUsage[] =
+    "usage: vesk-render --in input.wav --out out.wav [--midi phrase.mid] [options]\n"
+    "       vesk-render --list-presets [--plugin LIB]\n"
+    "  --midi FILE          the notes to play (a Standard MIDI File); without it no note plays\n"
+    "  --preset NAME        start from a factory sound (see --list-presets)\n"
+    "  --state FILE         start from a saved state (.fxp preset file or a bare chunk)\n"
+    "  --set NAME=VALUE     set a parameter by name (any case), as many as needed:\n"
+    "                       a number in its range or one of its texts (vesk-params lists them)\n"
+    "  --save-state FILE    save the state after the render (.fxp: a preset file)\n"
+    "  --seed N             the random numbers' seed, to repeat a render exactly\n"
+    "  --rate HZ            the render's rate (it must be the input's)\n"
+    "  --block FRAMES       frames a process call (512)\n"
+    "  --tempo BPM          the tempo when the MIDI file has none (120)\n"
+    "  --tail SECONDS       render on after the last note or the input's end (0)\n"
+    "  --format F           pcm16, pcm24, pcm32 or float (float)\n"
+    "  --float              play through single-precision process calls\n"
+    "  --plugin LIB         the plug-in library (vesk.so beside vesk-render)\n"
+    "  --help               this text\n";
+
 struct Options
 {
-  std::string in, midi, out, state, saveState, plugin;
+  std::string in, midi, out, state, saveState, plugin, preset;
   std::vector<std::string> sets;
   double rate = 0.0, tempo = 120.0, tail = 0.0;
-  long seed = -1;  // the plug-in's own seed (the time) unless given
+  long seed = -1;  // picked here unless given
   int block = 512;
-  bool floatPath = false;
+  bool floatPath = false, listPresets = false;
   SampleFormat format = SampleFormat::kFloat;
 };
 
@@ -45,25 +64,51 @@ struct Options
   std::exit(1);
 }
 
+void Warn(const std::string& message)
+{
+  std::fprintf(stderr, "vesk-render: warning: %s\n", message.c_str());
+}
+
 double Number(const std::string& flag, const char* text, double lo, double hi)
 {
   char* end = nullptr;
   const double v = std::strtod(text, &end);
   if (end == text || *end || !(v >= lo && v <= hi))
-    Fail(flag + " wants a number from " + std::to_string(lo) + " to " + std::to_string(hi) + ", not '" + text + "'");
+    Fail(flag + " wants a number from " + PlainNumber(lo) + " to " + PlainNumber(hi) + ", not '" + text + "'");
   return v;
+}
+
+std::string ToolFolder(const char* argv0)
+{
+  const std::string path = argv0;
+  const size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
 std::string DefaultPlugin(const char* argv0)
 {
-  std::string dir = argv0;
-  const size_t slash = dir.find_last_of("/\\");
-  dir = slash == std::string::npos ? "." : dir.substr(0, slash);
 #if defined(_WIN32)
-  return dir + "\\vesk.dll";
+  return ToolFolder(argv0) + "\\vesk.dll";
 #else
-  return dir + "/vesk.so";
+  return ToolFolder(argv0) + "/vesk.so";
 #endif
+}
+
+bool SamePath(const std::string& a, const std::string& b)
+{
+  std::error_code error;
+  if (std::filesystem::exists(a, error) && std::filesystem::exists(b, error))
+    return std::filesystem::equivalent(a, b, error);
+  return std::filesystem::weakly_canonical(a, error) == std::filesystem::weakly_canonical(b, error);
+}
+
+void Check(const Options& o)
+{
+  if (o.listPresets) return;
+  if (o.in.empty()) Fail("--in input.wav is required (see --help)");
+  if (o.out.empty()) Fail("--out out.wav is required (see --help)");
+  if (SamePath(o.in, o.out)) Fail("--out " + o.out + " is the input: the render would overwrite what it plays");
+  if (!o.preset.empty() && !o.state.empty()) Fail("--preset and --state both give a state: choose one");
 }
 
 Options Parse(int argc, char** argv)
@@ -83,6 +128,8 @@ Options Parse(int argc, char** argv)
     else if (flag == "--state") o.state = value();
     else if (flag == "--save-state") o.saveState = value();
     else if (flag == "--plugin") o.plugin = value();
+    else if (flag == "--preset") o.preset = value();
+    else if (flag == "--list-presets") o.listPresets = true;
     else if (flag == "--set") o.sets.push_back(value());
     else if (flag == "--rate") o.rate = Number(flag, value(), 8000, 384000);
     else if (flag == "--block") o.block = static_cast<int>(Number(flag, value(), 1, 65536));
@@ -97,112 +144,14 @@ Options Parse(int argc, char** argv)
     }
     else if (flag == "--help" || flag == "-h")
     {
-      std::puts("usage: vesk-render --in input.wav --midi phrase.mid --out out.wav [--state file] [--save-state file]\n"
-                "       [--set NAME=VALUE ...] [--rate HZ] [--block FRAMES] [--tempo BPM] [--tail SECONDS]\n"
-                "       [--format pcm16|pcm24|pcm32|float] [--float] [--seed N] [--plugin LIB]");
+      std::fputs(kUsage, stdout);
       std::exit(0);
     }
     else
       Fail("unknown option '" + flag + "' (see --help)");
   }
-  if (o.in.empty()) Fail("--in input.wav is required");
-  if (o.out.empty()) Fail("--out out.wav is required");
+  Check(o);
   return o;
-}
-
-// The texts a parameter shows across its range, in value order.
-std::vector<std::string> ValueTexts(PluginHost& host, int idx)
-{
-  const float saved = host.GetParameter(idx);
-  std::vector<std::string> texts;
-  for (int k = 0; k <= 128; ++k)
-  {
-    host.SetParameter(idx, k / 128.0f);
-    const std::string text = host.ParamDisplay(idx);
-    if (texts.empty() || texts.back() != text) texts.push_back(text);
-  }
-  host.SetParameter(idx, saved);
-  return texts;
-}
-
-bool IsNumber(const std::string& text, double* v)
-{
-  char* end = nullptr;
-  *v = std::strtod(text.c_str(), &end);
-  return end != text.c_str() && *end == '\0' && std::isfinite(*v);
-}
-
-std::string Join(const std::vector<std::string>& texts)
-{
-  std::string all;
-  for (const std::string& t : texts) all += (all.empty() ? "" : ", ") + t;
-  return all;
-}
-
-// The displayed number of a parameter at a normalised position; a text
-// counts as below every number (texts stand at the low end, like "auto").
-double ShownAt(PluginHost& host, int idx, float normalized)
-{
-  host.SetParameter(idx, normalized);
-  double v;
-  return IsNumber(host.ParamDisplay(idx), &v) ? v : -INFINITY;
-}
-
-// Finds the normalised position that shows the wanted number; false when
-// the number lies outside what the parameter shows.
-bool SearchNumber(PluginHost& host, int idx, double wanted)
-{
-  float lo = 0.0f, hi = 1.0f;
-  const double top = ShownAt(host, idx, 1.0f);
-  const double tolerance = 1e-9 + std::fabs(wanted) * 1e-6;
-  if (wanted > top + tolerance || wanted < ShownAt(host, idx, 0.0f) - tolerance) return false;
-  for (int i = 0; i < 40; ++i)
-  {
-    const float mid = 0.5f * (lo + hi);
-    (ShownAt(host, idx, mid) < wanted ? lo : hi) = mid;
-  }
-  const double shown = ShownAt(host, idx, hi);
-  char want[64], got[64];
-  std::snprintf(want, sizeof want, "%.3f", wanted);
-  std::snprintf(got, sizeof got, "%.3f", shown);
-  return std::fabs(shown - wanted) <= 1e-3 + std::fabs(wanted) * 1e-6 || std::strcmp(want, got) == 0;
-}
-
-void SetParam(PluginHost& host, const std::string& assignment)
-{
-  const size_t eq = assignment.find('=');
-  if (eq == std::string::npos) Fail("--set wants NAME=VALUE, not '" + assignment + "'");
-  const std::string name = assignment.substr(0, eq), text = assignment.substr(eq + 1);
-  const int idx = host.FindParam(name);
-  if (idx < 0) Fail("unknown parameter '" + name + "'");
-  const std::vector<std::string> texts = ValueTexts(host, idx);
-  double wanted = 0.0, lo = 0.0, hi = 0.0;
-  const bool numeric = IsNumber(text, &wanted);
-  const bool numericRange = IsNumber(texts.front(), &lo) && IsNumber(texts.back(), &hi);
-  std::vector<char> buffer(text.begin(), text.end());
-  buffer.push_back('\0');
-  if (host.Dispatch(vst2::effString2Parameter, idx, 0, buffer.data()) == 1)
-  {
-    double shown = 0.0;
-    if (numeric && numericRange && IsNumber(host.ParamDisplay(idx), &shown) && (wanted < lo - 1e-9 || wanted > hi + 1e-9))
-      Fail(text + " is outside the range of '" + name + "' (" + texts.front() + " to " + texts.back() + ")");
-    return;
-  }
-  if (!numeric) Fail("'" + text + "' is not a value of '" + name + "' (" + Join(texts) + ")");
-  bool anyNumber = false;
-  for (const std::string& t : texts) anyNumber = anyNumber || IsNumber(t, &lo);
-  if (!anyNumber)
-  {
-    // Named values only: a number picks the value at that position.
-    if (wanted != std::floor(wanted) || wanted < 0 || wanted >= static_cast<double>(texts.size()))
-      Fail(text + " is not a value of '" + name + "' (0 to " + std::to_string(texts.size() - 1) + ", or " + Join(texts) + ")");
-    std::vector<char> named(texts[static_cast<size_t>(wanted)].begin(), texts[static_cast<size_t>(wanted)].end());
-    named.push_back('\0');
-    host.Dispatch(vst2::effString2Parameter, idx, 0, named.data());
-    return;
-  }
-  if (!SearchNumber(host, idx, wanted))
-    Fail(text + " is outside the range of '" + name + "' (" + texts.front() + " to " + texts.back() + ")");
 }
 
 void Progress(double fraction, bool show)
@@ -316,20 +265,81 @@ StereoAudio RenderSong(PluginHost& host, const Options& o, const StereoAudio& in
   return output;
 }
 
-void StartPlugin(PluginHost& host, const Options& o, double rate)
+// The factory sounds for the loaded plug-in, beside the renderer:
+// presets/<its name>/<sound>.fxp.
+std::filesystem::path PresetFolder(PluginHost& host, const char* argv0)
+{
+  char name[256] = {};
+  host.Dispatch(vst2::effGetEffectName, 0, 0, name);
+  return std::filesystem::path(ToolFolder(argv0)) / "presets" / name;
+}
+
+std::vector<std::filesystem::path> Presets(const std::filesystem::path& folder)
+{
+  std::vector<std::filesystem::path> found;
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error))
+    if (entry.path().extension() == ".fxp") found.push_back(entry.path());
+  std::sort(found.begin(), found.end());
+  return found;
+}
+
+std::string Lower(std::string s)
+{
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
+std::string PresetPath(PluginHost& host, const std::string& wanted, const char* argv0)
+{
+  const std::filesystem::path folder = PresetFolder(host, argv0);
+  const std::vector<std::filesystem::path> presets = Presets(folder);
+  if (presets.empty()) Fail("no factory sounds in " + folder.string());
+  for (const auto& p : presets)
+    if (Lower(p.stem().string()) == Lower(wanted)) return p.string();
+  Fail("no factory sound '" + wanted + "' (--list-presets lists them)");
+}
+
+void ListPresets(PluginHost& host, const char* argv0)
+{
+  const std::filesystem::path folder = PresetFolder(host, argv0);
+  const std::vector<std::filesystem::path> presets = Presets(folder);
+  if (presets.empty()) Fail("no factory sounds in " + folder.string());
+  for (const auto& p : presets) std::printf("%s\n", p.stem().string().c_str());
+}
+
+void LoadPlugin(PluginHost& host, const Options& o)
 {
   std::string error;
   if (!host.Load(o.plugin, &error)) Fail(error);
   if (host.Effect()->numOutputs < 2) Fail(o.plugin + " has fewer than two outputs");
+}
+
+// The seed asked for, or one picked now, said so the render can be repeated.
+void Seed(PluginHost& host, const Options& o)
+{
+  const auto seed = static_cast<uint32_t>(o.seed >= 0 ? o.seed : std::random_device{}());
+  if (host.Dispatch(vst2::effVendorSpecific, vesk_vendor::kSeedRandom, static_cast<intptr_t>(seed)) == 1)
+    std::fprintf(stderr, "vesk-render: random seed %u (--seed %u repeats this render)\n", seed, seed);
+}
+
+void StartPlugin(PluginHost& host, const Options& o, double rate, const char* argv0)
+{
   host.Start(rate, o.block);
-  if (o.seed >= 0) host.Dispatch(vst2::effVendorSpecific, vesk_vendor::kSeedRandom, static_cast<intptr_t>(o.seed));
-  if (!o.state.empty())
+  Seed(host, o);
+  const std::string state = o.preset.empty() ? o.state : PresetPath(host, o.preset, argv0);
+  if (!state.empty())
   {
-    StateFile state;
-    if (!ReadStateFile(o.state, &state, &error)) Fail(error);
-    if (!host.SetChunk(state.chunk, state.isBank)) Fail(o.state + ": the plug-in did not accept this state");
+    StateFile file;
+    std::string error;
+    if (!ReadStateFile(state, &file, &error)) Fail(error);
+    if (!host.SetChunk(file.chunk, file.isBank)) Fail(state + ": the plug-in did not accept this state");
   }
-  for (const std::string& assignment : o.sets) SetParam(host, assignment);
+  for (const std::string& assignment : o.sets)
+  {
+    std::string error;
+    if (!SetParamByName(host, assignment, &error)) Fail(error);
+  }
 }
 
 void SaveState(PluginHost& host, const std::string& path)
@@ -340,25 +350,51 @@ void SaveState(PluginHost& host, const std::string& path)
   std::string error;
   if (!WriteStateFile(path, state, host.Effect()->uniqueID, host.Effect()->version, &error)) Fail(error);
 }
+
+bool HasNotes(const SmfSong& song)
+{
+  return std::any_of(song.events.begin(), song.events.end(),
+                     [](const auto& e) { return (e.bytes[0] & 0xF0) == 0x90 && e.bytes[2] > 0; });
+}
+
+SmfSong ReadSong(const Options& o, double rate)
+{
+  SmfSong song;
+  std::string error;
+  if (o.midi.empty())
+  {
+    Warn("no --midi given: no note plays");
+    song.tempos.push_back({0, 60e6 / o.tempo});
+  }
+  else if (!ReadSmf(o.midi, rate, o.tempo, &song, &error))
+    Fail(error);
+  else if (!HasNotes(song))
+    Warn(o.midi + " has no notes: no note plays");
+  return song;
+}
 }  // namespace
 
 int main(int argc, char** argv)
 {
   const Options o = Parse(argc, argv);
+  PluginHost host;
+  if (o.listPresets)
+  {
+    LoadPlugin(host, o);
+    ListPresets(host, argv[0]);
+    return 0;
+  }
   std::string error;
   StereoAudio input;
   if (!ReadAudio(o.in, &input, &error)) Fail(error);
+  if (input.Frames() == 0) Warn(o.in + " holds no audio: the plug-in records silence");
   const double rate = o.rate > 0 ? o.rate : input.sampleRate;
   if (rate != input.sampleRate)
     Fail(o.in + " is at " + std::to_string(static_cast<int>(input.sampleRate)) + " Hz, not the " +
          std::to_string(static_cast<int>(rate)) + " Hz asked for; resample it first");
-
-  SmfSong song;
-  if (!o.midi.empty() && !ReadSmf(o.midi, rate, o.tempo, &song, &error)) Fail(error);
-  if (o.midi.empty()) song.tempos.push_back({0, 60e6 / o.tempo});
-
-  PluginHost host;
-  StartPlugin(host, o, rate);
+  const SmfSong song = ReadSong(o, rate);
+  LoadPlugin(host, o);
+  StartPlugin(host, o, rate, argv[0]);
   const StereoAudio output = RenderSong(host, o, input, song, rate);
   if (!o.saveState.empty()) SaveState(host, o.saveState);
   if (!WriteAudio(o.out, output, o.format, &error)) Fail(error);

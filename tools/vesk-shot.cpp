@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/ToolUsage.h"
 #include "editor/framework/IGraphicsOffscreen.h"
 #include "editor/layout/VeskEditor.h"
 #include "plugin/Vesk.h"
@@ -122,12 +123,22 @@ bool RunStep(Vesk& plug, IGraphicsOffscreen& g, const std::string& step)
 }
 }  // namespace
 
+const char kUsage[] =
+    "usage: vesk-shot OUT.png [STEP ...]\n"
+    "draws the editor off screen after the steps, in order, and writes it as a PNG:\n"
+    "  click:X,Y  rclick:X,Y  dblclick:X,Y  hover:X,Y   the mouse at editor pixel X,Y\n"
+    "  wheel:X,Y,D                                      D wheel notches there\n"
+    "  drag:X,Y,DX,DY                                   a left drag from X,Y by DX,DY\n"
+    "  set:NAME=VALUE                                   a parameter by its name and value\n"
+    "  play:NOTE,SECONDS                                a held note over a test tone\n"
+    "  shot:PATH                                        a picture on the way\n";
+
 int main(int argc, char** argv)
 {
+  AnswerCommandLine(argc, argv, kUsage);
   if (argc < 2)
   {
-    std::fprintf(stderr, "usage: vesk-shot OUT.png [click:X,Y | rclick:X,Y | dblclick:X,Y | hover:X,Y | wheel:X,Y,D |"
-                         " drag:X,Y,DX,DY | set:NAME=VALUE | play:NOTE,SECONDS | shot:PATH] ...\n");
+    std::fputs(kUsage, stderr);
     return 2;
   }
   std::unique_ptr<Vesk> plug(new Vesk(&HostCallback));
