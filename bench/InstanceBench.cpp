@@ -206,7 +206,7 @@ void Costs(const Format& f)
 void EditorTimes()
 {
   InChild([] {
-    std::unique_ptr<Vesk> first(new Vesk(&QuietHost)), second(new Vesk(&QuietHost));
+    std::unique_ptr<Vesk> first(new Vesk()), second(new Vesk());
     for (Vesk* plug : {first.get(), second.get()})
     {
       const auto t0 = std::chrono::steady_clock::now();

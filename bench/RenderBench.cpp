@@ -69,7 +69,7 @@ private:
 class Instance
 {
 public:
-  Instance(const Patch& patch, int block) : mPlug(new Vesk(nullptr)), mPatch(patch), mBlock(block), mOut(2)
+  Instance(const Patch& patch, int block) : mPlug(new Vesk()), mPatch(patch), mBlock(block), mOut(2)
   {
     mPlug->Core().random().seed(1);
     mPlug->SetSampleRate(kRate);

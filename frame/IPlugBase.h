@@ -1,6 +1,8 @@
 #pragma once
 // The host-independent plug-in object: parameters, presets, channels, the one
-// recursive lock, and the operations that host adapters and the engine fill in.
+// recursive lock, the saved state's forms, and the operations the engine
+// fills in. It reaches its host only through the host link its format's
+// adapter gives it; each adapter drives it directly.
 #include <algorithm>
 #include <memory>
 #include <mutex>
@@ -8,6 +10,7 @@
 
 #include "frame/ByteChunk.h"
 #include "frame/IEditorLink.h"
+#include "frame/IHostLink.h"
 #include "frame/IParam.h"
 #include "frame/IPlugStructs.h"
 
@@ -15,6 +18,13 @@ using IMutex = std::recursive_mutex;
 using IMutexLock = std::lock_guard<std::recursive_mutex>;
 
 enum EAPI { kAPIVST2 = 0, kAPIVST3 = 1, kAPIAU = 2, kAPIRTAS = 3, kAPIAAX = 4, kAPISA = 5 };
+
+// A four-character code, as plug-in identities and vendor requests are spelled.
+constexpr int32_t FourCharCode(char a, char b, char c, char d)
+{
+  return (static_cast<int32_t>(a) << 24) | (static_cast<int32_t>(b) << 16) | (static_cast<int32_t>(c) << 8) |
+         static_cast<int32_t>(d);
+}
 
 // Packed version 0xMMMMRRPP.
 constexpr int PackVersion(int major, int minor, int patch) { return (major << 16) | (minor << 8) | patch; }
@@ -65,23 +75,25 @@ public:
   virtual void OnHostIdentified() {}
   virtual void OnAfterHostIdentified() {}
   virtual void SetParameterFromGUI(int paramIdx, double normalizedValue);
-  virtual void BeginInformHostOfParamChange(int paramIdx) = 0;
-  virtual void InformHostOfParamChange(int paramIdx, double normalizedValue) = 0;
-  virtual void EndInformHostOfParamChange(int paramIdx) = 0;
-  virtual void InformHostOfProgramChange() = 0;
-  virtual bool IsRenderingOffline() = 0;
-  virtual int GetSamplePos() = 0;
-  virtual double GetTempo() = 0;
-  virtual void GetTimeSig(int* numerator, int* denominator) = 0;
-  virtual void GetTime(ITimeInfo* timeInfo) = 0;
-  virtual int GetHost() { return mHost; }
+  // The host, through the link its adapter gave (nothing without one).
+  virtual void BeginInformHostOfParamChange(int paramIdx);
+  virtual void InformHostOfParamChange(int paramIdx, double normalizedValue);
+  virtual void EndInformHostOfParamChange(int paramIdx);
+  virtual void InformHostOfProgramChange();
+  virtual bool IsRenderingOffline();
+  virtual int GetSamplePos();
+  // The host's tempo held to what music uses; 0 when it gives none.
+  virtual double GetTempo();
+  virtual void GetTimeSig(int* numerator, int* denominator);
+  virtual void GetTime(ITimeInfo* timeInfo);
+  // The host's code from its product name (the host table); -1 while unknown.
+  virtual int GetHost();
   virtual EAPI GetAPI() { return mAPI; }
-  virtual void ResizeGraphics(int /*w*/, int /*h*/) {}
-  virtual void HostSpecificInit() {}
   // Takes the editor; every parameter is marked for it to show.
   virtual void AttachEditor(std::unique_ptr<IEditorLink> editor);
   virtual void SetLatency(int samples);
-  virtual bool SendMidiMsg(IMidiMsg* msg) = 0;
+  // No MIDI is sent.
+  virtual bool SendMidiMsg(IMidiMsg* /*msg*/) { return false; }
   virtual bool SendSysEx(ISysEx* /*msg*/) { return false; }
   // Every parameter is marked for the editor.
   virtual void RedrawParamControls();
@@ -128,6 +140,26 @@ public:
     if (mEditor) mEditor->ParameterChanged(paramIdx);
   }
   IMutex& Mutex() { return mMutex; }
+  void SetHostLink(IHostLink* link) { mHostLink = link; }
+  IHostLink* HostLink() const { return mHostLink; }
+  int HostVersion() const { return mHostVersion; }
+
+  // A block through the engine in pieces of at most the block size: the
+  // host's connected channels in order, doubles as they are, floats through
+  // the channels' scratch (accumulate adds to the host's output). Call
+  // with the lock held.
+  void ProcessDoubleBlock(double** inputs, double** outputs, int frames);
+  void ProcessFloatBlock(float** inputs, float** outputs, int frames, bool accumulate);
+
+  // The saved state in the program form (header and engine state) or the
+  // bank form; false when there is none to give.
+  bool SaveState(ByteChunk* chunk, bool bank);
+  // Applies a saved state of either form whole, or nothing: false when it
+  // does not read. Under the lock.
+  bool LoadState(const void* data, int64_t size, bool bank);
+  // A value typed as text: a number for a parameter shown as numbers, else
+  // one of its display texts exactly; false (nothing changes) when not.
+  bool SetParamFromText(int paramIdx, const char* text);
 
   bool IsInChannelConnected(int idx) const;
   bool IsOutChannelConnected(int idx) const;
@@ -159,10 +191,15 @@ public:
 
   static void InitChunkWithIPlugVer(ByteChunk* chunk);
   static int GetIPlugVerFromChunk(ByteChunk* chunk, int* pos);
+  // The host table: the code for a product string (lower-cased, cut at 255
+  // characters); 0 when unknown.
+  static int LookUpHost(const char* productString);
 
 protected:
   // Points a disconnected input at zeros and a disconnected output at its scratch.
   void AttachScratchBuffers();
+  template <typename Connect, typename Collect>
+  void ProcessInPieces(int frames, Connect&& connect, Collect&& collect);
 
   IMutex mMutex;
   char mEffectName[128] = {};
@@ -182,6 +219,7 @@ protected:
   int mTailSize = 0;
   int mCurrentPresetIdx = 0;
   std::unique_ptr<IEditorLink> mEditor;
+  IHostLink* mHostLink = nullptr;
 
   std::vector<ChannelIO> mChannelIO;
   std::vector<std::unique_ptr<IParam>> mParams;

@@ -105,7 +105,7 @@ void ApplyFactoryPreset(Vesk& plug, const FactoryPreset& preset)
 ByteChunk FactoryPresetChunk(const FactoryPreset& preset)
 {
   ByteChunk chunk;
-  std::unique_ptr<Vesk> plug(new Vesk(nullptr));
+  std::unique_ptr<Vesk> plug(new Vesk());
   if (!plug) return chunk;
   ApplyFactoryPreset(*plug, preset);
   IPlugBase::InitChunkWithIPlugVer(&chunk);

@@ -1,6 +1,5 @@
 #include "plugin/Instance.h"
 
-#include <algorithm>
 #include <mutex>
 
 #include "editor/layout/VeskEditor.h"
@@ -25,15 +24,12 @@ IGraphics* MakeEditorWindow(IPlugBase* p, int w, int h, int fps) { return new IG
 }  // namespace
 #endif
 
-Vesk* NewVeskInstance(vst2::HostCallback hostCallback, const VeskIdentity& identity)
+Vesk* NewVeskInstance(const VeskIdentity& identity)
 {
   static std::mutex entryLock;
   std::lock_guard<std::mutex> lock(entryLock);
   SetGraphicsFactory(MakeEditorWindow);
-  Vesk* plug = new Vesk(hostCallback, identity);
-  if (!plug) return nullptr;
-  plug->MakeDefaultPreset("Empty", plug->NPresets());
-  vst2::AEffect* effect = plug->GetAEffect();
-  effect->numPrograms = std::max(effect->numPrograms, 1);
+  Vesk* plug = new Vesk(identity);
+  if (plug) plug->MakeDefaultPreset("Empty", plug->NPresets());
   return plug;
 }

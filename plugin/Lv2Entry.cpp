@@ -1,8 +1,7 @@
-// The LV2 library's entry point: the instrument the VST 2.4 library hands
-// out, driven through the LV2 adapter.
+// The LV2 library's entry point: the instrument, driven by the LV2 adapter.
 #include <lv2/core/lv2.h>
 
-#include "frame/IPlugLV2.h"
+#include "frame/lv2/IPlugLV2.h"
 #include "plugin/Instance.h"
 #include "plugin/Vesk.h"
 #include "platform/VstExport.h"
@@ -12,7 +11,7 @@ IPlugLV2* Adapter(LV2_Handle instance) { return static_cast<IPlugLV2*>(instance)
 
 LV2_Handle Instantiate(const LV2_Descriptor*, double sampleRate, const char*, const LV2_Feature* const* features)
 {
-  return IPlugLV2::Create(NewVeskInstance(IPlugLV2::HostCallback(), kVeskEffect), sampleRate, features);
+  return IPlugLV2::Create(NewVeskInstance(kVeskEffect), sampleRate, features);
 }
 
 void ConnectPort(LV2_Handle instance, uint32_t port, void* data) { Adapter(instance)->ConnectPort(port, data); }

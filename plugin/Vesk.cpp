@@ -55,9 +55,9 @@ void Vesk::operator delete(void* p)
   std::free(p);
 }
 
-Vesk::Vesk(vst2::HostCallback hostCallback, const VeskIdentity& identity)
-  : IPlugVST(hostCallback, kNumParams, "1-1 64-2", 1, identity.name, "", kMakerName, PackVersion(1, 0, 0),
-             identity.uniqueId, 0, true, true, identity.instrument),
+Vesk::Vesk(const VeskIdentity& identity)
+  : IPlugBase(kNumParams, "1-1 64-2", 1, identity.name, "", kMakerName, PackVersion(1, 0, 0), identity.uniqueId, 0,
+              true, true, identity.instrument),
     mDispatcher(kNumParams)
 {
   DefineVeskParams(*this);

@@ -1,13 +1,14 @@
 #pragma once
-// The instrument: the engine spine on the VST 2.4 plug-in frame. One object
-// per instance, holding everything the audio path needs by value.
+// The instrument: the engine spine on the plug-in base, driven by each
+// format's adapter. One object per instance, holding everything the audio
+// path needs by value.
 #include <cstddef>
 #include <memory>
 #include <string>
 
 #include "engine/EngineCore.h"
 #include "engine/MidiDispatcher.h"
-#include "frame/IPlugVST.h"
+#include "frame/IPlugBase.h"
 #include "plugin/VeskParams.h"
 
 class EditorBridge;
@@ -24,10 +25,10 @@ struct VeskIdentity
   int32_t uniqueId;
   bool instrument;
 };
-inline constexpr VeskIdentity kVeskEffect{"Vesk", vst2::FourCC('V', 'e', 's', 'k'), false};
-inline constexpr VeskIdentity kVeskInstrument{"Vesk Instrument", vst2::FourCC('V', 's', 'k', 'I'), true};
+inline constexpr VeskIdentity kVeskEffect{"Vesk", FourCharCode('V', 'e', 's', 'k'), false};
+inline constexpr VeskIdentity kVeskInstrument{"Vesk Instrument", FourCharCode('V', 's', 'k', 'I'), true};
 
-class Vesk final : public IPlugVST
+class Vesk final : public IPlugBase
 {
   friend struct ParamActions;  // the parameter table's actions
 
@@ -35,7 +36,7 @@ public:
   static constexpr int kMaxRampLength = 3000;
   static constexpr int kStateVersion = 0x00010000;
 
-  explicit Vesk(vst2::HostCallback hostCallback, const VeskIdentity& identity = kVeskEffect);
+  explicit Vesk(const VeskIdentity& identity = kVeskEffect);
   ~Vesk() override;
 
   // The object is large (it holds the voices and buffers); it is allocated

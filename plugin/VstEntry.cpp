@@ -1,6 +1,9 @@
 // The VST 2.4 library's entry point: one instrument per call. The same
 // source makes the effect (vesk) and, built with VESK_INSTRUMENT, the
 // instrument (vesk-instrument).
+#include <memory>
+
+#include "frame/vst2/IPlugVST.h"
 #include "plugin/Instance.h"
 #include "plugin/Vesk.h"
 #include "platform/VstExport.h"
@@ -20,11 +23,13 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 extern "C" VESK_EXPORT vst2::AEffect* VSTPluginMain(vst2::HostCallback hostCallback)
 {
 #if defined(VESK_INSTRUMENT)
-  Vesk* plug = NewVeskInstance(hostCallback, kVeskInstrument);
+  std::unique_ptr<IPlugBase> plug(NewVeskInstance(kVeskInstrument));
 #else
-  Vesk* plug = NewVeskInstance(hostCallback, kVeskEffect);
+  std::unique_ptr<IPlugBase> plug(NewVeskInstance(kVeskEffect));
 #endif
-  return plug ? plug->GetAEffect() : nullptr;
+  if (!plug) return nullptr;
+  auto* adapter = new (std::nothrow) IPlugVST(hostCallback, std::move(plug));
+  return adapter ? adapter->GetAEffect() : nullptr;
 }
 
 // Older hosts look the entry point up as "main". That name cannot be given

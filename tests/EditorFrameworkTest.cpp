@@ -7,14 +7,14 @@
 
 #include "editor/framework/IGraphicsOffscreen.h"
 #include "editor/framework/IPopupMenuView.h"
-#include "frame/IPlugVST.h"
+#include "frame/IPlugBase.h"
 
 namespace {
 
-class EditPlug : public IPlugVST
+class EditPlug : public IPlugBase
 {
 public:
-  EditPlug() : IPlugVST(nullptr, 3, "1-1", 1, "Test", "", "Maker", 0x10000, 1, 0, false, false, false)
+  EditPlug() : IPlugBase(3, "1-1", 1, "Test", "", "Maker", 0x10000, 1, 0, false, false, false)
   {
     GetParam(0)->InitDouble("gain", 0.5, 0.0, 2.0, 0.001);
     GetParam(1)->InitEnum("mode", 1, 3);

@@ -38,7 +38,7 @@ bool Near(const std::string& a, const std::string& b)
 
 TEST(ParamTable, ToolOutputMatchesTheHandWrittenTable)
 {
-  std::unique_ptr<Vesk> plug(new Vesk(nullptr));
+  std::unique_ptr<Vesk> plug(new Vesk());
   const std::vector<std::string> dumped = Lines(FormatParamTable(*plug));
   const std::vector<std::string> expected = Lines(kExpected);
   ASSERT_EQ(expected.size(), 113u);
@@ -64,7 +64,7 @@ TEST(ParamTable, ToolOutputMatchesTheHandWrittenTable)
 
 TEST(ParamTable, OnlyTheTooltipSwitchIsNotAutomatable)
 {
-  std::unique_ptr<Vesk> plug(new Vesk(nullptr));
+  std::unique_ptr<Vesk> plug(new Vesk());
   for (int i = 0; i < kNumParams; ++i) EXPECT_EQ(plug->GetParam(i)->CanAutomate(), i != kShowTooltips) << i;
 }
 
@@ -91,7 +91,7 @@ TEST(ParamTable, FlagsMatchTheLists)
 
 TEST(ParamTable, ShadowedBoolTextsAreKeptBehindOffOn)
 {
-  std::unique_ptr<Vesk> plug(new Vesk(nullptr));
+  std::unique_ptr<Vesk> plug(new Vesk());
   const IParam* fltOn = plug->GetParam(kFltOn);
   ASSERT_EQ(fltOn->NDisplayTexts(), 4);
   EXPECT_STREQ(fltOn->GetDisplayText(2).text, "off");
@@ -110,7 +110,7 @@ TEST(ParamTable, ShadowedBoolTextsAreKeptBehindOffOn)
 
 TEST(ParamTable, PassTypeTextsAndAutoSpeed)
 {
-  std::unique_ptr<Vesk> plug(new Vesk(nullptr));
+  std::unique_ptr<Vesk> plug(new Vesk());
   const char* const names[] = {"low pass", "band pass", "high pass", "peak", "band reject"};
   char text[32];
   for (int t = 0; t < 5; ++t)

@@ -3,16 +3,16 @@
 #include <cstring>
 #include <vector>
 
-#include "frame/IPlugVST.h"
+#include "frame/IPlugBase.h"
 
 namespace {
 
-class ThreeParamPlug : public IPlugVST
+class ThreeParamPlug : public IPlugBase
 {
 public:
   explicit ThreeParamPlug(int nPresets = 1)
-    : IPlugVST(nullptr, 3, "1-1 64-2", nPresets, "Test", "", "Maker", PackVersion(1, 2, 3), vst2::FourCC('T', 's', 't', '1'), 0, true,
-               true, false)
+    : IPlugBase(3, "1-1 64-2", nPresets, "Test", "", "Maker", PackVersion(1, 2, 3), FourCharCode('T', 's', 't', '1'), 0, true,
+                true, false)
   {
     GetParam(0)->InitDouble("a", 0.5, 0.0, 1.0, 0.001);
     GetParam(1)->InitInt("b", 2, 0, 10);
@@ -145,9 +145,9 @@ TEST(PlugBase, ChunkHeader)
 TEST(PlugBase, BlockSizeAndDisconnectedInputs)
 {
   ThreeParamPlug plug;
-  EXPECT_EQ(plug.GetBlockSize(), 1024);
   plug.SetBlockSize(1024);
   EXPECT_EQ(plug.GetBlockSize(), 1024);
+  plug.SetInputChannelConnections(0, 64, true);
   plug.SetInputChannelConnections(2, 62, false);
   EXPECT_TRUE(plug.IsInChannelConnected(1));
   EXPECT_FALSE(plug.IsInChannelConnected(2));

@@ -1,14 +1,14 @@
 #pragma once
-// A recording VST 2.4 host for tests: answers time info with a set tempo and
-// keeps the automation calls it receives.
+// A recording host for tests: answers time with a set tempo and keeps the
+// parameter changes and gestures the plug-in reports.
 #include <functional>
 #include <memory>
 #include <vector>
 
+#include "frame/IHostLink.h"
 #include "plugin/Vesk.h"
-#include "platform/vst2abi.h"
 
-struct TestHost
+struct TestHost final : IHostLink
 {
   struct Automation
   {
@@ -19,50 +19,32 @@ struct TestHost
   double tempo = 120.0;
   bool record = true;
   bool tempoValid = true;
-  vst2::VstTimeInfo timeInfo{};
   std::vector<Automation> automations;
   std::function<void(int)> onAutomate;  // called as each automation arrives
   std::vector<std::pair<int, int>> edits;  // begin (+1) and end (-1) of edits, with their index
 
-  static TestHost*& Current()
+  void BeginParamEdit(int index) override { edits.push_back({+1, index}); }
+  void EndParamEdit(int index) override { edits.push_back({-1, index}); }
+  void ParamChangedByPlug(int index, double value) override
   {
-    static TestHost* current = nullptr;
-    return current;
+    if (record) automations.push_back({index, static_cast<float>(value)});
+    if (onAutomate) onAutomate(index);
   }
-
-  static intptr_t Callback(vst2::AEffect*, int32_t opcode, int32_t index, intptr_t, void*, float opt)
+  void AllParamsChanged() override {}
+  bool GetTime(ITimeInfo* info) override
   {
-    TestHost* host = Current();
-    if (!host) return 0;
-    switch (opcode)
-    {
-      case vst2::audioMasterAutomate:
-        if (host->record) host->automations.push_back({index, opt});
-        if (host->onAutomate) host->onAutomate(index);
-        return 0;
-      case vst2::audioMasterBeginEdit: host->edits.push_back({+1, index}); return 1;
-      case vst2::audioMasterEndEdit: host->edits.push_back({-1, index}); return 1;
-      case vst2::audioMasterGetTime:
-        host->timeInfo = {};
-        host->timeInfo.sampleRate = 48000.0;
-        host->timeInfo.tempo = host->tempo;
-        host->timeInfo.flags = host->tempoValid ? vst2::kVstTempoValid : 0;
-        return reinterpret_cast<intptr_t>(&host->timeInfo);
-      default: return 0;
-    }
+    if (!tempoValid) return false;
+    info->mTempo = tempo;
+    return true;
   }
-
-  // Hosts nest: the innermost one answers until it goes.
-  TestHost() : mOuter(Current()) { Current() = this; }
-  ~TestHost() { Current() = mOuter; }
-  TestHost(const TestHost&) = delete;
-  TestHost& operator=(const TestHost&) = delete;
-
-  TestHost* const mOuter;
+  bool IsRenderingOffline() override { return false; }
+  std::string HostProduct() override { return {}; }
+  int HostVersion() override { return 0; }
 
   std::unique_ptr<Vesk> MakePlug(double sampleRate = 48000.0, int blockSize = 512)
   {
-    std::unique_ptr<Vesk> plug(new Vesk(&Callback));
+    std::unique_ptr<Vesk> plug(new Vesk());
+    plug->SetHostLink(this);
     plug->OnParamReset();
     plug->SetSampleRate(sampleRate);
     plug->SetBlockSize(blockSize);

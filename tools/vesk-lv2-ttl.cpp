@@ -139,8 +139,8 @@ void Groups(std::ostream& out, bool input, int channels)
 std::string Description(Vesk& plug, const std::string& uiBinary)
 {
   const vesk_lv2::PortLayout layout{static_cast<uint32_t>(plug.NParams()),
-                                    static_cast<uint32_t>(plug.GetAEffect()->numInputs),
-                                    static_cast<uint32_t>(plug.GetAEffect()->numOutputs)};
+                                    static_cast<uint32_t>(plug.NInChannels()),
+                                    static_cast<uint32_t>(plug.NOutChannels())};
   std::ostringstream out;
   out << kPrefixes;
   Groups(out, true, static_cast<int>(layout.inputs));
@@ -222,7 +222,7 @@ std::string Presets(Vesk& plug)
       << "  rdfs:comment \"The instrument's whole state: the bytes a VST 2.4 host saves.\" .\n\n";
   for (const FactoryPreset& preset : FactoryPresets())
   {
-    std::unique_ptr<Vesk> sound(new Vesk(nullptr));
+    std::unique_ptr<Vesk> sound(new Vesk());
     ApplyFactoryPreset(*sound, preset);
     out << "<" << PresetUri(preset) << ">\n  a pset:Preset ;\n  lv2:appliesTo <" << vesk_lv2::kPluginUri
         << "> ;\n  rdfs:label " << Quoted(preset.name) << " ;\n  lv2:port";
@@ -253,7 +253,7 @@ int main(int argc, char** argv)
     std::fputs(usage, stderr);
     return 2;
   }
-  std::unique_ptr<Vesk> plug(new Vesk(nullptr));
+  std::unique_ptr<Vesk> plug(new Vesk());
   if (!plug)
   {
     std::fprintf(stderr, "vesk-lv2-ttl: not enough memory for the instrument\n");

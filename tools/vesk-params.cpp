@@ -28,7 +28,7 @@ int main(int argc, char** argv)
     std::fprintf(stderr, "vesk-params: takes no arguments\n%s", kUsage);
     return 2;
   }
-  std::unique_ptr<Vesk> plug(new Vesk(nullptr));
+  std::unique_ptr<Vesk> plug(new Vesk());
   if (!plug)
   {
     std::fprintf(stderr, "vesk-params: not enough memory for the instrument\n");

@@ -24,11 +24,6 @@
 namespace {
 double gPhase = 0.0;
 
-intptr_t HostCallback(vst2::AEffect*, int32_t opcode, int32_t, intptr_t, void*, float)
-{
-  return opcode == vst2::audioMasterVersion ? 2400 : 0;
-}
-
 bool ParseInts(const std::string& text, std::vector<int>* out, size_t count)
 {
   out->clear();
@@ -141,7 +136,7 @@ int main(int argc, char** argv)
     std::fputs(kUsage, stderr);
     return 2;
   }
-  std::unique_ptr<Vesk> plug(new Vesk(&HostCallback));
+  std::unique_ptr<Vesk> plug(new Vesk());
   auto* g = plug ? dynamic_cast<IGraphicsOffscreen*>(plug->Layout().Graphics()) : nullptr;
   if (!g)
   {

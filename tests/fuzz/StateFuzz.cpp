@@ -1,5 +1,5 @@
-// Feeds arbitrary bytes to the state reader, through the host's set-chunk
-// call in both forms: nothing may crash, hang or read out of bounds.
+// Feeds arbitrary bytes to the state reader, as a saved program and as a
+// saved bank: nothing may crash, hang or read out of bounds.
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -9,16 +9,14 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
   static Vesk* plug = [] {
-    Vesk* p = new Vesk(nullptr);
+    Vesk* p = new Vesk();
     p->SetSampleRate(48000);
     p->SetBlockSize(256);
     p->Reset();
     return p;
   }();
-  vst2::AEffect* effect = plug->GetAEffect();
-  for (int32_t form : {1, 0})
-    IPlugVST::VSTDispatcher(effect, vst2::effSetChunk, form, static_cast<intptr_t>(size),
-                            const_cast<uint8_t*>(data), 0.0f);
+  IMutexLock lock(plug->Mutex());
+  for (bool bank : {false, true}) plug->LoadState(data, static_cast<int64_t>(size), bank);
   ByteChunk chunk;
   chunk.PutBytes(data, static_cast<int>(size));
   plug->UnserializeState(&chunk, 0);

@@ -23,8 +23,6 @@ local instrument = os.getenv("VESK_INSTRUMENT") == "1"
 local outputs = instrument and ARDOUR.ChanCount(ARDOUR.DataType("midi"), 1) or ARDOUR.ChanCount(ARDOUR.DataType("audio"), 2)
 local vesk = Session:new_midi_track(ARDOUR.ChanCount(ARDOUR.DataType("midi"), 1), outputs,
   true, info, nil, nil, 1, "vesk", ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true):front()
-local audioOut = vesk:n_outputs():n_audio()
-assert(audioOut == 2, name .. " gives its track " .. audioOut .. " audio outputs, not 2")
 -- An instrument that records: the MIDI track gets two audio inputs, fed by "src" alone.
 -- Adding a port while the host's auto-connect thread still connects the new
 -- track deadlocks this host (its port and queue locks are taken in opposite
@@ -33,6 +31,9 @@ ARDOUR.LuaAPI.usleep(1500000)
 for _ = 1, 2 do vesk:input():add_port("", nil, ARDOUR.DataType("audio")) end
 src:output():disconnect_all(nil)
 for i = 0, 1 do assert(src:output():audio(i):connect(vesk:input():audio(i):name()) == 0, "cannot route src into vesk") end
+-- The effect's outputs come with its audio inputs; the instrument's with the plug-in.
+local audioOut = vesk:n_outputs():n_audio()
+assert(audioOut == 2, name .. " gives its track " .. audioOut .. " audio outputs, not 2")
 
 -- NOTE mode, a release of 0.05 s (the host's view: normalised for VST 2.4, the value itself for LV2).
 local insert = vesk:nth_plugin(0):to_insert()

@@ -1,6 +1,6 @@
-#include "frame/IPlugLV2.h"
+#include "frame/lv2/IPlugLV2.h"
 
-#include "frame/Lv2Atoms.h"
+#include "frame/lv2/Lv2Atoms.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,8 +11,6 @@
 #include <lv2/midi/midi.h>
 #include <lv2/options/options.h>
 #include <lv2/time/time.h>
-
-using namespace vst2;
 
 namespace {
 constexpr int kDefaultMaxBlock = 4096;
@@ -27,7 +25,7 @@ struct IPlugLV2::Uris
   LV2_URID midiEvent, timePosition, timeSpeed, timeBpm, timeBar, timeBarBeat, timeBeatsPerBar, timeBeatUnit;
   LV2_URID chunkKey;
 
-  Uris(LV2_URID_Map* map, IPlugVST* plug)
+  explicit Uris(LV2_URID_Map* map)
   {
     auto id = [map](const char* uri) { return map->map(map->handle, uri); };
     atomChunk = id(LV2_ATOM__Chunk), atomFloat = id(LV2_ATOM__Float), atomDouble = id(LV2_ATOM__Double);
@@ -66,7 +64,6 @@ struct IPlugLV2::Transport
   double speed = 0.0;
   int numerator = 4, denominator = 4;
   bool knowsQuarters = false;
-  VstTimeInfo info{};
 
   void Advance(uint32_t frames)
   {
@@ -74,32 +71,25 @@ struct IPlugLV2::Transport
     quarters += frames * speed * tempo / 60.0 / sampleRate * 4.0 / denominator;
   }
 
-  VstTimeInfo* Info()
+  void Fill(ITimeInfo* info) const
   {
-    info = {};
-    info.samplePos = samplePos;
-    info.sampleRate = sampleRate;
-    info.tempo = tempo;
-    info.ppqPos = quarters;
-    info.timeSigNumerator = numerator;
-    info.timeSigDenominator = denominator;
-    info.flags = kVstTempoValid | kVstTimeSigValid | (knowsQuarters ? kVstPpqPosValid : 0) |
-                 (speed != 0.0 ? kVstTransportPlaying : 0);
-    return &info;
+    info->mSamplePos = samplePos;
+    if (knowsQuarters && quarters >= 0.0) info->mPPQPos = quarters;
+    if (tempo > 0.0) info->mTempo = IPlugBase::SaneTempo(tempo);
+    info->mNumerator = numerator;
+    info->mDenominator = denominator;
+    info->mTransportIsRunning = speed != 0.0;
+    info->mTransportLoopEnabled = false;
   }
 };
 
 // ---- Life ---------------------------------------------------------------------------
 
-IPlugLV2* IPlugLV2::Create(IPlugVST* plug, double sampleRate, const LV2_Feature* const* features)
+IPlugLV2* IPlugLV2::Create(IPlugBase* plug, double sampleRate, const LV2_Feature* const* features)
 {
+  std::unique_ptr<IPlugBase> owned(plug);
   auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(vesk_lv2::FindFeature(features, LV2_URID__map)));
-  if (!plug) return nullptr;
-  if (!map || !IPlugBase::RunsAtSampleRate(sampleRate))
-  {
-    plug->GetAEffect()->dispatcher(plug->GetAEffect(), effClose, 0, 0, nullptr, 0.0f);
-    return nullptr;
-  }
+  if (!plug || !map || !IPlugBase::RunsAtSampleRate(sampleRate)) return nullptr;
   int maxBlock = kDefaultMaxBlock;
   const LV2_URID maxKey = map->map(map->handle, LV2_BUF_SIZE__maxBlockLength);
   const LV2_URID intType = map->map(map->handle, LV2_ATOM__Int);
@@ -107,15 +97,15 @@ IPlugLV2* IPlugLV2::Create(IPlugVST* plug, double sampleRate, const LV2_Feature*
   for (; options && options->key; ++options)
     if (options->key == maxKey && options->type == intType && options->value)
       maxBlock = std::clamp(*static_cast<const int32_t*>(options->value), 1, kLargestBlock);
-  return new IPlugLV2(plug, sampleRate, map, maxBlock);
+  return new IPlugLV2(std::move(owned), sampleRate, map, maxBlock);
 }
 
-IPlugLV2::IPlugLV2(IPlugVST* plug, double sampleRate, LV2_URID_Map* map, int maxBlock)
-    : mPlug(plug),
-      mEffect(plug->GetAEffect()),
-      mLayout{static_cast<uint32_t>(plug->NParams()), static_cast<uint32_t>(mEffect->numInputs),
-              static_cast<uint32_t>(mEffect->numOutputs)},
-      mUris(std::make_unique<Uris>(map, plug)),
+// Set up as a VST 2.4 host sets the same plug-in up (open, rate, block), so
+// both render alike.
+IPlugLV2::IPlugLV2(std::unique_ptr<IPlugBase> plug, double sampleRate, LV2_URID_Map* map, int maxBlock)
+    : mLayout{static_cast<uint32_t>(plug->NParams()), static_cast<uint32_t>(plug->NInChannels()),
+              static_cast<uint32_t>(plug->NOutChannels())},
+      mUris(std::make_unique<Uris>(map)),
       mTransport(std::make_unique<Transport>()),
       mMaxBlock(maxBlock),
       mControls(mLayout.params, nullptr),
@@ -126,25 +116,31 @@ IPlugLV2::IPlugLV2(IPlugVST* plug, double sampleRate, LV2_URID_Map* map, int max
       mScratch(mLayout.outputs, std::vector<float>(static_cast<size_t>(maxBlock))),
       mInPtrs(mLayout.inputs),
       mOutPtrs(mLayout.outputs),
-      mForEditor(new std::atomic<uint8_t>[mLayout.params]())
+      mForEditor(new std::atomic<uint8_t>[mLayout.params]()),
+      mPlug(std::move(plug))
 {
-  mEffect->user = this;
+  IPlugBase& p = *mPlug;
+  IMutexLock lock(p.Mutex());
   mTransport->sampleRate = sampleRate;
-  for (uint32_t i = 0; i < mLayout.params; ++i) mLastControl[i] = static_cast<float>(mPlug->GetParam(i)->Value());
-  Dispatch(effOpen);
-  Dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(sampleRate));
-  Dispatch(effSetBlockSize, 0, maxBlock);
+  p.SetInputChannelConnections(0, p.NInChannels(), true);
+  p.SetOutputChannelConnections(0, p.NOutChannels(), true);
+  p.SetBlockSize(1024);
+  p.SetHostLink(this);
+  for (uint32_t i = 0; i < mLayout.params; ++i) mLastControl[i] = static_cast<float>(p.GetParam(i)->Value());
+  p.OnParamReset();
+  p.SetSampleRate(static_cast<float>(sampleRate));
+  p.Reset();
+  p.SetBlockSize(maxBlock);
+  p.Reset();
   // A restore that finds no chunk brings back the patch a fresh instance has.
-  void* data = nullptr;
-  const intptr_t size = Dispatch(effGetChunk, 1, 0, &data);
-  if (size > 0 && data) mDefaultState.assign(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + size);
+  ByteChunk defaults;
+  if (p.SaveState(&defaults, false)) mDefaultState.assign(defaults.GetBytes(), defaults.GetBytes() + defaults.Size());
 }
 
 IPlugLV2::~IPlugLV2()
 {
   if (mActive) Deactivate();
-  mEffect->user = nullptr;
-  Dispatch(effClose);
+  mPlug->SetHostLink(nullptr);
 }
 
 void IPlugLV2::ConnectPort(uint32_t port, void* data)
@@ -159,47 +155,54 @@ void IPlugLV2::ConnectPort(uint32_t port, void* data)
 void IPlugLV2::Activate()
 {
   if (mActive) return;
-  Dispatch(effMainsChanged, 0, 1);
+  IMutexLock lock(mPlug->Mutex());
+  mPlug->OnActivate(true);
   mActive = true;
 }
 
 void IPlugLV2::Deactivate()
 {
   if (!mActive) return;
-  Dispatch(effMainsChanged, 0, 0);
+  IMutexLock lock(mPlug->Mutex());
+  mPlug->OnActivate(false);
+  mPlug->Reset();
   mActive = false;
 }
 
-intptr_t IPlugLV2::Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt)
+// ---- The link -------------------------------------------------------------------------
+
+void IPlugLV2::BeginParamEdit(int) {}
+void IPlugLV2::EndParamEdit(int) {}
+
+void IPlugLV2::ParamChangedByPlug(int paramIdx, double)
 {
-  return mEffect->dispatcher(mEffect, opcode, index, value, ptr, opt);
+  if (paramIdx >= 0 && static_cast<uint32_t>(paramIdx) < mLayout.params) MarkForEditor(paramIdx);
 }
 
-// ---- The host callback --------------------------------------------------------------
-
-intptr_t IPlugLV2::Callback(AEffect* effect, int32_t opcode, int32_t index, intptr_t, void*, float)
+void IPlugLV2::AllParamsChanged()
 {
-  auto* self = effect ? static_cast<IPlugLV2*>(effect->user) : nullptr;
-  if (self) return self->Answer(opcode, index);
-  return opcode == audioMasterVersion ? 2400 : 0;  // while the instance is being built
+  MarkAllForEditor();
 }
 
-intptr_t IPlugLV2::Answer(int32_t opcode, int32_t index)
+bool IPlugLV2::GetTime(ITimeInfo* info)
 {
-  switch (opcode)
-  {
-    case audioMasterVersion: return 2400;
-    case audioMasterAutomate:
-      if (index >= 0 && static_cast<uint32_t>(index) < mLayout.params) MarkForEditor(index);
-      return 0;
-    case audioMasterUpdateDisplay:
-    case audioMasterIOChanged: MarkAllForEditor(); return 0;
-    case audioMasterGetTime: return reinterpret_cast<intptr_t>(mTransport->Info());
-    case audioMasterGetSampleRate: return static_cast<intptr_t>(mTransport->sampleRate);
-    case audioMasterGetBlockSize: return mMaxBlock;
-    case audioMasterGetCurrentProcessLevel: return kVstProcessLevelRealtime;
-    default: return 0;
-  }
+  mTransport->Fill(info);
+  return true;
+}
+
+bool IPlugLV2::IsRenderingOffline()
+{
+  return false;
+}
+
+std::string IPlugLV2::HostProduct()
+{
+  return {};
+}
+
+int IPlugLV2::HostVersion()
+{
+  return 0;
 }
 
 // A value the instance changed itself reaches the host through the editor's
@@ -258,12 +261,11 @@ void IPlugLV2::ReadPositions()
   });
 }
 
-// The block's MIDI that falls in this piece goes to the instance as a VST
-// 2.4 host's events would, its queue keeping note-offs first when full;
-// events outside the block count at its nearer end.
+// The block's MIDI that falls in this piece goes to the instance's queue,
+// which keeps note-offs first when full; events outside the block count at
+// its nearer end. Under the lock.
 void IPlugLV2::SendMidi(uint32_t offset, uint32_t frames, uint32_t blockFrames)
 {
-  IMutexLock lock(mPlug->Mutex());
   lv2_atoms::ForEachEvent(mEvents, mUris->atomSequence, [&](int64_t time, const LV2_Atom* body) {
     if (body->type != mUris->midiEvent || body->size < 1 || body->size > 3) return;
     const int64_t frame = std::clamp<int64_t>(time, 0, blockFrames - 1);
@@ -301,11 +303,13 @@ void IPlugLV2::ReadPosition(const LV2_Atom* position)
   }
 }
 
-// A control port the host moved since the last block sets its parameter, as
-// a VST 2.4 host's setParameter does; a port that stands still leaves the
-// value the instance may have changed itself.
+// A control port the host moved since the last block sets its parameter
+// (through its normalised form as a float, as a VST 2.4 host's automation
+// does); a port that stands still leaves the value the instance may have
+// changed itself.
 void IPlugLV2::ApplyControlPorts()
 {
+  IMutexLock lock(mPlug->Mutex());
   for (uint32_t i = 0; i < mLayout.params; ++i)
   {
     const float* port = mControls[i];
@@ -314,7 +318,10 @@ void IPlugLV2::ApplyControlPorts()
     // A port set to what the instance holds (a preset's port values after
     // its state) changes nothing: a float's rounding must not move the value.
     if (*port == static_cast<float>(mPlug->GetParam(i)->Value())) continue;
-    mEffect->setParameter(mEffect, static_cast<int32_t>(i), static_cast<float>(mPlug->GetParam(i)->GetNormalized(*port)));
+    IParam* param = mPlug->GetParam(static_cast<int>(i));
+    param->SetNormalized(static_cast<float>(param->GetNormalized(*port)));
+    mPlug->OnParamChange(static_cast<int>(i));
+    mPlug->MarkParamForEditor(static_cast<int>(i));
   }
 }
 
@@ -326,11 +333,12 @@ void IPlugLV2::TakeControlPortsAsApplied()
 
 void IPlugLV2::RunPiece(uint32_t offset, uint32_t frames, uint32_t blockFrames)
 {
+  IMutexLock lock(mPlug->Mutex());
   SendMidi(offset, frames, blockFrames);
   for (uint32_t c = 0; c < mLayout.inputs; ++c)
     mInPtrs[c] = mInputs[c] ? const_cast<float*>(mInputs[c]) + offset : mZeros.data();
   for (uint32_t c = 0; c < mLayout.outputs; ++c) mOutPtrs[c] = mOutputs[c] ? mOutputs[c] + offset : mScratch[c].data();
-  mEffect->processReplacing(mEffect, mInPtrs.data(), mOutPtrs.data(), static_cast<int32_t>(frames));
+  mPlug->ProcessFloatBlock(mInPtrs.data(), mOutPtrs.data(), static_cast<int>(frames), false);
   mTransport->Advance(frames);
 }
 
@@ -338,10 +346,12 @@ void IPlugLV2::RunPiece(uint32_t offset, uint32_t frames, uint32_t blockFrames)
 
 LV2_State_Status IPlugLV2::Save(LV2_State_Store_Function store, LV2_State_Handle handle)
 {
-  void* data = nullptr;
-  const intptr_t size = Dispatch(effGetChunk, 1, 0, &data);
-  if (size <= 0 || !data) return LV2_STATE_ERR_UNKNOWN;
-  return store(handle, mUris->chunkKey, data, static_cast<size_t>(size), mUris->atomChunk,
+  ByteChunk chunk;
+  {
+    IMutexLock lock(mPlug->Mutex());
+    if (!mPlug->SaveState(&chunk, false)) return LV2_STATE_ERR_UNKNOWN;
+  }
+  return store(handle, mUris->chunkKey, chunk.GetBytes(), static_cast<size_t>(chunk.Size()), mUris->atomChunk,
                LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE);
 }
 
@@ -360,7 +370,10 @@ LV2_State_Status IPlugLV2::Restore(LV2_State_Retrieve_Function retrieve, LV2_Sta
   }
   if (type != mUris->atomChunk) return LV2_STATE_ERR_BAD_TYPE;
   if (size == 0 || size > static_cast<size_t>(INT32_MAX)) return LV2_STATE_ERR_UNKNOWN;
-  if (Dispatch(effSetChunk, 1, static_cast<intptr_t>(size), const_cast<void*>(data)) != 1) return LV2_STATE_ERR_UNKNOWN;
+  {
+    IMutexLock lock(mPlug->Mutex());
+    if (!mPlug->LoadState(data, static_cast<int64_t>(size), false)) return LV2_STATE_ERR_UNKNOWN;
+  }
   // The state wins over what the ports held; the host hears its values.
   TakeControlPortsAsApplied();
   MarkAllForEditor();
@@ -376,7 +389,10 @@ uintptr_t IPlugLV2::OpenEditor(uintptr_t parent, vesk_lv2::WritePort write, void
   if (!editor || !parent) return 0;
   mWrite = write;
   mController = controller;
-  if (Dispatch(effEditOpen, 0, 0, reinterpret_cast<void*>(parent)) != 1) return 0;
+  editor->Prepare();  // pictures decoded before the lock, as a VST 2.4 open does
+  IMutexLock lock(mPlug->Mutex());
+  if (!editor->Open(reinterpret_cast<void*>(parent))) return 0;
+  mPlug->OnGUIOpen();
   return editor->Window();
 }
 
@@ -384,7 +400,7 @@ uintptr_t IPlugLV2::OpenEditor(uintptr_t parent, vesk_lv2::WritePort write, void
 // one go to the host's control ports, so its own view and automation follow.
 void IPlugLV2::IdleEditor()
 {
-  Dispatch(effEditIdle);
+  if (IEditorLink* editor = mPlug->Editor()) editor->Idle();
   if (!mWrite) return;
   for (uint32_t i = 0; i < mLayout.params; ++i)
   {
@@ -392,7 +408,7 @@ void IPlugLV2::IdleEditor()
     float value;
     {
       IMutexLock lock(mPlug->Mutex());
-      value = static_cast<float>(mPlug->GetParam(i)->Value());
+      value = static_cast<float>(mPlug->GetParam(static_cast<int>(i))->Value());
     }
     mWrite(mController, i, sizeof value, 0, &value);
   }
@@ -400,7 +416,12 @@ void IPlugLV2::IdleEditor()
 
 void IPlugLV2::CloseEditor()
 {
-  Dispatch(effEditClose);
+  if (IEditorLink* editor = mPlug->Editor())
+  {
+    IMutexLock lock(mPlug->Mutex());
+    mPlug->OnGUIClose();
+    editor->Close();
+  }
   mWrite = nullptr;
   mController = nullptr;
 }

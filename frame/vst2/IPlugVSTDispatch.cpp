@@ -1,5 +1,5 @@
 // The host's calls into the plug-in through the dispatcher, one opcode group per function.
-#include "frame/IPlugVST.h"
+#include "frame/vst2/IPlugVST.h"
 
 #include <algorithm>
 #include <cmath>
@@ -38,7 +38,7 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
   {
     case effOpen:
       HostSpecificInit();
-      OnParamReset();
+      mPlug->OnParamReset();
       return 0;
     case effSetProgram:
     case effGetProgram:
@@ -57,25 +57,25 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
     case effEditClose: return EditorCall(opcode, ptr);
     case effIdentify: return FourCC('N', 'v', 'E', 'f');
     case effGetChunk: return ptr ? GetChunk(static_cast<void**>(ptr), index == 0) : 0;
-    case effSetChunk: return SetChunk(ptr, value, index == 0);
+    case effSetChunk: return mPlug->LoadState(ptr, value, index == 0) ? 1 : 0;
     case effProcessEvents: return ProcessEvents(static_cast<const VstEvents*>(ptr));
     case effCanBeAutomated: return 1;
     case effGetInputProperties: return PinProperties(index, ptr, true);
     case effGetOutputProperties: return PinProperties(index, ptr, false);
-    case effGetPlugCategory: return IsInstrument() ? kPlugCategSynth : kPlugCategEffect;
+    case effGetPlugCategory: return mPlug->IsInstrument() ? kPlugCategSynth : kPlugCategEffect;
     case effSetSpeakerArrangement:
     case effGetSpeakerArrangement: return SpeakerCall(opcode, value, ptr);
     case effGetEffectName:
     case effGetVendorString:
     case effGetProductString: return NameCall(opcode, ptr);
-    case effGetVendorVersion: return GetEffectVersion(true);
+    case effGetVendorVersion: return mPlug->GetEffectVersion(true);
     case effVendorSpecific: return VendorCall(index, value, ptr, opt);
     case effCanDo:
     {
       intptr_t answer = 0;
-      return ptr && CanDo(static_cast<const char*>(ptr), DoesMIDI(), &answer) ? answer : 0;
+      return ptr && CanDo(static_cast<const char*>(ptr), mPlug->DoesMIDI(), &answer) ? answer : 0;
     }
-    case effGetTailSize: return GetTailSize();
+    case effGetTailSize: return mPlug->GetTailSize();
     case effGetVstVersion: return kVstVersion;
     case effGetMidiKeyName: return MidiKeyNameCall(static_cast<MidiKeyName*>(ptr));
     default: return 0;
@@ -87,23 +87,23 @@ intptr_t IPlugVST::ProgramCall(int32_t opcode, int32_t index, intptr_t value, vo
   switch (opcode)
   {
     case effSetProgram:
-      if (!DoesStateChunks()) ModifyCurrentPreset();
-      RestorePreset(static_cast<int>(value));
+      if (!mPlug->DoesStateChunks()) mPlug->ModifyCurrentPreset();
+      mPlug->RestorePreset(static_cast<int>(value));
       return 0;
-    case effGetProgram: return GetCurrentPresetIdx();
+    case effGetProgram: return mPlug->GetCurrentPresetIdx();
     case effSetProgramName:
       if (ptr)
       {
         char name[kVstMaxProgNameLen + 1];
         CopyText(name, sizeof name, static_cast<const char*>(ptr));
-        ModifyCurrentPreset(name);
-        PresetsChangedByHost();
+        mPlug->ModifyCurrentPreset(name);
+        mPlug->PresetsChangedByHost();
       }
       return 0;
-    case effGetProgramName: CopyOut(ptr, kVstMaxProgNameLen + 1, GetPresetName(GetCurrentPresetIdx())); return 0;
+    case effGetProgramName: CopyOut(ptr, kVstMaxProgNameLen + 1, mPlug->GetPresetName(mPlug->GetCurrentPresetIdx())); return 0;
     default:
     {
-      const char* name = GetPresetName(index);
+      const char* name = mPlug->GetPresetName(index);
       CopyOut(ptr, kVstMaxProgNameLen + 1, name);
       return ptr && name[0] ? 1 : 0;
     }
@@ -112,7 +112,7 @@ intptr_t IPlugVST::ProgramCall(int32_t opcode, int32_t index, intptr_t value, vo
 
 intptr_t IPlugVST::ParamTextCall(int32_t opcode, int32_t index, void* ptr)
 {
-  IParam* param = GetParam(index);
+  IParam* param = mPlug->GetParam(index);
   if (!param) return 0;
   switch (opcode)
   {
@@ -127,16 +127,17 @@ intptr_t IPlugVST::ParamTextCall(int32_t opcode, int32_t index, void* ptr)
 
 intptr_t IPlugVST::SetUpCall(int32_t opcode, intptr_t value, float opt)
 {
-  if (opcode == effSetSampleRate) SetSampleRate(opt);
-  if (opcode == effSetBlockSize && value > 0 && value <= (1 << 20)) SetBlockSize(static_cast<int>(value));
-  if (opcode == effMainsChanged) OnActivate(value != 0);
-  if (opcode != effMainsChanged || value == 0) Reset();
+  if (opcode == effSetSampleRate) mPlug->SetSampleRate(opt);
+  if (opcode == effSetBlockSize && value > 0 && value <= (1 << 20)) mPlug->SetBlockSize(static_cast<int>(value));
+  if (opcode == effMainsChanged) mPlug->OnActivate(value != 0);
+  if (opcode != effMainsChanged || value == 0) mPlug->Reset();
   return 0;
 }
 
 intptr_t IPlugVST::EditorCall(int32_t opcode, void* ptr)
 {
-  if (!Editor()) return 0;
+  IEditorLink* editor = mPlug->Editor();
+  if (!editor) return 0;
   switch (opcode)
   {
     case effEditGetRect:
@@ -144,12 +145,12 @@ intptr_t IPlugVST::EditorCall(int32_t opcode, void* ptr)
       *static_cast<ERect**>(ptr) = &mEditRect;
       return 1;
     case effEditOpen:
-      if (!Editor()->Open(ptr)) return 0;
-      OnGUIOpen();
+      if (!editor->Open(ptr)) return 0;
+      mPlug->OnGUIOpen();
       return 1;
     default:
-      OnGUIClose();
-      Editor()->Close();
+      mPlug->OnGUIClose();
+      editor->Close();
       return 1;
   }
 }
@@ -166,7 +167,7 @@ intptr_t IPlugVST::ProcessEvents(const VstEvents* events)
       const auto* m = reinterpret_cast<const VstMidiEvent*>(e);
       IMidiMsg msg(m->deltaFrames, static_cast<uint8_t>(m->midiData[0]), static_cast<uint8_t>(m->midiData[1]),
                    static_cast<uint8_t>(m->midiData[2]));
-      ProcessMidiMsg(&msg);
+      mPlug->ProcessMidiMsg(&msg);
     }
     else if (e->type == kVstSysExType)
     {
@@ -175,7 +176,7 @@ intptr_t IPlugVST::ProcessEvents(const VstEvents* events)
       sysex.mOffset = x->deltaFrames;
       sysex.mSize = x->dumpBytes;
       sysex.mData = reinterpret_cast<const uint8_t*>(x->sysexDump);
-      ProcessSysEx(&sysex);
+      mPlug->ProcessSysEx(&sysex);
     }
   }
   return 1;
@@ -198,9 +199,9 @@ intptr_t IPlugVST::SpeakerCall(int32_t opcode, intptr_t value, void* ptr)
 intptr_t IPlugVST::NameCall(int32_t opcode, void* ptr)
 {
   if (!ptr) return 0;
-  if (opcode == effGetEffectName) CopyOut(ptr, kVstMaxEffectNameLen, GetEffectName());
-  if (opcode == effGetVendorString) CopyOut(ptr, kVstMaxVendorStrLen, GetMfrName());
-  if (opcode == effGetProductString) CopyOut(ptr, kVstMaxProductStrLen, GetProductName());
+  if (opcode == effGetEffectName) CopyOut(ptr, kVstMaxEffectNameLen, mPlug->GetEffectName());
+  if (opcode == effGetVendorString) CopyOut(ptr, kVstMaxVendorStrLen, mPlug->GetMfrName());
+  if (opcode == effGetProductString) CopyOut(ptr, kVstMaxProductStrLen, mPlug->GetProductName());
   return 1;
 }
 
@@ -208,87 +209,42 @@ intptr_t IPlugVST::VendorCall(int32_t index, intptr_t value, void* ptr, float op
 {
   if (index == effGetParamDisplay && ptr)
   {
-    if (const IParam* p = GetParam(static_cast<int>(value)))
+    if (const IParam* p = mPlug->GetParam(static_cast<int>(value)))
       p->GetDisplayForHost(opt, true, static_cast<char*>(ptr), kParamTextSize);
     return 0xBEEF;
   }
   if (index == 8)
   {
-    const IParam* p = GetParam(static_cast<int>(value));
+    const IParam* p = mPlug->GetParam(static_cast<int>(value));
     return p && p->Type() != IParam::kTypeDouble ? 0xBEEF : 0;
   }
-  return VendorSpecific(index, value, ptr, opt);
+  return mPlug->VendorSpecific(index, value, ptr, opt);
 }
 
 intptr_t IPlugVST::MidiKeyNameCall(MidiKeyName* key)
 {
   if (!key) return 0;
   key->keyName[0] = '\0';
-  return MidiNoteName(key->thisKeyNumber, key->keyName) ? 1 : 0;
+  return mPlug->MidiNoteName(key->thisKeyNumber, key->keyName) ? 1 : 0;
 }
 
 intptr_t IPlugVST::GetChunk(void** data, bool isBank)
 {
   ByteChunk& chunk = isBank ? mBankState : mState;
-  InitChunkWithIPlugVer(&chunk);
-  bool ok;
-  if (isBank)
-  {
-    ModifyCurrentPreset();
-    ok = SerializePresets(&chunk);
-  }
-  else
-    ok = SerializeState(&chunk);
-  if (!ok || chunk.Size() == 0) return 0;
+  if (!mPlug->SaveState(&chunk, isBank)) return 0;
   *data = chunk.GetBytes();
   return chunk.Size();
 }
 
-intptr_t IPlugVST::SetChunk(const void* data, intptr_t size, bool isBank)
-{
-  if (!data || size <= 0 || size > INT_MAX) return 0;
-  ByteChunk& chunk = isBank ? mBankState : mState;
-  chunk.Clear();
-  chunk.PutBytes(data, static_cast<int>(size));
-  int pos = 0;
-  const int version = GetIPlugVerFromChunk(&chunk, &pos);
-  if (pos < 0) return 0;
-  if (isBank && version >= kChunkVersion)
-    pos = UnserializePresets(&chunk, pos);
-  else
-  {
-    pos = UnserializeState(&chunk, pos);
-    if (pos >= 0) ModifyCurrentPreset();
-  }
-  if (pos < 0) return 0;
-  RedrawParamControls();
-  return 1;
-}
-
 intptr_t IPlugVST::StringToParameter(int idx, const char* text)
 {
-  IParam* param = GetParam(idx);
   if (!text) return 1;
-  double v = 0.0;
-  if (param->NDisplayTexts() == 0)
-  {
-    char* end = nullptr;
-    v = std::strtod(text, &end);
-    // Text that is not a number changes nothing.
-    if (end == text || !std::isfinite(v)) return 0;
-    if (param->DisplayIsNegated()) v = -v;
-  }
-  else if (!param->MapDisplayText(text, &v))
-    return 0;
-  param->Set(v);
-  OnParamChange(idx);
-  MarkParamForEditor(idx);
-  return 1;
+  return mPlug->SetParamFromText(idx, text) ? 1 : 0;
 }
 
 intptr_t IPlugVST::PinProperties(int idx, void* ptr, bool input)
 {
-  const int count = input ? NInChannels() : NOutChannels();
+  const int count = input ? mPlug->NInChannels() : mPlug->NOutChannels();
   if (!ptr || idx < 0 || idx >= count) return 0;
   auto* pin = static_cast<VstPinProperties*>(ptr);
   pin->flags = kVstPinIsActive;
@@ -300,16 +256,16 @@ intptr_t IPlugVST::PinProperties(int idx, void* ptr, bool input)
 void IPlugVST::SetSpeakerArrangement(const VstSpeakerArrangement* arrangement, bool input)
 {
   if (!arrangement) return;
-  const int slots = input ? NInChannels() : NOutChannels();
+  const int slots = input ? mPlug->NInChannels() : mPlug->NOutChannels();
   const int n = std::clamp(arrangement->numChannels, 0, slots);
   if (input)
   {
-    SetInputChannelConnections(0, n, true);
-    SetInputChannelConnections(n, slots - n, false);
+    mPlug->SetInputChannelConnections(0, n, true);
+    mPlug->SetInputChannelConnections(n, slots - n, false);
   }
   else
   {
-    SetOutputChannelConnections(0, n, true);
-    SetOutputChannelConnections(n, slots - n, false);
+    mPlug->SetOutputChannelConnections(0, n, true);
+    mPlug->SetOutputChannelConnections(n, slots - n, false);
   }
 }

@@ -1,35 +1,33 @@
 #pragma once
-// The VST 2.4 side of the plug-in: the effect record handed to the host, the
-// dispatcher and process callbacks, and the base's host-facing operations
-// answered through the host callback.
+// The VST 2.4 adapter: the effect record handed to the host, the dispatcher
+// and process callbacks turned into the plug-in's operations, and the host
+// callback as the plug-in's link to its host.
+#include <memory>
+
 #include "frame/IPlugBase.h"
 #include "platform/vst2abi.h"
 
-class IPlugVST : public IPlugBase
+class IPlugVST final : public IHostLink
 {
 public:
-  IPlugVST(vst2::HostCallback hostCallback, int nParams, const char* channelIOStr, int nPresets,
-           const char* effectName, const char* productName, const char* mfrName, int vendorVersion,
-           int uniqueID, int latency, bool plugDoesMidi, bool plugDoesChunks, bool plugIsInst);
-
-  void BeginInformHostOfParamChange(int paramIdx) override;
-  void InformHostOfParamChange(int paramIdx, double normalizedValue) override;
-  void EndInformHostOfParamChange(int paramIdx) override;
-  void InformHostOfProgramChange() override;
-  bool IsRenderingOffline() override;
-  int GetSamplePos() override;
-  double GetTempo() override;
-  void GetTimeSig(int* numerator, int* denominator) override;
-  void GetTime(ITimeInfo* timeInfo) override;
-  int GetHost() override;
-  void ResizeGraphics(int w, int h) override;
-  void HostSpecificInit() override;
-  void AttachEditor(std::unique_ptr<IEditorLink> editor) override;
-  void SetLatency(int samples) override;
-  bool SendMidiMsg(IMidiMsg* msg) override;
-  bool SendSysEx(ISysEx* msg) override;
+  // Drives the plug-in (and owns it, to its deletion at effClose).
+  IPlugVST(vst2::HostCallback hostCallback, std::unique_ptr<IPlugBase> plug);
+  ~IPlugVST() override;
+  IPlugVST(const IPlugVST&) = delete;
+  IPlugVST& operator=(const IPlugVST&) = delete;
 
   vst2::AEffect* GetAEffect() { return &mAEffect; }
+  IPlugBase& Plug() { return *mPlug; }
+
+  // The link.
+  void BeginParamEdit(int paramIdx) override;
+  void ParamChangedByPlug(int paramIdx, double normalized) override;
+  void EndParamEdit(int paramIdx) override;
+  void AllParamsChanged() override;
+  bool GetTime(ITimeInfo* info) override;
+  bool IsRenderingOffline() override;
+  std::string HostProduct() override;
+  int HostVersion() override;
 
   // The callbacks the effect record points at.
   static intptr_t VSTDispatcher(vst2::AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
@@ -40,12 +38,10 @@ public:
   static float VSTGetParameter(vst2::AEffect* effect, int32_t index);
   static void VSTSetParameter(vst2::AEffect* effect, int32_t index, float value);
 
-protected:
-  intptr_t CallHost(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr,
-                    float opt = 0.0f);
-  vst2::VstTimeInfo* GetTimeInfo(int32_t flags);
-
 private:
+  intptr_t CallHost(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f);
+  void HostSpecificInit();
+  void TakeEditorSize();
   intptr_t Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
   // Dispatch's groups of related opcodes.
   intptr_t ProgramCall(int32_t opcode, int32_t index, intptr_t value, void* ptr);
@@ -58,16 +54,10 @@ private:
   intptr_t VendorCall(int32_t index, intptr_t value, void* ptr, float opt);
   intptr_t MidiKeyNameCall(vst2::MidiKeyName* key);
   intptr_t GetChunk(void** data, bool isBank);
-  intptr_t SetChunk(const void* data, intptr_t size, bool isBank);
   intptr_t StringToParameter(int idx, const char* text);
   intptr_t PinProperties(int idx, void* ptr, bool input);
   void SetSpeakerArrangement(const vst2::VstSpeakerArrangement* arrangement, bool input);
   static void SetArrangementType(vst2::VstSpeakerArrangement* arrangement, int channels);
-  // Float blocks through the double engine; accumulate adds to the host's output.
-  void ProcessFloat(float** inputs, float** outputs, int frames, bool accumulate);
-  void ProcessDouble(double** inputs, double** outputs, int frames);
-  template <typename Connect, typename Collect>
-  void ProcessInPieces(int frames, Connect&& connect, Collect&& collect);
 
   vst2::HostCallback mHostCallback;
   vst2::AEffect mAEffect{};
@@ -77,7 +67,5 @@ private:
   bool mHostSpecificInitDone = false;
   ByteChunk mState;
   ByteChunk mBankState;
+  std::unique_ptr<IPlugBase> mPlug;  // last: it goes first, while the adapter it calls is still whole
 };
-
-// Host code for a product string (lower-cased, cut at 255 characters); 0 when unknown.
-int LookUpHost(const char* productString);

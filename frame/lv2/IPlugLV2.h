@@ -1,9 +1,9 @@
 #pragma once
-// The LV2 side of the plug-in. It drives the same instance a VST 2.4 host
-// gets, through the same effect record: control ports become parameter
-// calls, the event port's MIDI becomes VST events and its time positions the
-// time the instance asks for, the state is the instance's chunk, and the
-// editor is the instance's own, opened in the host's window.
+// The LV2 adapter: it drives the plug-in directly, beside the other
+// formats' adapters. Control ports become parameter changes, the event
+// port's MIDI goes to the plug-in's queue and its time positions are the
+// time the plug-in asks for, the state is the plug-in's chunk, and the
+// editor is the plug-in's own, opened in the host's window.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -14,18 +14,16 @@
 #include <lv2/state/state.h>
 #include <lv2/urid/urid.h>
 
-#include "frame/IPlugVST.h"
+#include "frame/IPlugBase.h"
 #include "platform/Lv2Vesk.h"
 
-class IPlugLV2
+class IPlugLV2 final : public IHostLink
 {
 public:
-  // The host callback an instance for this adapter must be built with.
-  static vst2::HostCallback HostCallback() { return &Callback; }
-  // Takes the instance over (null: nothing is taken); null when the host
-  // offers no URI map or the instance cannot run.
-  static IPlugLV2* Create(IPlugVST* plug, double sampleRate, const LV2_Feature* const* features);
-  ~IPlugLV2();
+  // Takes the plug-in over (and deletes it when it cannot run); null when
+  // the host offers no URI map or the rate is one the plug-in refuses.
+  static IPlugLV2* Create(IPlugBase* plug, double sampleRate, const LV2_Feature* const* features);
+  ~IPlugLV2() override;
   IPlugLV2(const IPlugLV2&) = delete;
   IPlugLV2& operator=(const IPlugLV2&) = delete;
 
@@ -47,15 +45,21 @@ public:
   // The plug-in's extensions: the state interface and the editor link.
   static const void* ExtensionData(const char* uri);
 
+  // The link: what the plug-in changed itself reaches the host through the
+  // editor's port writes; the time is the host's last position, run on.
+  void BeginParamEdit(int paramIdx) override;
+  void ParamChangedByPlug(int paramIdx, double normalized) override;
+  void EndParamEdit(int paramIdx) override;
+  void AllParamsChanged() override;
+  bool GetTime(ITimeInfo* info) override;
+  bool IsRenderingOffline() override;
+  std::string HostProduct() override;
+  int HostVersion() override;
+
 private:
   struct Uris;
   struct Transport;
-  IPlugLV2(IPlugVST* plug, double sampleRate, LV2_URID_Map* map, int maxBlock);
-
-  static intptr_t Callback(vst2::AEffect* effect, int32_t opcode, int32_t index, intptr_t value, void* ptr,
-                           float opt);
-  intptr_t Answer(int32_t opcode, int32_t index);
-  intptr_t Dispatch(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f);
+  IPlugLV2(std::unique_ptr<IPlugBase> plug, double sampleRate, LV2_URID_Map* map, int maxBlock);
   // Marks a parameter for the host, which hears it through the editor's writes.
   void MarkForEditor(int paramIdx);
   void MarkAllForEditor();
@@ -69,8 +73,6 @@ private:
   void EmptyNotify();
   void Silence(uint32_t frames);
 
-  IPlugVST* mPlug;
-  vst2::AEffect* mEffect;
   vesk_lv2::PortLayout mLayout;
   std::unique_ptr<Uris> mUris;
   std::unique_ptr<Transport> mTransport;
@@ -95,4 +97,5 @@ private:
   std::unique_ptr<std::atomic<uint8_t>[]> mForEditor;
   vesk_lv2::WritePort mWrite = nullptr;
   void* mController = nullptr;
+  std::unique_ptr<IPlugBase> mPlug;  // last: it goes first, while the adapter it calls is still whole
 };

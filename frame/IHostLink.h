@@ -1,0 +1,30 @@
+#pragma once
+// All the plug-in knows of its host, whatever the format: each format's
+// adapter implements it and hands it to the plug-in it drives.
+#include <string>
+
+#include "frame/IPlugStructs.h"
+
+class IHostLink
+{
+public:
+  virtual ~IHostLink() = default;
+
+  // A parameter the plug-in changed itself (a learned controller, the
+  // editor, a key's flags), inside its gesture's begin and end where the
+  // host has gestures. Any thread, with the plug-in lock held.
+  virtual void BeginParamEdit(int paramIdx) = 0;
+  virtual void ParamChangedByPlug(int paramIdx, double normalized) = 0;
+  virtual void EndParamEdit(int paramIdx) = 0;
+  // Many values changed at once (a program or a state): the host reads them all again.
+  virtual void AllParamsChanged() = 0;
+
+  // The host's time line: fills what the host knows and leaves the rest;
+  // false when it knows nothing. Asked by process calls only.
+  virtual bool GetTime(ITimeInfo* info) = 0;
+  virtual bool IsRenderingOffline() = 0;
+  // The host's product name (empty when it gives none) and its version in
+  // decimal as hosts report it (0 when unknown).
+  virtual std::string HostProduct() = 0;
+  virtual int HostVersion() = 0;
+};
