@@ -19,5 +19,9 @@ public:
   virtual int Height() const = 0;
   // The editor's own window while it is open (an X11 window or a window handle), else 0.
   virtual uintptr_t Window() const = 0;
+  // A descriptor that turns readable when the open editor's window has
+  // events waiting (its X11 connection), for hosts that run the editor from
+  // their own loop; -1 when there is none.
+  virtual int EventSource() const { return -1; }
   virtual void ParameterChanged(int paramIdx) = 0;
 };

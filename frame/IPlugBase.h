@@ -160,6 +160,8 @@ public:
   // A value typed as text: a number for a parameter shown as numbers, else
   // one of its display texts exactly; false (nothing changes) when not.
   bool SetParamFromText(int paramIdx, const char* text);
+  // The value such text stands for, without setting it; false when none.
+  bool ParamValueFromText(int paramIdx, const char* text, double* value) const;
 
   bool IsInChannelConnected(int idx) const;
   bool IsOutChannelConnected(int idx) const;

@@ -188,21 +188,24 @@ bool IPlugBase::LoadState(const void* data, int64_t size, bool bank)
   return true;
 }
 
+bool IPlugBase::ParamValueFromText(int paramIdx, const char* text, double* value) const
+{
+  const IParam* param = GetParam(paramIdx);
+  if (!param || !text) return false;
+  if (param->NDisplayTexts() > 0) return param->MapDisplayText(text, value);
+  char* end = nullptr;
+  const double v = std::strtod(text, &end);
+  // Text that is not a number changes nothing.
+  if (end == text || !std::isfinite(v)) return false;
+  *value = param->DisplayIsNegated() ? -v : v;
+  return true;
+}
+
 bool IPlugBase::SetParamFromText(int paramIdx, const char* text)
 {
   IParam* param = GetParam(paramIdx);
-  if (!param || !text) return false;
   double v = 0.0;
-  if (param->NDisplayTexts() == 0)
-  {
-    char* end = nullptr;
-    v = std::strtod(text, &end);
-    // Text that is not a number changes nothing.
-    if (end == text || !std::isfinite(v)) return false;
-    if (param->DisplayIsNegated()) v = -v;
-  }
-  else if (!param->MapDisplayText(text, &v))
-    return false;
+  if (!param || !ParamValueFromText(paramIdx, text, &v)) return false;
   param->Set(v);
   OnParamChange(paramIdx);
   MarkParamForEditor(paramIdx);

@@ -60,6 +60,11 @@ uintptr_t EditorBridge::Window() const
   return mEditor ? mEditor->Graphics()->NativeWindow() : 0;
 }
 
+int EditorBridge::EventSource() const
+{
+  return mEditor ? mEditor->Graphics()->EventSource() : -1;
+}
+
 int EditorBridge::Height() const
 {
   return VeskEditor::kHeight;

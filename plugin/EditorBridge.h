@@ -29,6 +29,7 @@ public:
   int Width() const override;
   int Height() const override;
   uintptr_t Window() const override;
+  int EventSource() const override;
   void ParameterChanged(int paramIdx) override;
 
   // The host.

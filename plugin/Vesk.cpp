@@ -15,8 +15,6 @@
 
 namespace {
 
-const char kMakerName[] = "Vesk Audio";
-
 // Flush-to-zero and denormals-are-zero for one process call; the host's
 // mode comes back afterwards.
 class DenormalGuard
@@ -56,7 +54,7 @@ void Vesk::operator delete(void* p)
 }
 
 Vesk::Vesk(const VeskIdentity& identity)
-  : IPlugBase(kNumParams, "1-1 64-2", 1, identity.name, "", kMakerName, PackVersion(1, 0, 0), identity.uniqueId, 0,
+  : IPlugBase(kNumParams, "1-1 64-2", 1, identity.name, "", kVeskMaker, kVeskVersion, identity.uniqueId, 0,
               true, true, identity.instrument),
     mDispatcher(kNumParams)
 {

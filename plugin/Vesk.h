@@ -25,6 +25,8 @@ struct VeskIdentity
   int32_t uniqueId;
   bool instrument;
 };
+inline constexpr char kVeskMaker[] = "Vesk Audio";
+inline constexpr int kVeskVersion = PackVersion(1, 0, 0);
 inline constexpr VeskIdentity kVeskEffect{"Vesk", FourCharCode('V', 'e', 's', 'k'), false};
 inline constexpr VeskIdentity kVeskInstrument{"Vesk Instrument", FourCharCode('V', 's', 'k', 'I'), true};
 

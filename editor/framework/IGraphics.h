@@ -48,6 +48,8 @@ public:
   virtual bool WindowIsOpen() = 0;
   // The window the editor draws in while open, as the platform names it; 0 when closed.
   virtual uintptr_t NativeWindow() const { return 0; }
+  // What the window's events arrive on, for a host's own loop; -1 for none.
+  virtual int EventSource() const { return -1; }
   virtual const char* GetGUIAPI() = 0;
   // Returns the menu (or sub-menu) in which an item was chosen, or none.
   virtual IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, const IRECT& area) = 0;

@@ -171,6 +171,11 @@ void IGraphicsX11::DrawScreen(const IRECT& rect)
   if (trap.Caught()) mWindow = 0;  // destroyed with the host's window
 }
 
+int IGraphicsX11::EventSource() const
+{
+  return mDisplay ? ConnectionNumber(Dpy(mDisplay)) : -1;
+}
+
 void IGraphicsX11::Idle()
 {
   ProcessEvents();

@@ -21,6 +21,7 @@ public:
   void CloseWindow() override;
   bool WindowIsOpen() override { return mWindow != 0; }
   uintptr_t NativeWindow() const override { return mWindow; }
+  int EventSource() const override;
   const char* GetGUIAPI() override { return "X11"; }
   IPopupMenu* CreateIPopupMenu(IPopupMenu* menu, const IRECT& area) override;
   void CreateTextEntry(IControl* control, const IText& text, const IRECT& rect, const char* initial,
