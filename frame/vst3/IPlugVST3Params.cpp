@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "frame/vst3/IPlugVST3.h"
@@ -21,9 +22,10 @@ double PlainValue(const IParam& param, double normalized)
   return std::clamp(v, param.Min(), param.Max());
 }
 
+// Steps a host may count evenly across 0..1: a shaped parameter's are not.
 int32_t StepCount(const IParam& param)
 {
-  if (param.Type() == IParam::kTypeDouble || param.Step() <= 0.0) return 0;
+  if (param.Type() == IParam::kTypeDouble || param.Step() <= 0.0 || param.Shape() != 1.0) return 0;
   return static_cast<int32_t>(std::lround((param.Max() - param.Min()) / param.Step()));
 }
 }  // namespace
@@ -89,15 +91,25 @@ tresult IPlugVST3::getParamStringByValue(ParamID id, ParamValue valueNormalized,
 }
 
 // What the host's text field gives: a number for a parameter shown as
-// numbers, one of its display texts exactly for a listed one.
+// numbers, one of its display texts exactly for a listed one, or the number
+// a listed one shows for a value that has no text of its own.
 tresult IPlugVST3::getParamValueByString(ParamID id, TChar* string, ParamValue& valueNormalized)
 {
   if (!string || id >= static_cast<ParamID>(mPlug->NParams())) return kInvalidArgument;
   const std::string text = vst3_text::FromUtf16(string, 128);
   IMutexLock lock(mPlug->Mutex());
+  const IParam& param = *mPlug->GetParam(static_cast<int>(id));
   double value = 0.0;
-  if (!mPlug->ParamValueFromText(static_cast<int>(id), text.c_str(), &value)) return kResultFalse;
-  valueNormalized = mPlug->GetParam(static_cast<int>(id))->GetNormalized(value);
+  if (!mPlug->ParamValueFromText(static_cast<int>(id), text.c_str(), &value))
+  {
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    char shown[IParam::kTextSize] = {};
+    if (end == text.c_str() || !std::isfinite(value)) return kResultFalse;
+    param.GetDisplayForHost(value, false, shown, sizeof shown);
+    if (text != shown) return kResultFalse;
+  }
+  valueNormalized = param.GetNormalized(value);
   return kResultOk;
 }
 
