@@ -10,11 +10,12 @@ AudioEngine:set_device_name("Sine Wave")
 assert(create_session(dir, "vesk", 48000), "cannot create a session")
 
 local src = Session:new_audio_track(2, 2, nil, 1, "src", ARDOUR.PresentationInfo.max_order, ARDOUR.TrackMode.Normal, true):front()
--- The VST 2.4 library, or the LV2 bundle when VESK_FORMAT is "lv2", by the
--- name the host lists it under (VESK_NAME).
-local lv2 = os.getenv("VESK_FORMAT") == "lv2"
+-- The VST 2.4 library, or the LV2 or VST3 bundle when VESK_FORMAT is "lv2"
+-- or "vst3", by the name the host lists it under (VESK_NAME).
+local format = os.getenv("VESK_FORMAT")
+local types = {lv2 = ARDOUR.PluginType.LV2, vst3 = ARDOUR.PluginType.VST3}
 local name = os.getenv("VESK_NAME") or "Vesk"
-local info = ARDOUR.LuaAPI.new_plugin_info(name, lv2 and ARDOUR.PluginType.LV2 or ARDOUR.PluginType.LXVST)
+local info = ARDOUR.LuaAPI.new_plugin_info(name, types[format] or ARDOUR.PluginType.LXVST)
 assert(not info:isnil(), "the host did not find " .. name)
 -- An instrument's track is made as the host's "Add Track" dialog makes it:
 -- one MIDI channel out, strict I/O, so the track's outputs are what the
@@ -35,10 +36,10 @@ for i = 0, 1 do assert(src:output():audio(i):connect(vesk:input():audio(i):name(
 local audioOut = vesk:n_outputs():n_audio()
 assert(audioOut == 2, name .. " gives its track " .. audioOut .. " audio outputs, not 2")
 
--- NOTE mode, a release of 0.05 s (the host's view: normalised for VST 2.4, the value itself for LV2).
+-- NOTE mode, a release of 0.05 s (the host's view: normalised for VST 2.4, the value itself for LV2 and VST3).
 local insert = vesk:nth_plugin(0):to_insert()
 assert(ARDOUR.LuaAPI.set_plugin_insert_param(insert, 0, 0.0), "cannot set perfomance mode")
-assert(ARDOUR.LuaAPI.set_plugin_insert_param(insert, 42, lv2 and 0.05 or 0.038730), "cannot set env R")
+assert(ARDOUR.LuaAPI.set_plugin_insert_param(insert, 42, format and 0.05 or 0.038730), "cannot set env R")
 
 local keyboard
 local _, ports = Session:engine():get_ports(ARDOUR.DataType("midi"), ARDOUR.PortList())

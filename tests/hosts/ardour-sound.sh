@@ -4,10 +4,10 @@
 # and saves it again (ardour-resave.lua) and exports once more;
 # ardour-sound.py checks both exports. What the host said is printed when a
 # step fails.
-# The instrument (vesk-instrument.so, and the LV2 bundle, which the host
-# lists as an instrument) goes on a MIDI track made as the host's dialog
-# makes one, whose outputs the instrument decides.
-# Usage: ardour-sound.sh path/to/vesk.so|path/to/vesk-instrument.so|path/to/vesk.lv2 path/to/vesk-render
+# The instrument (vesk-instrument.so, and the LV2 and VST3 bundles, which
+# the host lists as instruments) goes on a MIDI track made as the host's
+# dialog makes one, whose outputs the instrument decides.
+# Usage: ardour-sound.sh path/to/vesk.so|vesk-instrument.so|vesk.lv2|Vesk.vst3 path/to/vesk-render
 set -euo pipefail
 plugin=$(realpath "$1") render=$(realpath "$2")
 here=$(cd "$(dirname "$0")" && pwd)
@@ -19,7 +19,13 @@ mkdir -p "$work/vst" "$work/lv2" "$work/home"
 export HOME="$work/home" LXVST_PATH="$work/vst" LV2_PATH="$work/lv2:/usr/lib/lv2" LD_LIBRARY_PATH=/usr/lib/ardour7 VESK_SESSION="$work/vesk"
 export VESK_NAME=Vesk VESK_INSTRUMENT=0
 [ "$(basename "$plugin")" = vesk-instrument.so ] && export VESK_NAME="Vesk Instrument" VESK_INSTRUMENT=1
-if [ -d "$plugin" ]; then
+if [ "${plugin##*.}" = vst3 ]; then
+  # The host looks for VST3 bundles in ~/.vst3 among other places.
+  mkdir -p "$HOME/.vst3" && cp -r "$plugin" "$HOME/.vst3/"
+  find "$HOME/.vst3" -exec touch -d "@$(($(date +%s) - 60))" {} +
+  /usr/lib/ardour7/ardour-vst3-scanner -q -f "$HOME/.vst3/$(basename "$plugin")"
+  export VESK_FORMAT=vst3 VESK_INSTRUMENT=1
+elif [ -d "$plugin" ]; then
   cp -r "$plugin" "$work/lv2/"
   export VESK_FORMAT=lv2 VESK_INSTRUMENT=1
 else

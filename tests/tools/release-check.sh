@@ -11,9 +11,11 @@ trap 'rm -rf "$work"' EXIT
 fail() { echo "release: $*"; exit 1; }
 case "$archive" in
   *.zip) python3 -c "import sys, zipfile; zipfile.ZipFile(sys.argv[1]).extractall(sys.argv[2])" "$archive" "$work"
-         files=(vesk.dll vesk-instrument.dll vesk-render.exe install.cmd) foreign='~/\.|/usr/|LXVST' ;;
+         files=(vesk.dll vesk-instrument.dll Vesk.vst3/Contents/x86_64-win/Vesk.vst3 vesk-render.exe install.cmd)
+         foreign='~/\.|/usr/|LXVST' ;;
   *) tar xzf "$archive" -C "$work"
-     files=(vesk.so vesk-instrument.so vesk-render install.sh vesk.lv2/vesk_dsp.so vesk.lv2/presets.ttl)
+     files=(vesk.so vesk-instrument.so Vesk.vst3/Contents/x86_64-linux/Vesk.so vesk-render install.sh vesk.lv2/vesk_dsp.so
+            vesk.lv2/presets.ttl)
      foreign='C:\\|\.dll|\.exe|Program Files' ;;
 esac
 top=$(echo "$work"/*/)
@@ -33,7 +35,8 @@ for notice in libpng zlib giflib FreeType fontconfig "Roboto Mono"; do
 done
 if [[ "$archive" != *.zip ]]; then
   HOME="$work/home" bash "$top/install.sh" > /dev/null
-  [ -e "$work/home/.lv2/vesk.lv2/manifest.ttl" ] && [ -e "$work/home/.vst/vesk-instrument.so" ] || fail "install.sh installed nothing"
+  [ -e "$work/home/.lv2/vesk.lv2/manifest.ttl" ] && [ -e "$work/home/.vst/vesk-instrument.so" ] &&
+    [ -e "$work/home/.vst3/Vesk.vst3/Contents/x86_64-linux/Vesk.so" ] || fail "install.sh installed nothing"
   [ "$("$top/vesk-render" --list-presets | wc -l)" -ge 16 ] || fail "vesk-render finds no factory sounds beside it"
 fi
 echo "release: $(basename "$archive") holds what a user needs"

@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "editor/layout/ParamIds.h"
 #include "raster/lice.h"
 #include "tools/PluginHost.h"
+#include "tools/Vst3Host.h"
 
 namespace {
 
@@ -150,6 +152,37 @@ TEST(WinEditor, OpensInAHostWindowTakesAClickAndPaints)
     host.Dispatch(vst2::effEditClose);
     EXPECT_EQ(FindWindowExW(parent, nullptr, L"IPlugWndClass", nullptr), nullptr) << "closing removes the editor";
   }
+  DestroyWindow(parent);
+}
+
+// The VST3 bundle's view in a host window: attached, clicked, heard by the
+// host as an edit, removed, and attached again.
+TEST(WinEditor, Vst3ViewOpensInAHostWindowAndAClickReachesTheHost)
+{
+  vst3_host::Vst3Instance plug;
+  std::string error;
+  ASSERT_TRUE(plug.Load(VESK_VST3_BUNDLE, &error)) << error;
+  ASSERT_TRUE(plug.Setup(48000.0, 256, false) && plug.SetActive(true));
+  vst3::IPlugView* view = plug.controller->createView(vst3::kEditorView);
+  ASSERT_NE(view, nullptr);
+  EXPECT_EQ(view->isPlatformTypeSupported(vst3::kPlatformHwnd), vst3::kResultTrue);
+  HWND parent = MakeHostWindow();
+  for (int round = 0; round < 2; ++round)
+  {
+    ASSERT_EQ(view->attached(parent, vst3::kPlatformHwnd), vst3::kResultOk) << round;
+    HWND editor = FindWindowExW(parent, nullptr, L"IPlugWndClass", nullptr);
+    ASSERT_NE(editor, nullptr);
+    Pump(300);
+    plug.host.edits.clear();
+    Click(editor, 705, 36);  // the input-fill switch
+    for (int tries = 0; tries < 200 && plug.host.edits.empty(); ++tries) Pump(10);
+    ASSERT_FALSE(plug.host.edits.empty()) << round;
+    EXPECT_EQ(plug.host.edits.front().kind, 'b');
+    EXPECT_EQ(plug.host.edits.front().id, static_cast<vst3::ParamID>(kGapFill));
+    EXPECT_EQ(view->removed(), vst3::kResultOk);
+    EXPECT_EQ(FindWindowExW(parent, nullptr, L"IPlugWndClass", nullptr), nullptr);
+  }
+  view->release();
   DestroyWindow(parent);
 }
 
