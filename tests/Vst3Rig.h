@@ -15,6 +15,7 @@ struct Vst3Rig
   std::string error;
   int maxBlock;
   long framesDone = 0;
+  double level = 0.3;  // of the input tone
   std::vector<std::vector<float>> in32, out32;
   std::vector<std::vector<double>> in64, out64;
   std::vector<float*> inPtr32, outPtr32;
@@ -56,7 +57,7 @@ struct Vst3Rig
   {
     for (int s = 0; s < frames; ++s)
     {
-      const double x = 0.3 * std::sin(2.0 * M_PI * 220.0 * static_cast<double>(framesDone + s) / 48000.0);
+      const double x = level * std::sin(2.0 * M_PI * 220.0 * static_cast<double>(framesDone + s) / 48000.0);
       for (int c = 0; c < 2; ++c) in32[c][static_cast<size_t>(s)] = static_cast<float>(x), in64[c][static_cast<size_t>(s)] = x;
     }
     plug.transport.samplePos = framesDone;

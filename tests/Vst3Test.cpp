@@ -231,6 +231,38 @@ TEST(Vst3, ChangesApplyAtTheirSamples)
   EXPECT_NE(inside, atStart);
 }
 
+// An input the host says is silent is taken as silence, whatever its
+// buffer holds; an output that is all zeros is said to be silent.
+TEST(Vst3, SilenceFlagsAreHonoured)
+{
+  struct Render
+  {
+    std::vector<double> out;
+    uint64_t firstFlags = 0, lastFlags = 0;
+  };
+  auto render = [](double level, uint64_t silence) {
+    Vst3Rig rig;
+    EXPECT_TRUE(rig.Start()) << rig.error;
+    rig.level = level;
+    rig.plug.inputSilence = silence;
+    Render r;
+    for (int b = 0; b < 16; ++b)
+    {
+      if (b == 1) rig.Midi(0x90, 64, 100);
+      rig.Run(512);
+      (b == 0 ? r.firstFlags : r.lastFlags) = rig.plug.outputSilence;
+      for (double x : rig.Left(512)) r.out.push_back(x);
+    }
+    return r;
+  };
+  const Render flagged = render(0.3, 3), silent = render(0.0, 0), heard = render(0.3, 0);
+  EXPECT_EQ(flagged.out, silent.out);
+  EXPECT_NE(heard.out, silent.out);
+  EXPECT_EQ(heard.firstFlags, 3u) << "nothing plays before the note";
+  EXPECT_EQ(heard.lastFlags, 0u) << "the note sounds";
+  EXPECT_EQ(flagged.lastFlags, 3u) << "it plays what it recorded: silence";
+}
+
 // Controllers and pitch bend come as the parameters the mapping names and
 // reach the plug-in as MIDI: the sustain pedal holds a released note, all
 // notes off ends one, pitch bend moves one; a controller the plug-in

@@ -390,6 +390,7 @@ tresult Vst3Instance::ProcessBlock(Sample** in, Sample** out, int frames, int32_
 {
   AudioBusBuffers input{}, output{};
   input.numChannels = output.numChannels = 2;
+  input.silenceFlags = inputSilence;
   if constexpr (sizeof(Sample) == sizeof(double)) input.channelBuffers64 = in, output.channelBuffers64 = out;
   else input.channelBuffers32 = in, output.channelBuffers32 = out;
   FillContext();
@@ -397,6 +398,7 @@ tresult Vst3Instance::ProcessBlock(Sample** in, Sample** out, int frames, int32_
   ProcessData data{processMode, sampleSize, frames, in ? 1 : 0, 1, &input, &output,
                    &inputChanges, &outputChanges, &events, nullptr, &context};
   const tresult result = processor->process(data);
+  outputSilence = output.silenceFlags;
   inputChanges.Clear();
   events.events.clear();
   return result;

@@ -181,6 +181,8 @@ public:
   Transport transport;
   vst3::ProcessContext context{};
   int processMode = vst3::kOffline;
+  uint64_t inputSilence = 0;   // the silence flags the input carries
+  uint64_t outputSilence = 0;  // and those the plug-in set on the output
 
 private:
   template <typename Sample>
