@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "tools/Audio.h"
+#include "tools/FormatRenderOptions.h"
 #include "tools/Smf.h"
 #include "tools/StateFile.h"
 #include "tools/ToolUsage.h"
@@ -45,11 +46,9 @@ const char kUsage[] =
     "renders the input and the notes through the LV2 bundle as vesk-render does through the VST 2.4\n"
     "library; --preset applies one of the bundle's presets by its label, as a host does\n";
 
-struct Options
+struct Options : FormatRenderOptions
 {
-  std::string bundle, in, out, midi, state, saveState, preset;
-  int block = 512;
-  double tail = 1.0;
+  std::string preset;
 };
 
 Options ParseOptions(int argc, char** argv)
@@ -62,16 +61,8 @@ Options ParseOptions(int argc, char** argv)
     const std::string flag = argv[i];
     if (i + 1 >= argc) Fail(flag + " needs a value");
     const std::string value = argv[++i];
-    if (flag == "--bundle") o.bundle = value;
-    else if (flag == "--in") o.in = value;
-    else if (flag == "--out") o.out = value;
-    else if (flag == "--midi") o.midi = value;
-    else if (flag == "--state") o.state = value;
-    else if (flag == "--preset") o.preset = value;
-    else if (flag == "--save-state") o.saveState = value;
-    else if (flag == "--block") o.block = std::clamp(std::atoi(value.c_str()), 1, 65536);
-    else if (flag == "--tail") o.tail = std::atof(value.c_str());
-    else Fail("unknown option " + flag);
+    if (flag == "--preset") o.preset = value;
+    else if (!o.Take(flag, value)) Fail("unknown option " + flag);
   }
   if (o.bundle.empty() || o.in.empty() || o.out.empty()) Fail("--bundle, --in and --out are needed");
   return o;

@@ -11,6 +11,7 @@
 
 #include "platform/VeskVendor.h"
 #include "tools/Audio.h"
+#include "tools/FormatRenderOptions.h"
 #include "tools/Smf.h"
 #include "tools/StateFile.h"
 #include "tools/ToolUsage.h"
@@ -33,11 +34,8 @@ const char kUsage[] =
   std::exit(1);
 }
 
-struct Options
+struct Options : FormatRenderOptions
 {
-  std::string bundle, in, out, midi, state, saveState;
-  int block = 512;
-  double tail = 1.0;
   bool floats = false, list = false;
   long seed = -1;
 };
@@ -58,15 +56,8 @@ Options ParseOptions(int argc, char** argv)
     }
     if (i + 1 >= argc) Fail(flag + " needs a value");
     const std::string value = argv[++i];
-    if (flag == "--bundle") o.bundle = value;
-    else if (flag == "--in") o.in = value;
-    else if (flag == "--out") o.out = value;
-    else if (flag == "--midi") o.midi = value;
-    else if (flag == "--state") o.state = value;
-    else if (flag == "--save-state") o.saveState = value;
-    else if (flag == "--block") o.block = std::clamp(std::atoi(value.c_str()), 1, 65536);
-    else if (flag == "--tail") o.tail = std::atof(value.c_str());
-    else if (flag == "--seed") o.seed = std::atol(value.c_str());
+    if (flag == "--seed") o.seed = std::atol(value.c_str());
+    else if (!o.Take(flag, value)) Fail("unknown option " + flag);
   }
   if (o.bundle.empty() || (!o.list && (o.in.empty() || o.out.empty())))
     Fail("--bundle, and --in and --out or --list, are needed");
