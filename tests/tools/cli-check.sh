@@ -22,7 +22,7 @@ expect() {
 }
 
 for tool in vesk-render vesk-params vesk-shot make-demo make-presets wav-compare make-pictures embed-resources \
-            vesk-lv2-ttl vesk-lv2-render vesk-bench vesk-instance-bench; do
+            vesk-lv2-ttl vesk-lv2-render vesk-vst3-render vesk-bench vesk-instance-bench; do
   [ -x "$build/$tool" ] || continue
   expect 0 "^usage: $tool" "$build/$tool" --help
   expect '!0' "unknown option" "$build/$tool" --no-such-option x
