@@ -123,7 +123,8 @@ TEST(Vst3, ValuesShowAsTextAndTextReadsBack)
 
 // The state is the VST 2.4 library's program chunk, byte for byte; one
 // that is empty, too short or cut is refused and changes nothing, and bytes a
-// host's stream holds after ours are left alone.
+// host's stream holds after ours are left alone. A state taken tells the
+// host its values changed.
 TEST(Vst3, StateIsTheVst2ChunkAndACutOneChangesNothing)
 {
   Vst3Rig rig;
@@ -148,8 +149,12 @@ TEST(Vst3, StateIsTheVst2ChunkAndACutOneChangesNothing)
   followed.insert(followed.end(), {'C', 'o', 'n', 't', 'L', 'i', 's', 't'});
   rig.plug.inputChanges.Add(kMix, 0, 0.75);
   rig.Run(64);
+  rig.plug.host.edits.clear();
   EXPECT_TRUE(rig.plug.LoadState(followed));
   EXPECT_EQ(rig.plug.SaveState(), saved);
+  ASSERT_EQ(rig.plug.host.edits.size(), 1u) << "the host is told to read the values again";
+  EXPECT_EQ(rig.plug.host.edits[0].kind, 'r');
+  EXPECT_EQ(rig.plug.host.edits[0].value, kParamValuesChanged);
 }
 
 // Calls out of order or out of range are answered, not obeyed: no sound

@@ -236,7 +236,8 @@ tresult IPlugVST3::GetComponentState(IBStream* state)
 
 // The chunk is read whole before the lock is taken; one that does not read
 // changes nothing. Hosts may hand a stream that goes on past our bytes,
-// which the chunk's own structure ends before.
+// which the chunk's own structure ends before. The host is told to read
+// the new values, as after any program the plug-in loads.
 tresult IPlugVST3::SetComponentState(IBStream* state)
 {
   if (!state) return kInvalidArgument;
@@ -246,6 +247,7 @@ tresult IPlugVST3::SetComponentState(IBStream* state)
   {
     IMutexLock lock(mPlug->Mutex());
     loaded = mPlug->LoadState(bytes.data(), static_cast<int64_t>(bytes.size()), false);
+    if (loaded) AllParamsChanged();
   }
   mPlug->PrepareMemory();
   return loaded ? kResultOk : kResultFalse;
