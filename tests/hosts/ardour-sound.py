@@ -143,8 +143,9 @@ def main():
         quiet = level(int(a * RATE), int(b * RATE))
         print(f"{a:.2f}-{b:.2f} s without notes: RMS {quiet:.6f}")
         if quiet > 1e-4: failures.append(f"sound without notes at {a:.2f}-{b:.2f} s")
+    # The median of three windows: a grain's edge now and then pulls one off by a lag.
     a, b = notes[0][1], notes[0][2]
-    hz = pitch(out[0], int((a + 0.2) * RATE), int((a + 0.5) * RATE))
+    hz = sorted(pitch(out[0], int((a + t) * RATE), int((a + t + 0.3) * RATE)) for t in (0.15, 0.35, 0.55))[1]
     print(f"A4 in NOTE mode sounds at {hz:.2f} Hz")
     if abs(hz / 440.0 - 1) > 0.01: failures.append(f"A4 sounds at {hz:.2f} Hz")
 
