@@ -213,29 +213,28 @@ void IPlugVST::VSTSetParameter(AEffect* effect, int32_t index, float value)
   plug.MarkParamForEditor(index);
 }
 
-void IPlugVST::VSTProcessDoubleReplacing(AEffect* effect, double** inputs, double** outputs, int32_t frames)
+// Every process callback: under the lock, after asking for the next block's MIDI.
+template <typename Run>
+void IPlugVST::ProcessBlock(AEffect* effect, int32_t frames, Run&& run)
 {
   IPlugVST* adapter = AdapterOf(effect);
   if (!adapter || frames <= 0) return;
   IMutexLock lock(adapter->Plug().Mutex());
   if (adapter->Plug().DoesMIDI()) adapter->CallHost(audioMasterWantMidi);
-  adapter->Plug().ProcessDoubleBlock(inputs, outputs, frames);
+  run(adapter->Plug());
+}
+
+void IPlugVST::VSTProcessDoubleReplacing(AEffect* effect, double** inputs, double** outputs, int32_t frames)
+{
+  ProcessBlock(effect, frames, [&](IPlugBase& plug) { plug.ProcessDoubleBlock(inputs, outputs, frames); });
 }
 
 void IPlugVST::VSTProcessReplacing(AEffect* effect, float** inputs, float** outputs, int32_t frames)
 {
-  IPlugVST* adapter = AdapterOf(effect);
-  if (!adapter || frames <= 0) return;
-  IMutexLock lock(adapter->Plug().Mutex());
-  if (adapter->Plug().DoesMIDI()) adapter->CallHost(audioMasterWantMidi);
-  adapter->Plug().ProcessFloatBlock(inputs, outputs, frames, false);
+  ProcessBlock(effect, frames, [&](IPlugBase& plug) { plug.ProcessFloatBlock(inputs, outputs, frames, false); });
 }
 
 void IPlugVST::VSTProcess(AEffect* effect, float** inputs, float** outputs, int32_t frames)
 {
-  IPlugVST* adapter = AdapterOf(effect);
-  if (!adapter || frames <= 0) return;
-  IMutexLock lock(adapter->Plug().Mutex());
-  if (adapter->Plug().DoesMIDI()) adapter->CallHost(audioMasterWantMidi);
-  adapter->Plug().ProcessFloatBlock(inputs, outputs, frames, true);
+  ProcessBlock(effect, frames, [&](IPlugBase& plug) { plug.ProcessFloatBlock(inputs, outputs, frames, true); });
 }

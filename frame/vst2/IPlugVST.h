@@ -40,6 +40,8 @@ public:
 
 private:
   intptr_t CallHost(int32_t opcode, int32_t index = 0, intptr_t value = 0, void* ptr = nullptr, float opt = 0.0f);
+  template <typename Run>
+  static void ProcessBlock(vst2::AEffect* effect, int32_t frames, Run&& run);
   void HostSpecificInit();
   void TakeEditorSize();
   intptr_t Dispatch(int32_t opcode, int32_t index, intptr_t value, void* ptr, float opt);
