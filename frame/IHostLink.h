@@ -5,6 +5,20 @@
 
 #include "frame/IPlugStructs.h"
 
+// A host's time line as its format gives it. A field the host does not
+// mark valid is given as -1 (0 for the tempo and the time signature): like
+// any value that makes no sense there, the plug-in passes it over.
+struct HostTime
+{
+  double samplePos = 0.0, quarters = -1.0, tempo = 0.0, lastBar = -1.0, cycleStart = -1.0, cycleEnd = -1.0;
+  int numerator = 0, denominator = 0;
+  bool playing = false, looping = false;
+
+  // The fields that make sense, the tempo held to what music uses; the
+  // others keep what the caller put in.
+  void Into(ITimeInfo* info) const;
+};
+
 class IHostLink
 {
 public:

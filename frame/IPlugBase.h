@@ -157,6 +157,18 @@ public:
   // Applies a saved state of either form whole, or nothing: false when it
   // does not read. Under the lock.
   bool LoadState(const void* data, int64_t size, bool bank);
+  // A value the host set, as its automation sets it: the value, its
+  // effect, the editor told; NaN changes nothing. Under the lock.
+  void SetParamFromHost(int paramIdx, double normalized);
+  // The rate (as the float a VST 2.4 host passes) and the largest block,
+  // each followed by a reset, in the order a VST 2.4 host sets them, so an
+  // instance of any format is set up, and renders, alike. Under the lock.
+  void SetRateAndBlock(double sampleRate, int maxBlock);
+  // The editor in the host's window: what takes long (the pictures) before
+  // the lock, the window under it; false when there is none or it did not open.
+  bool OpenEditor(void* parentWindow);
+  void CloseEditor();
+
   // A value typed as text: a number for a parameter shown as numbers, else
   // one of its display texts exactly; false (nothing changes) when not.
   bool SetParamFromText(int paramIdx, const char* text);

@@ -41,6 +41,26 @@ void IPlugBase::GetTime(ITimeInfo* timeInfo)
   if (mHostLink) mHostLink->GetTime(timeInfo);
 }
 
+void HostTime::Into(ITimeInfo* info) const
+{
+  info->mSamplePos = samplePos;
+  if (quarters >= 0.0) info->mPPQPos = quarters;
+  if (tempo > 0.0) info->mTempo = IPlugBase::SaneTempo(tempo);
+  if (lastBar >= 0.0) info->mLastBar = lastBar;
+  if (cycleStart >= 0.0 && cycleEnd >= 0.0)
+  {
+    info->mCycleStart = cycleStart;
+    info->mCycleEnd = cycleEnd;
+  }
+  if (numerator > 0 && denominator > 0)
+  {
+    info->mNumerator = numerator;
+    info->mDenominator = denominator;
+  }
+  info->mTransportIsRunning = playing;
+  info->mTransportLoopEnabled = looping;
+}
+
 int IPlugBase::GetSamplePos()
 {
   ITimeInfo info;
@@ -186,6 +206,43 @@ bool IPlugBase::LoadState(const void* data, int64_t size, bool bank)
   if (pos < 0) return false;
   RedrawParamControls();
   return true;
+}
+
+void IPlugBase::SetParamFromHost(int paramIdx, double normalized)
+{
+  IParam* param = GetParam(paramIdx);
+  if (!param || std::isnan(normalized)) return;
+  param->SetNormalized(normalized);
+  OnParamChange(paramIdx);
+  MarkParamForEditor(paramIdx);
+}
+
+void IPlugBase::SetRateAndBlock(double sampleRate, int maxBlock)
+{
+  SetSampleRate(static_cast<float>(sampleRate));
+  Reset();
+  SetBlockSize(maxBlock);
+  Reset();
+}
+
+bool IPlugBase::OpenEditor(void* parentWindow)
+{
+  IEditorLink* editor = Editor();
+  if (!editor) return false;
+  editor->Prepare();
+  IMutexLock lock(mMutex);
+  if (!editor->Open(parentWindow)) return false;
+  OnGUIOpen();
+  return true;
+}
+
+void IPlugBase::CloseEditor()
+{
+  IEditorLink* editor = Editor();
+  if (!editor) return;
+  IMutexLock lock(mMutex);
+  OnGUIClose();
+  editor->Close();
 }
 
 bool IPlugBase::ParamValueFromText(int paramIdx, const char* text, double* value) const

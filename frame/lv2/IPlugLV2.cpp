@@ -73,13 +73,13 @@ struct IPlugLV2::Transport
 
   void Fill(ITimeInfo* info) const
   {
-    info->mSamplePos = samplePos;
-    if (knowsQuarters && quarters >= 0.0) info->mPPQPos = quarters;
-    if (tempo > 0.0) info->mTempo = IPlugBase::SaneTempo(tempo);
-    info->mNumerator = numerator;
-    info->mDenominator = denominator;
-    info->mTransportIsRunning = speed != 0.0;
-    info->mTransportLoopEnabled = false;
+    HostTime{.samplePos = samplePos,
+             .quarters = knowsQuarters ? quarters : -1.0,
+             .tempo = tempo,
+             .numerator = numerator,
+             .denominator = denominator,
+             .playing = speed != 0.0}
+        .Into(info);
   }
 };
 
@@ -128,10 +128,7 @@ IPlugLV2::IPlugLV2(std::unique_ptr<IPlugBase> plug, double sampleRate, LV2_URID_
   p.SetHostLink(this);
   for (uint32_t i = 0; i < mLayout.params; ++i) mLastControl[i] = static_cast<float>(p.GetParam(i)->Value());
   p.OnParamReset();
-  p.SetSampleRate(static_cast<float>(sampleRate));
-  p.Reset();
-  p.SetBlockSize(maxBlock);
-  p.Reset();
+  p.SetRateAndBlock(sampleRate, maxBlock);
   // A restore that finds no chunk brings back the patch a fresh instance has.
   ByteChunk defaults;
   if (p.SaveState(&defaults, false)) mDefaultState.assign(defaults.GetBytes(), defaults.GetBytes() + defaults.Size());
@@ -317,11 +314,9 @@ void IPlugLV2::ApplyControlPorts()
     mLastControl[i] = *port;
     // A port set to what the instance holds (a preset's port values after
     // its state) changes nothing: a float's rounding must not move the value.
-    if (*port == static_cast<float>(mPlug->GetParam(i)->Value())) continue;
-    IParam* param = mPlug->GetParam(static_cast<int>(i));
-    param->SetNormalized(static_cast<float>(param->GetNormalized(*port)));
-    mPlug->OnParamChange(static_cast<int>(i));
-    mPlug->MarkParamForEditor(static_cast<int>(i));
+    const IParam* param = mPlug->GetParam(static_cast<int>(i));
+    if (*port == static_cast<float>(param->Value())) continue;
+    mPlug->SetParamFromHost(static_cast<int>(i), static_cast<float>(param->GetNormalized(*port)));
   }
 }
 
@@ -389,10 +384,8 @@ uintptr_t IPlugLV2::OpenEditor(uintptr_t parent, vesk_lv2::WritePort write, void
   if (!editor || !parent) return 0;
   mWrite = write;
   mController = controller;
-  editor->Prepare();  // pictures decoded before the lock, as a VST 2.4 open does
+  if (!mPlug->OpenEditor(reinterpret_cast<void*>(parent))) return 0;
   IMutexLock lock(mPlug->Mutex());
-  if (!editor->Open(reinterpret_cast<void*>(parent))) return 0;
-  mPlug->OnGUIOpen();
   return editor->Window();
 }
 
@@ -416,12 +409,7 @@ void IPlugLV2::IdleEditor()
 
 void IPlugLV2::CloseEditor()
 {
-  if (IEditorLink* editor = mPlug->Editor())
-  {
-    IMutexLock lock(mPlug->Mutex());
-    mPlug->OnGUIClose();
-    editor->Close();
-  }
+  mPlug->CloseEditor();
   mWrite = nullptr;
   mController = nullptr;
 }

@@ -91,22 +91,19 @@ bool IPlugVST::GetTime(ITimeInfo* timeInfo)
   const int32_t wanted = kVstPpqPosValid | kVstTempoValid | kVstBarsValid | kVstCyclePosValid | kVstTimeSigValid;
   const VstTimeInfo* info = reinterpret_cast<VstTimeInfo*>(CallHost(audioMasterGetTime, 0, wanted));
   if (!info || !(info->flags & wanted)) return false;
-  timeInfo->mSamplePos = info->samplePos;
-  if ((info->flags & kVstPpqPosValid) && info->ppqPos >= 0.0) timeInfo->mPPQPos = info->ppqPos;
-  if ((info->flags & kVstTempoValid) && info->tempo > 0.0) timeInfo->mTempo = IPlugBase::SaneTempo(info->tempo);
-  if ((info->flags & kVstBarsValid) && info->barStartPos >= 0.0) timeInfo->mLastBar = info->barStartPos;
-  if ((info->flags & kVstCyclePosValid) && info->cycleStartPos >= 0.0 && info->cycleEndPos >= 0.0)
-  {
-    timeInfo->mCycleStart = info->cycleStartPos;
-    timeInfo->mCycleEnd = info->cycleEndPos;
-  }
-  if ((info->flags & kVstTimeSigValid) && info->timeSigNumerator > 0 && info->timeSigDenominator > 0)
-  {
-    timeInfo->mNumerator = info->timeSigNumerator;
-    timeInfo->mDenominator = info->timeSigDenominator;
-  }
-  timeInfo->mTransportIsRunning = (info->flags & kVstTransportPlaying) != 0;
-  timeInfo->mTransportLoopEnabled = (info->flags & kVstTransportCycleActive) != 0;
+  const int32_t f = info->flags;
+  const bool cycle = f & kVstCyclePosValid, signature = f & kVstTimeSigValid;
+  HostTime{.samplePos = info->samplePos,
+           .quarters = f & kVstPpqPosValid ? info->ppqPos : -1.0,
+           .tempo = f & kVstTempoValid ? info->tempo : 0.0,
+           .lastBar = f & kVstBarsValid ? info->barStartPos : -1.0,
+           .cycleStart = cycle ? info->cycleStartPos : -1.0,
+           .cycleEnd = cycle ? info->cycleEndPos : -1.0,
+           .numerator = signature ? info->timeSigNumerator : 0,
+           .denominator = signature ? info->timeSigDenominator : 0,
+           .playing = (f & kVstTransportPlaying) != 0,
+           .looping = (f & kVstTransportCycleActive) != 0}
+      .Into(timeInfo);
   return true;
 }
 
@@ -176,7 +173,7 @@ intptr_t IPlugVST::VSTDispatcher(AEffect* effect, int32_t opcode, int32_t index,
   {
     // What takes long is done before the lock is taken or after it is let
     // go, so the audio thread plays on meanwhile.
-    if (opcode == effEditOpen && plug.Editor()) plug.Editor()->Prepare();
+    if (opcode == effEditOpen) return plug.OpenEditor(ptr) ? 1 : 0;
     intptr_t answer;
     {
       IMutexLock lock(plug.Mutex());
@@ -206,11 +203,7 @@ void IPlugVST::VSTSetParameter(AEffect* effect, int32_t index, float value)
   if (!adapter) return;
   IPlugBase& plug = adapter->Plug();
   IMutexLock lock(plug.Mutex());
-  IParam* param = plug.GetParam(index);
-  if (!param || std::isnan(value)) return;
-  param->SetNormalized(value);
-  plug.OnParamChange(index);
-  plug.MarkParamForEditor(index);
+  plug.SetParamFromHost(index, value);
 }
 
 // Every process callback: under the lock, after asking for the next block's MIDI.

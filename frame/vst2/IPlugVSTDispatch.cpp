@@ -53,7 +53,6 @@ intptr_t IPlugVST::Dispatch(int32_t opcode, int32_t index, intptr_t value, void*
     case effSetBlockSize:
     case effMainsChanged: return SetUpCall(opcode, value, opt);
     case effEditGetRect:
-    case effEditOpen:
     case effEditClose: return EditorCall(opcode, ptr);
     case effIdentify: return FourCC('N', 'v', 'E', 'f');
     case effGetChunk: return ptr ? GetChunk(static_cast<void**>(ptr), index == 0) : 0;
@@ -136,21 +135,15 @@ intptr_t IPlugVST::SetUpCall(int32_t opcode, intptr_t value, float opt)
 
 intptr_t IPlugVST::EditorCall(int32_t opcode, void* ptr)
 {
-  IEditorLink* editor = mPlug->Editor();
-  if (!editor) return 0;
+  if (!mPlug->Editor()) return 0;
   switch (opcode)
   {
     case effEditGetRect:
       if (!ptr) return 0;
       *static_cast<ERect**>(ptr) = &mEditRect;
       return 1;
-    case effEditOpen:
-      if (!editor->Open(ptr)) return 0;
-      mPlug->OnGUIOpen();
-      return 1;
     default:
-      mPlug->OnGUIClose();
-      editor->Close();
+      mPlug->CloseEditor();
       return 1;
   }
 }

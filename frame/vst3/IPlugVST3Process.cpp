@@ -68,10 +68,7 @@ tresult IPlugVST3::setupProcessing(ProcessSetup& setup)
       setup.maxSamplesPerBlock > (1 << 20))
     return kInvalidArgument;
   IMutexLock lock(mPlug->Mutex());
-  mPlug->SetSampleRate(static_cast<float>(setup.sampleRate));
-  mPlug->Reset();
-  mPlug->SetBlockSize(setup.maxSamplesPerBlock);
-  mPlug->Reset();
+  mPlug->SetRateAndBlock(setup.sampleRate, setup.maxSamplesPerBlock);
   mProcessMode = setup.processMode;
   MakeRoom(setup.maxSamplesPerBlock);
   return kResultOk;
@@ -230,14 +227,10 @@ int IPlugVST3::ApplyPointsUpTo(int cursors, int at, int frames)
   return next;
 }
 
-// As a VST 2.4 host's automation: the value, its effect, the editor told.
+// As a VST 2.4 host's automation; an infinite value changes nothing either.
 void IPlugVST3::ApplyParam(int paramIdx, double normalized)
 {
-  IParam* param = mPlug->GetParam(paramIdx);
-  if (!param || !std::isfinite(normalized)) return;
-  param->SetNormalized(std::clamp(normalized, 0.0, 1.0));
-  mPlug->OnParamChange(paramIdx);
-  mPlug->MarkParamForEditor(paramIdx);
+  if (std::isfinite(normalized)) mPlug->SetParamFromHost(paramIdx, normalized);
 }
 
 // ---- Rendering ------------------------------------------------------------------------
@@ -326,21 +319,18 @@ bool IPlugVST3::GetTime(ITimeInfo* info)
   if (!c || !(c->state & (P::kTempoValid | P::kProjectTimeMusicValid | P::kBarPositionValid | P::kCycleValid |
                           P::kTimeSigValid)))
     return false;
-  info->mSamplePos = static_cast<double>(c->projectTimeSamples);
-  if ((c->state & P::kProjectTimeMusicValid) && c->projectTimeMusic >= 0.0) info->mPPQPos = c->projectTimeMusic;
-  if ((c->state & P::kTempoValid) && c->tempo > 0.0) info->mTempo = IPlugBase::SaneTempo(c->tempo);
-  if ((c->state & P::kBarPositionValid) && c->barPositionMusic >= 0.0) info->mLastBar = c->barPositionMusic;
-  if ((c->state & P::kCycleValid) && c->cycleStartMusic >= 0.0 && c->cycleEndMusic >= 0.0)
-  {
-    info->mCycleStart = c->cycleStartMusic;
-    info->mCycleEnd = c->cycleEndMusic;
-  }
-  if ((c->state & P::kTimeSigValid) && c->timeSigNumerator > 0 && c->timeSigDenominator > 0)
-  {
-    info->mNumerator = c->timeSigNumerator;
-    info->mDenominator = c->timeSigDenominator;
-  }
-  info->mTransportIsRunning = (c->state & P::kPlaying) != 0;
-  info->mTransportLoopEnabled = (c->state & P::kCycleActive) != 0;
+  const uint32_t s = c->state;
+  const bool cycle = s & P::kCycleValid, signature = s & P::kTimeSigValid;
+  HostTime{.samplePos = static_cast<double>(c->projectTimeSamples),
+           .quarters = s & P::kProjectTimeMusicValid ? c->projectTimeMusic : -1.0,
+           .tempo = s & P::kTempoValid ? c->tempo : 0.0,
+           .lastBar = s & P::kBarPositionValid ? c->barPositionMusic : -1.0,
+           .cycleStart = cycle ? c->cycleStartMusic : -1.0,
+           .cycleEnd = cycle ? c->cycleEndMusic : -1.0,
+           .numerator = signature ? c->timeSigNumerator : 0,
+           .denominator = signature ? c->timeSigDenominator : 0,
+           .playing = (s & P::kPlaying) != 0,
+           .looping = (s & P::kCycleActive) != 0}
+      .Into(info);
   return true;
 }

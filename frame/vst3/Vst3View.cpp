@@ -66,14 +66,7 @@ tresult Vst3View::attached(void* parent, FIDString type)
 #if !defined(_WIN32)
   if (!JoinRunLoop()) return kResultFalse;
 #endif
-  editor->Prepare();
-  bool opened;
-  {
-    IMutexLock lock(mAdapter.Plug().Mutex());
-    opened = editor->Open(parent);
-    if (opened) mAdapter.Plug().OnGUIOpen();
-  }
-  if (!opened)
+  if (!mAdapter.Plug().OpenEditor(parent))
   {
     LeaveRunLoop();
     return kResultFalse;
@@ -88,9 +81,7 @@ tresult Vst3View::removed()
 {
   if (!mAttached) return kResultFalse;
   LeaveRunLoop();
-  IMutexLock lock(mAdapter.Plug().Mutex());
-  mAdapter.Plug().OnGUIClose();
-  mAdapter.Plug().Editor()->Close();
+  mAdapter.Plug().CloseEditor();
   mAttached = false;
   return kResultOk;
 }
