@@ -12,32 +12,13 @@
 #include "tests/AllocationCounter.h"
 #include "tests/Rig.h"
 #include "tests/Vst3Rig.h"
-#include "tools/PluginHost.h"
+#include "tests/VstRig.h"
 
 using namespace vst3;
+using vst3_host::Narrow;
 
 namespace {
 constexpr ParamID kMidiCC = 0x10000;
-
-std::string Narrow(const TChar* text)
-{
-  std::string out;
-  for (int i = 0; i < 128 && text[i]; ++i) out += static_cast<char>(text[i]);
-  return out;
-}
-
-// The VST 2.4 library beside the bundle, started as vesk-render starts it.
-struct Vst2
-{
-  PluginHost host;
-  bool Start()
-  {
-    std::string error;
-    if (!host.Load(VESK_SO, &error)) return false;
-    host.Start(48000.0, 512);
-    return true;
-  }
-};
 }  // namespace
 
 // One instrument class; the VST 2.4 library's parameters, in its order, then
@@ -47,8 +28,7 @@ TEST(Vst3, TheModuleListsOneInstrumentWithTheParameterTable)
 {
   Vst3Rig rig;
   ASSERT_TRUE(rig.Load()) << rig.error;
-  Vst2 vst2;
-  ASSERT_TRUE(vst2.Start());
+  Loaded vst2(48000.0, 512);
   EXPECT_EQ(rig.plug.className, "Vesk");
   EXPECT_EQ(rig.plug.subCategories, "Instrument|Sampler");
   EXPECT_EQ(rig.plug.vendor, "Vesk Audio");
@@ -129,8 +109,7 @@ TEST(Vst3, StateIsTheVst2ChunkAndACutOneChangesNothing)
 {
   Vst3Rig rig;
   ASSERT_TRUE(rig.Start()) << rig.error;
-  Vst2 vst2;
-  ASSERT_TRUE(vst2.Start());
+  Loaded vst2(48000.0, 512);
   rig.plug.inputChanges.Add(kMix, 0, 0.25);
   rig.Run(64);
   vst2.host.SetParameter(kMix, 0.25f);

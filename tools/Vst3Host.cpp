@@ -16,7 +16,6 @@ using namespace vst3;
 
 namespace vst3_host {
 
-namespace {
 std::string Narrow(const TChar* text, size_t size)
 {
   std::string out;
@@ -24,6 +23,7 @@ std::string Narrow(const TChar* text, size_t size)
   return out;
 }
 
+namespace {
 // The module inside a bundle for this platform, or the path as given.
 std::string ModulePath(const std::string& path)
 {
@@ -432,7 +432,7 @@ int Vst3Instance::FindParam(const std::string& title)
   for (int32_t i = 0; i < controller->getParameterCount(); ++i)
   {
     ParameterInfo info{};
-    if (controller->getParameterInfo(i, info) == kResultOk && Narrow(info.title, 128) == title)
+    if (controller->getParameterInfo(i, info) == kResultOk && Narrow(info.title) == title)
       return static_cast<int>(info.id);
   }
   return -1;
@@ -442,7 +442,7 @@ std::string Vst3Instance::ParamText(ParamID id, double normalized)
 {
   String128 text = {};
   if (controller->getParamStringByValue(id, normalized, text) != kResultOk) return {};
-  return Narrow(text, 128);
+  return Narrow(text);
 }
 
 }  // namespace vst3_host

@@ -15,6 +15,10 @@
 
 namespace vst3_host {
 
+// A title or text the plug-in gave, up to its terminator or 128 units; what
+// is not ASCII shows as '?'.
+std::string Narrow(const vst3::TChar* text, size_t size = 128);
+
 // Host objects live as long as their owner: references are counted for
 // the plug-in's sake, never freed by it.
 template <typename Interface>

@@ -71,9 +71,7 @@ void List(vst3_host::Vst3Instance& plug)
   {
     vst3::ParameterInfo info{};
     if (plug.controller->getParameterInfo(i, info) != vst3::kResultOk) Fail("no information on parameter " + std::to_string(i));
-    std::string title;
-    for (int c = 0; c < 128 && info.title[c]; ++c) title += static_cast<char>(info.title[c]);
-    std::printf("%u\t%s\t%d steps\t%s\t%s%s%s\n", info.id, title.c_str(), info.stepCount,
+    std::printf("%u\t%s\t%d steps\t%s\t%s%s%s\n", info.id, vst3_host::Narrow(info.title).c_str(), info.stepCount,
                 plug.ParamText(info.id, info.defaultNormalizedValue).c_str(),
                 info.flags & vst3::ParameterInfo::kCanAutomate ? "automatable" : "",
                 info.flags & vst3::ParameterInfo::kIsList ? " list" : "",
